@@ -1,0 +1,185 @@
+// Single-image GIF89a encoder: header, colour table, graphic control
+// extension, image descriptor and LZW-compressed indices.
+#include "gif/gif_encoder.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "gif/gif_layout.h"
+#include "gif/lzw_dictionary.h"
+
+namespace {
+
+constexpr uint32_t kMinCodeSize = 8;  // 256 colours
+constexpr uint32_t kClearCode = 1u << kMinCodeSize;
+constexpr uint32_t kEndCode = kClearCode + 1;
+constexpr uint32_t kFirstFreeCode = kClearCode + 2;
+constexpr uint32_t kMaxCodes = 4096;  // codes are at most 12 bits
+constexpr uint32_t kMaxSubBlock = 255;
+constexpr int32_t kMaxSide = 65535;
+
+// Everything before the LZW data: head (781), extension (8), image
+// descriptor (10) and the minimum code size (1).
+constexpr size_t kPrefixBytes = gif_layout::kHeadBytes + gif_layout::kExtensionBytes + 10 + 1;
+
+inline uint8_t* PutLittle16(uint8_t* out, uint32_t value) {
+    out[0] = static_cast<uint8_t>(value);
+    out[1] = static_cast<uint8_t>(value >> 8);
+    return out + 2;
+}
+
+// Packs codes least significant bit first (GIF89a appendix F) straight into
+// data sub-blocks: a length byte is reserved before every run of 255 bytes
+// and filled in when the run is complete.
+struct CodeWriter {
+    uint8_t* out;
+    uint8_t* lengthByte;
+    uint32_t blockBytes;
+    uint64_t bits;
+    uint32_t bitCount;
+
+    void StartBlock() {
+        lengthByte = out++;
+        blockBytes = 0;
+    }
+
+    void PutByte(uint8_t value) {
+        if (blockBytes == kMaxSubBlock) {
+            *lengthByte = static_cast<uint8_t>(kMaxSubBlock);
+            StartBlock();
+        }
+        *out++ = value;
+        ++blockBytes;
+    }
+
+    void Put(uint32_t code, uint32_t width) {
+        bits |= static_cast<uint64_t>(code) << bitCount;
+        bitCount += width;
+        while (bitCount >= 8) {
+            PutByte(static_cast<uint8_t>(bits));
+            bits >>= 8;
+            bitCount -= 8;
+        }
+    }
+
+    // Flushes the last partial byte, closes the open sub-block and writes
+    // the block terminator.
+    uint8_t* Finish() {
+        if (bitCount > 0) PutByte(static_cast<uint8_t>(bits));
+        if (blockBytes > 0) {
+            *lengthByte = static_cast<uint8_t>(blockBytes);
+        } else {
+            --out;  // the reserved length byte was never used
+        }
+        *out++ = 0x00;
+        return out;
+    }
+};
+
+uint8_t* WriteHead(uint8_t* out, int32_t width, int32_t height, const GrayPalette& palette) {
+    std::memcpy(out, "GIF89a", 6);
+    out += 6;
+    out = PutLittle16(out, static_cast<uint32_t>(width));
+    out = PutLittle16(out, static_cast<uint32_t>(height));
+    *out++ = 0xF7;  // global table of 256 entries, 8 bits per primary
+    *out++ = 0;  // background colour index
+    *out++ = 0;  // pixel aspect ratio: not given
+    for (int i = 0; i < 256; ++i) {
+        const uint32_t argb = palette.entries[i];
+        *out++ = static_cast<uint8_t>(argb >> 16);
+        *out++ = static_cast<uint8_t>(argb >> 8);
+        *out++ = static_cast<uint8_t>(argb);
+    }
+    // Graphic control extension: transparency on, index 0, no delay yet.
+    *out++ = gif_layout::kExtensionIntroducer;
+    *out++ = gif_layout::kGraphicControlLabel;
+    *out++ = 4;
+    *out++ = 0x01;
+    out = PutLittle16(out, 0);
+    *out++ = 0;
+    *out++ = 0;
+    // Image descriptor: whole screen, no local table, not interlaced.
+    *out++ = 0x2C;
+    out = PutLittle16(out, 0);
+    out = PutLittle16(out, 0);
+    out = PutLittle16(out, static_cast<uint32_t>(width));
+    out = PutLittle16(out, static_cast<uint32_t>(height));
+    *out++ = 0;
+    *out++ = kMinCodeSize;
+    return out;
+}
+
+uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, LzwDictionary* dictionary) {
+    CodeWriter writer{out, nullptr, 0, 0, 0};
+    writer.StartBlock();
+
+    uint32_t codeWidth = kMinCodeSize + 1;
+    uint32_t nextCode = kFirstFreeCode;
+    LzwClear(dictionary);
+    writer.Put(kClearCode, codeWidth);
+
+    // The decoder adds a string for every code after the first and widens
+    // its codes once the next free code no longer fits; the encoder mirrors
+    // that exactly, including after the last code before the end code.
+    auto added = [&]() {
+        if (nextCode == (1u << codeWidth) && codeWidth < 12) ++codeWidth;
+    };
+
+    int32_t prefix = image.pixels[0];
+    for (int32_t y = 0; y < image.height; ++y) {
+        const uint8_t* row = image.pixels + y * image.stride;
+        for (int32_t x = (y == 0 ? 1 : 0); x < image.width; ++x) {
+            const uint32_t pixel = row[x];
+            const int32_t found = LzwFind(dictionary, static_cast<uint32_t>(prefix), pixel);
+            if (found >= 0) {
+                prefix = found;
+                continue;
+            }
+            writer.Put(static_cast<uint32_t>(prefix), codeWidth);
+            LzwInsert(dictionary, static_cast<uint32_t>(prefix), pixel, nextCode);
+            ++nextCode;
+            added();
+            if (nextCode == kMaxCodes) {
+                // Table full: start afresh rather than keep a stale table.
+                writer.Put(kClearCode, codeWidth);
+                LzwClear(dictionary);
+                codeWidth = kMinCodeSize + 1;
+                nextCode = kFirstFreeCode;
+            }
+            prefix = static_cast<int32_t>(pixel);
+        }
+    }
+    writer.Put(static_cast<uint32_t>(prefix), codeWidth);
+    if (nextCode < kMaxCodes) {
+        ++nextCode;
+        added();
+    }
+    writer.Put(kEndCode, codeWidth);
+    return writer.Finish();
+}
+
+}  // namespace
+
+size_t GifEncodedBound(int32_t width, int32_t height) {
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return 0;
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    // At most one code per pixel, a clear code every (4096 - 258) codes and
+    // the first clear and the end code; each at most 12 bits.
+    const uint64_t codes = pixels + pixels / (kMaxCodes - kFirstFreeCode) + 3;
+    const uint64_t dataBytes = (codes * 12 + 7) / 8;
+    const uint64_t blockLengths = dataBytes / kMaxSubBlock + 1;
+    const uint64_t total = kPrefixBytes + dataBytes + blockLengths + 2;  // terminator, trailer
+    if (total > static_cast<uint64_t>(SIZE_MAX / 2)) return 0;
+    return static_cast<size_t>(total);
+}
+
+size_t EncodeGifImage(const IndexImage& image, const GrayPalette& palette, uint8_t* out) {
+    if (GifEncodedBound(image.width, image.height) == 0) return 0;
+    std::unique_ptr<LzwDictionary> dictionary(new (std::nothrow) LzwDictionary);
+    if (!dictionary) return 0;
+    uint8_t* end = WriteHead(out, image.width, image.height, palette);
+    end = WriteImageData(end, image, dictionary.get());
+    *end++ = gif_layout::kTrailer;
+    return static_cast<size_t>(end - out);
+}

@@ -1,0 +1,43 @@
+// Debugger output kept for tests to read, quiet unless ROZOVE_DEBUG_OUTPUT
+// is set, as on Windows nothing shows without a debugger attached.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/linux/stand_in_control.h"
+#include "platform/linux/stand_in_internal.h"
+
+namespace {
+
+constexpr size_t kKeep = 1 << 20;  // a host may call for ever; keep the last MiB
+std::string collected;
+
+}  // namespace
+
+void OutputDebugStringA(LPCSTR text) {
+    if (text == nullptr) return;
+    collected += text;
+    if (collected.size() > kKeep) collected.erase(0, collected.size() - kKeep);
+    if (std::getenv("ROZOVE_DEBUG_OUTPUT") != nullptr) std::fprintf(stderr, "%s\n", text);
+}
+
+std::string TakeDebugOutput() {
+    std::string taken;
+    taken.swap(collected);
+    return taken;
+}
+
+void ResetDebugOutput() {
+    collected.clear();
+}
+
+StandInHeld StandInHeldNow() {
+    return StandInHeld{StandInHeldBlocks(), StandInHeldBitmaps(), StandInHeldStreams(), StandInLibrarySessions()};
+}
+
+void ResetStandIns() {
+    ResetFaults();
+    ResetDebugOutput();
+    ResetMessageBox();
+    ResetDialog();
+    ResetImageLibrary();
+}

@@ -1,0 +1,150 @@
+// The image library's flat interface, as far as frame encoding uses it: an
+// 8-bit indexed bitmap over the caller's buffer, its palette, the encoder
+// list and saving as GIF, done by our own encoder. Tests can take the GIF
+// encoder away or have it write a file without the graphic control
+// extension, as Wine's does.
+#include <cstring>
+#include <vector>
+
+#include "gif/gif_encoder.h"
+#include "gif/gif_layout.h"
+#include "platform/linux/stand_in_control.h"
+#include "platform/linux/stand_in_internal.h"
+
+struct StandInBitmap {
+    INT width;
+    INT height;
+    INT stride;
+    BYTE* scan0;
+    GrayPalette palette;
+};
+
+namespace {
+
+int sessions = 0;
+int heldBitmaps = 0;
+StandInEncoders encoderList = StandInEncoders::WithGif;
+StandInGifLayout gifLayout = StandInGifLayout::Conforming;
+
+constexpr CLSID MakeClassId(uint32_t first) {
+    return CLSID{first, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+}
+const CLSID kBmpClass = MakeClassId(0x557cf400);
+const CLSID kJpegClass = MakeClassId(0x557cf401);
+const CLSID kGifClass = MakeClassId(0x557cf402);
+const CLSID kPngClass = MakeClassId(0x557cf406);
+
+ImageCodecInfo Codec(const CLSID& id, const WCHAR* mime) {
+    ImageCodecInfo info{};
+    info.Clsid = id;
+    info.MimeType = mime;
+    return info;
+}
+
+std::vector<ImageCodecInfo> EncoderList() {
+    std::vector<ImageCodecInfo> list{Codec(kBmpClass, u"image/bmp"), Codec(kJpegClass, u"image/jpeg")};
+    // A look-alike that must not match: the comparison is case-sensitive.
+    list.push_back(Codec(kPngClass, u"image/GIF"));
+    if (encoderList == StandInEncoders::WithGif) list.push_back(Codec(kGifClass, u"image/gif"));
+    list.push_back(Codec(kPngClass, u"image/png"));
+    return list;
+}
+
+}  // namespace
+
+GpStatus WINGDIPAPI GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, GdiplusStartupOutput*) {
+    if (token == nullptr || input == nullptr || input->GdiplusVersion != 1) return InvalidParameter;
+    if (StandInShouldFail(StandInCall::GdiplusStartup)) return GenericError;
+    *token = static_cast<ULONG_PTR>(++sessions);
+    return Ok;
+}
+
+void WINGDIPAPI GdiplusShutdown(ULONG_PTR) {
+    if (sessions > 0) --sessions;
+}
+
+GpStatus WINGDIPAPI GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
+                                              GpBitmap** bitmap) {
+    if (sessions == 0) return GdiplusNotInitialized;
+    if (bitmap == nullptr || scan0 == nullptr || width < 1 || height < 1 || stride < width ||
+        format != PixelFormat8bppIndexed) {
+        return InvalidParameter;
+    }
+    if (StandInShouldFail(StandInCall::CreateBitmap)) return OutOfMemory;
+    *bitmap = new StandInBitmap{width, height, stride, scan0, BuildGrayPalette()};
+    ++heldBitmaps;
+    return Ok;
+}
+
+GpStatus WINGDIPAPI GdipSetImagePalette(GpImage* image, const ColorPalette* palette) {
+    if (image == nullptr || palette == nullptr || palette->Count > 256) return InvalidParameter;
+    if (StandInShouldFail(StandInCall::SetPalette)) return GenericError;
+    image->palette.count = palette->Count;
+    std::memcpy(image->palette.entries, palette->Entries, palette->Count * sizeof(ARGB));
+    return Ok;
+}
+
+GpStatus WINGDIPAPI GdipGetImageEncodersSize(UINT* count, UINT* size) {
+    if (count == nullptr || size == nullptr) return InvalidParameter;
+    if (StandInShouldFail(StandInCall::EncodersSize)) return GenericError;
+    const size_t n = EncoderList().size();
+    *count = static_cast<UINT>(n);
+    *size = static_cast<UINT>(n * sizeof(ImageCodecInfo));
+    return Ok;
+}
+
+GpStatus WINGDIPAPI GdipGetImageEncoders(UINT count, UINT size, ImageCodecInfo* encoders) {
+    const std::vector<ImageCodecInfo> list = EncoderList();
+    if (encoders == nullptr || count != list.size() || size < list.size() * sizeof(ImageCodecInfo)) {
+        return GenericError;
+    }
+    if (StandInShouldFail(StandInCall::Encoders)) return GenericError;
+    std::memcpy(encoders, list.data(), list.size() * sizeof(ImageCodecInfo));
+    return Ok;
+}
+
+GpStatus WINGDIPAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const CLSID* encoder,
+                                          const EncoderParameters*) {
+    if (image == nullptr || stream == nullptr || encoder == nullptr) return InvalidParameter;
+    if (std::memcmp(encoder, &kGifClass, sizeof(CLSID)) != 0) return UnknownImageFormat;
+    if (StandInShouldFail(StandInCall::SaveImage)) return Win32Error;
+    const IndexImage indices{image->scan0, image->width, image->height, image->stride};
+    std::vector<uint8_t> bytes(GifEncodedBound(image->width, image->height));
+    size_t length = bytes.empty() ? 0 : EncodeGifImage(indices, image->palette, bytes.data());
+    if (length == 0) return GenericError;
+    if (gifLayout == StandInGifLayout::WithoutExtension) {
+        // Drop the graphic control extension, as an encoder without one would write.
+        const size_t from = gif_layout::kExtension + gif_layout::kExtensionBytes;
+        std::memmove(&bytes[gif_layout::kExtension], &bytes[from], length - from);
+        length -= gif_layout::kExtensionBytes;
+    }
+    return StandInStreamWrite(stream, bytes.data(), length) ? Ok : Win32Error;
+}
+
+GpStatus WINGDIPAPI GdipDisposeImage(GpImage* image) {
+    if (image == nullptr) return InvalidParameter;
+    delete image;
+    --heldBitmaps;
+    return Ok;
+}
+
+void SetStandInEncoders(StandInEncoders encoders) {
+    encoderList = encoders;
+}
+
+void SetStandInGifLayout(StandInGifLayout layout) {
+    gifLayout = layout;
+}
+
+int StandInHeldBitmaps() {
+    return heldBitmaps;
+}
+
+int StandInLibrarySessions() {
+    return sessions;
+}
+
+void ResetImageLibrary() {
+    encoderList = StandInEncoders::WithGif;
+    gifLayout = StandInGifLayout::Conforming;
+}

@@ -1,0 +1,76 @@
+// How tests and the Linux host steer and observe the stand-ins: make any one
+// platform call fail at a chosen call index, count what is still held, read
+// the debugger output, catch the message box, and script the dialog.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/linux/stand_ins.h"
+
+// Every platform call that can fail.
+enum class StandInCall {
+    GlobalAlloc,
+    GdiplusStartup,
+    CreateBitmap,
+    SetPalette,
+    EncodersSize,
+    Encoders,
+    CreateStream,
+    SaveImage,
+    StreamSeek,
+    StreamRead,
+    FileOpen,
+    FileWrite,
+    FileFlush,
+    FileClose,
+    kCount
+};
+
+// The call of this kind with the given index (0 = the next one) fails.
+void FailStandInCall(StandInCall call, int index);
+// Counts the call and says whether it is the one set to fail.
+bool StandInShouldFail(StandInCall call);
+// Calls of this kind since the last reset.
+int StandInCallCount(StandInCall call);
+
+// What is still held: blocks, bitmaps, streams, started image libraries.
+struct StandInHeld {
+    int blocks;
+    int bitmaps;
+    int streams;
+    int librarySessions;
+};
+StandInHeld StandInHeldNow();
+
+// How the GDI+ stand-in behaves.
+enum class StandInEncoders { WithGif, WithoutGif };
+enum class StandInGifLayout { Conforming, WithoutExtension };
+void SetStandInEncoders(StandInEncoders encoders);
+void SetStandInGifLayout(StandInGifLayout layout);
+
+// Debugger output: everything written since the last take, lines run
+// together as the real debugger sees them. Echoed to standard error when
+// ROZOVE_DEBUG_OUTPUT is set in the environment.
+std::string TakeDebugOutput();
+
+// The message box: caption as given (paths are already UTF-8 here), text
+// converted from code page 932. The default handler prints both to standard
+// output; it never blocks.
+using MessageBoxHandler = std::function<void(const std::string& caption, const std::string& text)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);
+std::string CodePage932ToUtf8(const char* text);
+
+// The dialog: a script runs once the dialog procedure has had WM_INITDIALOG
+// and plays the user. With no script the dialog cannot be created.
+using DialogScript = std::function<void(HWND dialog)>;
+void SetDialogScript(DialogScript script);
+void SetDialogItemText(HWND dialog, int id, const std::string& text);
+std::string DialogItemText(HWND dialog, int id);
+void PressDialogButton(HWND dialog, int id);  // sends WM_COMMAND with the id
+void ClickCheckBox(HWND dialog, int id);      // toggles an auto check box
+std::string LastDialogTemplate();
+
+// Back to the initial state: no faults, counters zero, default behaviour.
+void ResetStandIns();

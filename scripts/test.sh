@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both targets and runs every test: the
+# native tests, the same again under AddressSanitizer and UBSan, and the
+# Windows build under Wine (dialogs and message boxes in a virtual X server).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+bash scripts/build.sh linux
+(cd build/linux && ctest --output-on-failure -j2)
+
+bash scripts/build.sh linux-asan
+(cd build/linux-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2)
+
+bash scripts/build.sh win32
+bash scripts/wine-tests.sh

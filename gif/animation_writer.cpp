@@ -111,6 +111,7 @@ int32_t WriteAnimation(const OutputRequest* request) {
     const int32_t loopCount = gifSettings.loopCount;
     int32_t status = kStatusOk;
     uint64_t prevTime = 0;
+    int32_t framesWritten = 0;
 
     for (int32_t i = 0; i < request->frameCount; ++i) {
         if (request->isAborted != nullptr && request->isAborted() != 0) break;
@@ -138,6 +139,7 @@ int32_t WriteAnimation(const OutputRequest* request) {
         WriteOutput(&file, bytes + kHeadBytes, end - kHeadBytes);
         GlobalFree(block);
         prevTime = time;
+        ++framesWritten;
         if (file.failed) {
             status = kStatusWriteFailed;
             break;
@@ -147,6 +149,11 @@ int32_t WriteAnimation(const OutputRequest* request) {
 
     WriteOutput(&file, kClosingBytes, sizeof kClosingBytes);
     if (!CloseOutputFile(&file) && status == kStatusOk) status = kStatusWriteFailed;
+    // A failed job keeps its file only when it is a valid GIF of the frames
+    // before the failure: not after a failed write, nor with no frame in it.
+    if (status == kStatusWriteFailed || (status != kStatusOk && framesWritten == 0)) {
+        DiscardOutputFile(request->savePath);
+    }
     if (request->afterClose != nullptr) request->afterClose();
     if (status != kStatusOk) return status;
 

@@ -119,11 +119,13 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, LzwDictionary* di
     LzwClear(dictionary);
     writer.Put(kClearCode, codeWidth);
 
-    // The decoder adds a string for every code after the first and widens
-    // its codes once the next free code no longer fits; the encoder mirrors
-    // that exactly, including after the last code before the end code.
+    // The decoder adds a string for every code after the first, one code
+    // behind the encoder, and widens its codes once its next free code no
+    // longer fits. So the encoder widens one string later than its own table
+    // would suggest, and counts the string the decoder adds on reading the
+    // last code before the end code.
     auto added = [&]() {
-        if (nextCode == (1u << codeWidth) && codeWidth < 12) ++codeWidth;
+        if (nextCode > (1u << codeWidth) && codeWidth < 12) ++codeWidth;
     };
 
     int32_t prefix = image.pixels[0];

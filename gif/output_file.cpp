@@ -4,7 +4,11 @@
 
 #if defined(_WIN32)
 #include <share.h>
+#include <windows.h>
 #else
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/linux/stand_in_control.h"
 #endif
 
@@ -56,4 +60,14 @@ bool CloseOutputFile(OutputFile* file) {
     if (std::fclose(file->stream) != 0 || closeFailed) file->failed = true;
     file->stream = nullptr;
     return !file->failed;
+}
+
+void DiscardOutputFile(const char* path) {
+#if defined(_WIN32)
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA(path);
+#else
+    struct stat status;
+    if (stat(path, &status) == 0 && S_ISREG(status.st_mode)) unlink(path);
+#endif
 }

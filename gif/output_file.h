@@ -16,3 +16,6 @@ bool OpenOutputFile(OutputFile* file, const char* path);
 void WriteOutput(OutputFile* file, const void* bytes, size_t count);
 // Flushes and closes; false when anything written to the file failed.
 bool CloseOutputFile(OutputFile* file);
+// Removes a closed output that holds no valid GIF. Only a regular file is
+// removed: a path may name a device.
+void DiscardOutputFile(const char* path);

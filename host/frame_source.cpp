@@ -1,0 +1,222 @@
+// Frame sources. Raw bgr24 comes top-down and unpadded, as ffmpeg writes it;
+// each row is read straight into its place in the bottom-up host frame.
+#include "host/frame_source.h"
+
+#include <new>
+
+#include "host/demo_clip.h"
+#include "plugin/host_contract.h"
+
+namespace {
+
+// What the host frame of WIDTH x HEIGHT needs, or 0 when it cannot be held.
+size_t FrameBytes(int32_t width, int32_t height) {
+    const uint64_t bytes = static_cast<uint64_t>(FrameStride(width)) * static_cast<uint64_t>(height);
+    return bytes > SIZE_MAX / 2 ? 0 : static_cast<size_t>(bytes);
+}
+
+bool Allocate(std::vector<uint8_t>* buffer, uint64_t bytes, std::string* error) {
+    try {
+        if (bytes == 0 || bytes > SIZE_MAX / 2) throw std::bad_alloc();
+        buffer->assign(static_cast<size_t>(bytes), 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        *error = "a frame of " + std::to_string(bytes) + " bytes does not fit in memory";
+        return false;
+    }
+}
+
+void StartSource(FrameSource* source, SourceKind kind) {
+    source->kind = kind;
+    source->input = InputStream{nullptr, false, false, 0, std::string()};
+    source->y4m = Y4mHeader{0, 0, 0, 0, ChromaLayout::Yuv420, ColourRange::Limited};
+    source->width = source->height = source->rate = source->scale = 0;
+    source->knownFrames = -1;
+    source->loaded = -1;
+    source->planes.clear();
+    source->pixels.clear();
+    source->problem.clear();
+    source->interrupted = false;
+}
+
+std::string FrameName(int64_t index) {
+    return "frame " + std::to_string(index + 1);
+}
+
+std::string Cut(int64_t index, ReadResult result) {
+    if (result == ReadResult::Failed) return "read error in " + FrameName(index);
+    return "the stream ends in the middle of " + FrameName(index);
+}
+
+// Walks a regular Y4M file from its first frame header to the end: one
+// header line and one seek per frame. Returns the count of complete frames
+// and notes in `problem` what stops the walk early.
+int64_t CountY4mFrames(FrameSource* source, int64_t firstFrame) {
+    const uint64_t frameBytes = Y4mFrameBytes(source->y4m);
+    int64_t position = firstFrame;
+    int64_t count = 0;
+    std::string line;
+    while (count < INT32_MAX) {
+        if (!SeekInput(&source->input, position)) {
+            source->problem = "cannot seek to " + FrameName(count);
+            break;
+        }
+        const ReadResult result = ReadLine(&source->input, &line, kY4mMaxLineBytes);
+        if (result == ReadResult::End) break;
+        if (result != ReadResult::Complete || !IsY4mFrameHeader(line)) {
+            source->problem = result == ReadResult::Complete ? FrameName(count) + " has no FRAME header"
+                                                              : Cut(count, result);
+            break;
+        }
+        const int64_t next = position + static_cast<int64_t>(line.size()) + 1 + static_cast<int64_t>(frameBytes);
+        if (next > source->input.size) {
+            source->problem = Cut(count, ReadResult::Short);
+            break;
+        }
+        position = next;
+        ++count;
+    }
+    return count;
+}
+
+bool ReadY4mFrame(FrameSource* source) {
+    const int64_t index = source->loaded + 1;
+    std::string line;
+    ReadResult result = ReadLine(&source->input, &line, kY4mMaxLineBytes);
+    if (result == ReadResult::Complete && !IsY4mFrameHeader(line)) {
+        source->problem = FrameName(index) + " has no FRAME header";
+        return false;
+    }
+    if (result == ReadResult::Complete) {
+        result = ReadExact(&source->input, source->planes.data(), source->planes.size());
+        if (result == ReadResult::End) result = ReadResult::Short;
+    }
+    if (result == ReadResult::Interrupted) source->interrupted = true;
+    if (result == ReadResult::Short || result == ReadResult::Failed) source->problem = Cut(index, result);
+    if (result != ReadResult::Complete) return false;
+    ConvertY4mFrame(source->y4m, source->planes.data(), source->pixels.data());
+    return true;
+}
+
+bool ReadRawFrame(FrameSource* source) {
+    const int64_t index = source->loaded + 1;
+    const size_t rowBytes = 3 * static_cast<size_t>(source->width);
+    const size_t stride = static_cast<size_t>(FrameStride(source->width));
+    for (int32_t y = 0; y < source->height; ++y) {
+        uint8_t* row = source->pixels.data() + static_cast<size_t>(source->height - 1 - y) * stride;
+        ReadResult result = ReadExact(&source->input, row, rowBytes);
+        if (result == ReadResult::Complete) continue;
+        if (result == ReadResult::End && y == 0) return false;  // a clean end between frames
+        if (result == ReadResult::Interrupted) {
+            source->interrupted = true;
+        } else {
+            source->problem = Cut(index, result);
+        }
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool OpenY4mSource(const std::string& path, FrameSource* source, std::string* error) {
+    StartSource(source, SourceKind::Y4m);
+    if (!OpenInput(path, &source->input, error)) return false;
+    std::string line;
+    const ReadResult result = ReadLine(&source->input, &line, kY4mMaxLineBytes);
+    std::string reason;
+    if (result == ReadResult::End) {
+        reason = "the input is empty";
+    } else if (result == ReadResult::Interrupted) {
+        reason = "interrupted";
+    } else if (result != ReadResult::Complete) {
+        reason = line.compare(0, 9, "YUV4MPEG2") == 0 ? "the Y4M header line does not end"
+                                                       : "not a Y4M stream (it does not start with \"YUV4MPEG2 \")";
+    } else {
+        ParseY4mHeader(line, &source->y4m, &reason);
+    }
+    if (reason.empty()) {
+        source->width = source->y4m.width;
+        source->height = source->y4m.height;
+        source->rate = source->y4m.rate;
+        source->scale = source->y4m.scale;
+        if (FrameBytes(source->width, source->height) == 0 ||
+            !Allocate(&source->planes, Y4mFrameBytes(source->y4m), &reason) ||
+            !Allocate(&source->pixels, FrameBytes(source->width, source->height), &reason)) {
+            if (reason.empty()) reason = "the frame size is too large";
+        }
+    }
+    if (reason.empty() && source->input.regular) {
+        const int64_t firstFrame = static_cast<int64_t>(line.size()) + 1;
+        source->knownFrames = CountY4mFrames(source, firstFrame);
+        if (!SeekInput(&source->input, firstFrame)) reason = "cannot seek back to the first frame";
+    }
+    if (!reason.empty()) {
+        *error = source->input.name + ": " + reason;
+        CloseSource(source);
+        return false;
+    }
+    return true;
+}
+
+bool OpenRawSource(const std::string& path, int32_t width, int32_t height, int32_t rate, int32_t scale,
+                   FrameSource* source, std::string* error) {
+    StartSource(source, SourceKind::RawBgr);
+    source->width = width;
+    source->height = height;
+    source->rate = rate;
+    source->scale = scale;
+    if (!OpenInput(path, &source->input, error)) return false;
+    std::string reason;
+    if (FrameBytes(width, height) == 0) {
+        reason = "the frame size is too large";
+    } else if (Allocate(&source->pixels, FrameBytes(width, height), &reason) && source->input.regular) {
+        const uint64_t frameBytes = 3 * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+        const uint64_t size = static_cast<uint64_t>(source->input.size);
+        const uint64_t count = size / frameBytes;
+        source->knownFrames = static_cast<int64_t>(count < INT32_MAX ? count : INT32_MAX);
+        if (count < INT32_MAX && size % frameBytes != 0) {
+            source->problem = Cut(source->knownFrames, ReadResult::Short) + " (" + std::to_string(size) +
+                              " bytes are not a whole number of " + std::to_string(width) + "x" +
+                              std::to_string(height) + " bgr24 frames)";
+        }
+    }
+    if (!reason.empty()) {
+        *error = source->input.name + ": " + reason;
+        CloseSource(source);
+        return false;
+    }
+    return true;
+}
+
+void OpenDemoSource(FrameSource* source) {
+    StartSource(source, SourceKind::Demo);
+    source->width = kDemoWidth;
+    source->height = kDemoHeight;
+    source->rate = kDemoRate;
+    source->scale = kDemoScale;
+    source->knownFrames = kDemoFrames;
+    source->pixels.assign(FrameBytes(kDemoWidth, kDemoHeight), 0);
+}
+
+void CloseSource(FrameSource* source) {
+    CloseInput(&source->input);
+    std::vector<uint8_t>().swap(source->planes);
+    std::vector<uint8_t>().swap(source->pixels);
+}
+
+bool ReadNextFrame(FrameSource* source) {
+    const int64_t index = source->loaded + 1;
+    if (source->knownFrames >= 0 && index >= source->knownFrames) return false;
+    bool read = false;
+    switch (source->kind) {
+        case SourceKind::Demo:
+            DrawDemoFrame(static_cast<int32_t>(index), source->pixels.data());
+            read = true;
+            break;
+        case SourceKind::Y4m: read = ReadY4mFrame(source); break;
+        case SourceKind::RawBgr: read = ReadRawFrame(source); break;
+    }
+    if (read) source->loaded = index;
+    return read;
+}

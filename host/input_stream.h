@@ -1,0 +1,38 @@
+// The input of an export: a file or standard input, read in order, with
+// reads that tell a clean end from a cut-off one and give way to Ctrl-C.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+struct InputStream {
+    std::FILE* file;
+    bool ownsFile;      // false for standard input
+    bool regular;       // a regular file: its size is known and it can seek
+    int64_t size;       // bytes, when regular
+    std::string name;   // for messages: the path, or "standard input"
+};
+
+enum class ReadResult {
+    Complete,     // every byte asked for
+    End,          // no byte at all: the stream ended before this read
+    Short,        // some bytes, then the end
+    Failed,       // a read error
+    Interrupted,  // a stop was requested while waiting for data
+};
+
+// Opens PATH, or standard input for "-", in binary mode.
+bool OpenInput(const std::string& path, InputStream* input, std::string* error);
+void CloseInput(InputStream* input);
+
+ReadResult ReadExact(InputStream* input, void* buffer, size_t bytes);
+
+// Reads one line up to its '\n' (not kept). Complete when the line end was
+// found; Short when the stream or the limit ran out before it.
+ReadResult ReadLine(InputStream* input, std::string* line, size_t limit);
+
+bool SeekInput(InputStream* input, int64_t offset);
+
+// True when both paths name the same existing file.
+bool SameFile(const std::string& a, const std::string& b);

@@ -1,0 +1,23 @@
+// Loading the output module and finding its table, as the host application
+// does: the module is a black box reached only through GetOutputPluginTable.
+#pragma once
+
+#include <string>
+
+#include "plugin/host_contract.h"
+
+struct LoadedModule {
+    void* handle;
+    OutputPluginTable* table;
+    std::string path;
+};
+
+// Loads PATH and asks it for its table. On Windows the module's message
+// box is also redirected to standard output, so that a job never waits for
+// a click (see message_box_win32.h).
+bool LoadModule(const std::string& path, LoadedModule* module, std::string* error);
+void UnloadModule(LoadedModule* module);
+
+// zezodav_odevad.so (Linux) or zezodav_odevad.auo (Windows) in the folder
+// of the running executable.
+std::string DefaultModulePath();

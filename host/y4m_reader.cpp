@@ -1,0 +1,178 @@
+// Y4M header parsing and frame conversion. Parameters are blank-separated
+// tokens whose first letter names them; unknown ones are ignored, as the
+// format asks.
+#include "host/y4m_reader.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "plugin/host_contract.h"
+
+const char kY4mSignature[] = "YUV4MPEG2 ";
+
+namespace {
+
+// GIF stores sizes in 16 bits.
+constexpr int32_t kMaxSide = 65535;
+
+bool ParsePositive(const std::string& text, int32_t* value) {
+    if (text.empty() || text.size() > 10) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    const long long v = std::strtoll(text.c_str(), nullptr, 10);
+    if (v < 1 || v > INT32_MAX) return false;
+    *value = static_cast<int32_t>(v);
+    return true;
+}
+
+bool ParseColourSpace(const std::string& value, ChromaLayout* chroma) {
+    if (value == "420" || value == "420jpeg" || value == "420paldv" || value == "420mpeg2") {
+        *chroma = ChromaLayout::Yuv420;
+    } else if (value == "422") {
+        *chroma = ChromaLayout::Yuv422;
+    } else if (value == "444") {
+        *chroma = ChromaLayout::Yuv444;
+    } else if (value == "mono") {
+        *chroma = ChromaLayout::Mono;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Chroma plane size for the layout: 4:2:0 halves both sides, 4:2:2 only
+// the width, rounding up so that an odd last column or row has a sample.
+void ChromaSize(const Y4mHeader& header, uint64_t* width, uint64_t* height) {
+    const uint64_t w = static_cast<uint64_t>(header.width);
+    const uint64_t h = static_cast<uint64_t>(header.height);
+    switch (header.chroma) {
+        case ChromaLayout::Mono: *width = 0; *height = 0; break;
+        case ChromaLayout::Yuv420: *width = (w + 1) / 2; *height = (h + 1) / 2; break;
+        case ChromaLayout::Yuv422: *width = (w + 1) / 2; *height = h; break;
+        case ChromaLayout::Yuv444: *width = w; *height = h; break;
+    }
+}
+
+}  // namespace
+
+bool ParseY4mHeader(const std::string& line, Y4mHeader* header, std::string* error) {
+    const size_t signatureLength = std::strlen(kY4mSignature);
+    if (line.compare(0, signatureLength, kY4mSignature) != 0) {
+        *error = "not a Y4M stream (it does not start with \"YUV4MPEG2 \")";
+        return false;
+    }
+    Y4mHeader h = {0, 0, 0, 0, ChromaLayout::Yuv420, ColourRange::Limited};
+    size_t pos = signatureLength;
+    while (pos < line.size()) {
+        size_t end = line.find(' ', pos);
+        if (end == std::string::npos) end = line.size();
+        const std::string token = line.substr(pos, end - pos);
+        pos = end + 1;
+        if (token.empty()) continue;
+        const std::string value = token.substr(1);
+        switch (token[0]) {
+            case 'W':
+                if (!ParsePositive(value, &h.width) || h.width > kMaxSide) {
+                    *error = "bad width W" + value + " (1 to 65535)";
+                    return false;
+                }
+                break;
+            case 'H':
+                if (!ParsePositive(value, &h.height) || h.height > kMaxSide) {
+                    *error = "bad height H" + value + " (1 to 65535)";
+                    return false;
+                }
+                break;
+            case 'F': {
+                const size_t colon = value.find(':');
+                if (colon == std::string::npos || !ParsePositive(value.substr(0, colon), &h.rate) ||
+                    !ParsePositive(value.substr(colon + 1), &h.scale)) {
+                    *error = "bad frame rate F" + value + " (expected F<rate>:<scale>, both positive)";
+                    return false;
+                }
+                break;
+            }
+            case 'I':
+                if (value != "p" && value != "?") {
+                    *error = "interlaced video (I" + value +
+                             ") is not supported; deinterlace it first, e.g. with ffmpeg -vf yadif";
+                    return false;
+                }
+                break;
+            case 'C':
+                if (!ParseColourSpace(value, &h.chroma)) {
+                    *error = "colour space C" + value +
+                             " is not supported (4:2:0, 4:2:2, 4:4:4 or mono at 8 bits; "
+                             "convert with ffmpeg -pix_fmt yuv420p)";
+                    return false;
+                }
+                break;
+            case 'X':
+                if (value == "COLORRANGE=FULL") h.range = ColourRange::Full;
+                if (value == "COLORRANGE=LIMITED") h.range = ColourRange::Limited;
+                break;
+            default:
+                break;  // A (aspect) and anything unknown
+        }
+    }
+    if (h.width == 0 || h.height == 0 || h.rate == 0) {
+        *error = std::string("the Y4M header lacks its ") +
+                 (h.width == 0 ? "width (W)" : h.height == 0 ? "height (H)" : "frame rate (F)");
+        return false;
+    }
+    *header = h;
+    return true;
+}
+
+bool IsY4mFrameHeader(const std::string& line) {
+    return line.compare(0, 5, "FRAME") == 0 && (line.size() == 5 || line[5] == ' ');
+}
+
+uint64_t Y4mFrameBytes(const Y4mHeader& header) {
+    uint64_t chromaWidth = 0;
+    uint64_t chromaHeight = 0;
+    ChromaSize(header, &chromaWidth, &chromaHeight);
+    return static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) +
+           2 * chromaWidth * chromaHeight;
+}
+
+void ConvertY4mFrame(const Y4mHeader& header, const uint8_t* planes, uint8_t* frame) {
+    uint64_t chromaWidth = 0;
+    uint64_t chromaHeight = 0;
+    ChromaSize(header, &chromaWidth, &chromaHeight);
+    const size_t width = static_cast<size_t>(header.width);
+    const size_t height = static_cast<size_t>(header.height);
+    const uint8_t* lumaPlane = planes;
+    const uint8_t* cbPlane = planes + width * height;
+    const uint8_t* crPlane = cbPlane + chromaWidth * chromaHeight;
+    const size_t stride = static_cast<size_t>(FrameStride(header.width));
+    const bool halfWidth = header.chroma == ChromaLayout::Yuv420 || header.chroma == ChromaLayout::Yuv422;
+    const bool halfHeight = header.chroma == ChromaLayout::Yuv420;
+
+    for (size_t y = 0; y < height; ++y) {
+        const uint8_t* luma = lumaPlane + y * width;
+        // The host frame is stored bottom-up.
+        uint8_t* out = frame + (height - 1 - y) * stride;
+        if (header.chroma == ChromaLayout::Mono) {
+            for (size_t x = 0; x < width; ++x) {
+                const BgrPixel p = YuvToBgr(luma[x], 128, 128, header.range);
+                out[3 * x] = p.b;
+                out[3 * x + 1] = p.g;
+                out[3 * x + 2] = p.r;
+            }
+            continue;
+        }
+        const size_t chromaRow = (halfHeight ? y / 2 : y) * chromaWidth;
+        const uint8_t* cb = cbPlane + chromaRow;
+        const uint8_t* cr = crPlane + chromaRow;
+        for (size_t x = 0; x < width; ++x) {
+            const size_t c = halfWidth ? x / 2 : x;
+            const BgrPixel p = YuvToBgr(luma[x], cb[c], cr[c], header.range);
+            out[3 * x] = p.b;
+            out[3 * x + 1] = p.g;
+            out[3 * x + 2] = p.r;
+        }
+    }
+}

@@ -1,0 +1,130 @@
+// The command line: what each command takes, the checks on --size, --rate,
+// --loop and --frames, and the usage errors that must stop rozove before it
+// loads or opens anything.
+#include "host/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool Parse(std::vector<std::string> words, CommandLine* c, std::string* error = nullptr) {
+    std::vector<char*> argv;
+    static char program[] = "rozove";
+    argv.push_back(program);
+    for (std::string& w : words) argv.push_back(&w[0]);
+    std::string ignored;
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), c, error ? error : &ignored);
+}
+
+TEST(CommandLine, ExportWithEveryOptionBeforeOrAfterTheFiles) {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"--module", "m.so", "export", "in.y4m", "--loop=3", "out.gif", "--mask", "--frames", "7"}, &c));
+    EXPECT_EQ(c.command, Command::Export);
+    EXPECT_EQ(c.modulePath, "m.so");
+    EXPECT_EQ(c.input, "in.y4m");
+    EXPECT_EQ(c.output, "out.gif");
+    EXPECT_EQ(c.loopCount, 3);
+    EXPECT_TRUE(c.mask);
+    EXPECT_EQ(c.frameLimit, 7);
+    EXPECT_FALSE(c.raw);
+}
+
+TEST(CommandLine, RawInputNeedsSizeAndRate) {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"export", "--size", "320x180", "--rate", "30000/1001", "-", "out.gif"}, &c));
+    EXPECT_TRUE(c.raw);
+    EXPECT_EQ(c.input, "-");
+    EXPECT_EQ(c.rawWidth, 320);
+    EXPECT_EQ(c.rawHeight, 180);
+    EXPECT_EQ(c.rawRate, 30000);
+    EXPECT_EQ(c.rawScale, 1001);
+    std::string error;
+    EXPECT_FALSE(Parse({"export", "--size", "320x180", "-", "out.gif"}, &c, &error));
+    EXPECT_NE(error.find("--rate"), std::string::npos);
+    EXPECT_FALSE(Parse({"export", "--rate", "25", "-", "out.gif"}, &c));
+}
+
+TEST(CommandLine, DemoDefaultsToDemoGif) {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"demo"}, &c));
+    EXPECT_EQ(c.command, Command::Demo);
+    EXPECT_EQ(c.output, "demo.gif");
+    EXPECT_EQ(c.loopCount, 0);
+    EXPECT_FALSE(c.mask);
+    ASSERT_TRUE(Parse({"demo", "--loop", "65535", "x.gif"}, &c));
+    EXPECT_EQ(c.output, "x.gif");
+    EXPECT_EQ(c.loopCount, 65535);
+}
+
+TEST(CommandLine, DoubleDashLetsAFileLookLikeAnOption) {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"export", "--", "--odd.y4m", "-x.gif"}, &c));
+    EXPECT_EQ(c.input, "--odd.y4m");
+    EXPECT_EQ(c.output, "-x.gif");
+}
+
+TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"export", "--help"}, &c));
+    EXPECT_EQ(c.command, Command::Help);
+    ASSERT_TRUE(Parse({"--version"}, &c));
+    EXPECT_EQ(c.command, Command::Version);
+}
+
+TEST(CommandLine, UsageErrors) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frobnicate"},
+        {"export", "in.y4m"},
+        {"export", "a", "b", "c"},
+        {"export", "in.y4m", "-"},         // output to standard output
+        {"export", "in.y4m", "dir/"},
+        {"demo", "a.gif", "b.gif"},
+        {"info", "x"},
+        {"info", "--loop", "2"},
+        {"demo", "--size", "2x2"},
+        {"demo", "--frames", "3"},
+        {"export", "--loop", "65536", "a", "b"},
+        {"export", "--loop", "-1", "a", "b"},
+        {"export", "--loop", "a", "b"},     // "a" is no repeat count
+        {"export", "--frames", "0", "a", "b"},
+        {"export", "--colour", "a", "b"},
+        {"export", "a", "b", "--module"},
+    };
+    for (const auto& words : bad) {
+        CommandLine c;
+        std::string error;
+        EXPECT_FALSE(Parse(words, &c, &error)) << (words.empty() ? "(nothing)" : words[0]);
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+}
+
+TEST(ParseSize, WidthByHeightWithinGifLimits) {
+    int32_t w = 0, h = 0;
+    EXPECT_TRUE(ParseSize("1x1", &w, &h));
+    EXPECT_TRUE(ParseSize("65535X2", &w, &h));
+    EXPECT_EQ(w, 65535);
+    EXPECT_EQ(h, 2);
+    for (const char* text : {"", "x", "320", "320x", "x180", "0x10", "10x0", "65536x1", "-3x4", "3x4x5", "3 x4",
+                             "320x180p"}) {
+        EXPECT_FALSE(ParseSize(text, &w, &h)) << text;
+    }
+}
+
+TEST(ParseRate, WholeOrFractionPositiveOnly) {
+    int32_t r = 0, s = 0;
+    EXPECT_TRUE(ParseRate("25", &r, &s));
+    EXPECT_EQ(r, 25);
+    EXPECT_EQ(s, 1);
+    EXPECT_TRUE(ParseRate("30000:1001", &r, &s));
+    EXPECT_EQ(s, 1001);
+    EXPECT_TRUE(ParseRate("2147483647/1", &r, &s));
+    for (const char* text : {"", "0", "25/0", "/25", "25/", "-25", "29.97", "2147483648", "abc", "25/1/2"}) {
+        EXPECT_FALSE(ParseRate(text, &r, &s)) << text;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// Frame sources over files: the frame count found by walking a Y4M file
+// (frame headers with parameters included), a damaged tail found before the
+// export starts, raw bgr24 frames turned bottom-up, and a clean end.
+#include "host/frame_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "plugin/host_contract.h"
+
+namespace {
+
+class FrameSourceFile : public ::testing::Test {
+protected:
+    std::string path;
+
+    void SetUp() override {
+        path = std::string("frame_source_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    }
+    void TearDown() override { std::remove(path.c_str()); }
+
+    void Write(const std::string& bytes) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        std::fclose(f);
+    }
+};
+
+// A 2x2 mono full-range frame whose four luma bytes are all VALUE.
+std::string MonoFrame(const std::string& header, char value) {
+    return header + "\n" + std::string(4, value);
+}
+
+const char kMonoHeader[] = "YUV4MPEG2 W2 H2 F25:1 Cmono XCOLORRANGE=FULL\n";
+
+TEST_F(FrameSourceFile, Y4mFileIsCountedAndReadInOrder) {
+    Write(kMonoHeader + MonoFrame("FRAME", 10) + MonoFrame("FRAME Ixyz XA=1", 20) + MonoFrame("FRAME", 30));
+    FrameSource source;
+    std::string error;
+    ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
+    EXPECT_EQ(source.knownFrames, 3);
+    EXPECT_EQ(source.width, 2);
+    EXPECT_EQ(source.rate, 25);
+    for (int value : {10, 20, 30}) {
+        ASSERT_TRUE(ReadNextFrame(&source));
+        EXPECT_EQ(source.pixels[0], value);
+        EXPECT_EQ(source.pixels[FrameStride(2) + 5], value);
+    }
+    EXPECT_FALSE(ReadNextFrame(&source));
+    EXPECT_TRUE(source.problem.empty());
+    EXPECT_FALSE(source.interrupted);
+    CloseSource(&source);
+}
+
+TEST_F(FrameSourceFile, CutOffLastFrameIsFoundBeforeTheExport) {
+    Write(kMonoHeader + MonoFrame("FRAME", 10) + MonoFrame("FRAME", 20) + "FRAME\n" + std::string(3, 30));
+    FrameSource source;
+    std::string error;
+    ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
+    EXPECT_EQ(source.knownFrames, 2);
+    EXPECT_NE(source.problem.find("middle of frame 3"), std::string::npos) << source.problem;
+    EXPECT_TRUE(ReadNextFrame(&source));
+    EXPECT_TRUE(ReadNextFrame(&source));
+    EXPECT_FALSE(ReadNextFrame(&source));
+    CloseSource(&source);
+}
+
+TEST_F(FrameSourceFile, GarbageWhereAFrameHeaderBelongs) {
+    Write(kMonoHeader + MonoFrame("FRAME", 10) + "JUNK!\n" + std::string(4, 0));
+    FrameSource source;
+    std::string error;
+    ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
+    EXPECT_EQ(source.knownFrames, 1);
+    EXPECT_NE(source.problem.find("frame 2 has no FRAME header"), std::string::npos) << source.problem;
+    CloseSource(&source);
+}
+
+TEST_F(FrameSourceFile, HeaderOnlyHoldsNoFrame) {
+    Write(kMonoHeader);
+    FrameSource source;
+    std::string error;
+    ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
+    EXPECT_EQ(source.knownFrames, 0);
+    EXPECT_FALSE(ReadNextFrame(&source));
+    EXPECT_TRUE(source.problem.empty());
+    CloseSource(&source);
+}
+
+TEST_F(FrameSourceFile, RefusalsNameTheInput) {
+    FrameSource source;
+    std::string error;
+    Write("");
+    EXPECT_FALSE(OpenY4mSource(path, &source, &error));
+    EXPECT_NE(error.find("empty"), std::string::npos) << error;
+    Write("YUV4MPEG2 W2 H2 F25:1 C420p10\nFRAME\n");
+    EXPECT_FALSE(OpenY4mSource(path, &source, &error));
+    EXPECT_EQ(error.find(path), 0u) << error;
+    EXPECT_NE(error.find("C420p10"), std::string::npos) << error;
+    Write("YUV4MPEG2 W2 H2 F25:1");  // no line end
+    EXPECT_FALSE(OpenY4mSource(path, &source, &error));
+    EXPECT_FALSE(OpenY4mSource(path + ".missing", &source, &error));
+    EXPECT_NE(error.find(".missing"), std::string::npos);
+}
+
+TEST_F(FrameSourceFile, RawFramesAreTurnedBottomUpAndPadded) {
+    // 2x2 bgr24, top-down: top row 1..6, bottom row 7..12; then a half frame.
+    std::string bytes;
+    for (char b = 1; b <= 12; ++b) bytes += b;
+    Write(bytes + bytes.substr(0, 6));
+    FrameSource source;
+    std::string error;
+    ASSERT_TRUE(OpenRawSource(path, 2, 2, 30000, 1001, &source, &error)) << error;
+    EXPECT_EQ(source.knownFrames, 1);
+    EXPECT_NE(source.problem.find("middle of frame 2"), std::string::npos) << source.problem;
+    ASSERT_TRUE(ReadNextFrame(&source));
+    const int stride = static_cast<int>(FrameStride(2));
+    ASSERT_EQ(stride, 8);
+    EXPECT_EQ(source.pixels[0], 7);           // bottom row first in memory
+    EXPECT_EQ(source.pixels[stride], 1);      // then the top row
+    EXPECT_EQ(source.pixels[stride + 5], 6);
+    EXPECT_EQ(source.pixels[6], 0);           // padding
+    EXPECT_FALSE(ReadNextFrame(&source));
+    CloseSource(&source);
+}
+
+TEST(DemoSource, NinetyFramesThatLoop) {
+    FrameSource source;
+    OpenDemoSource(&source);
+    EXPECT_EQ(source.knownFrames, 90);
+    EXPECT_EQ(source.rate, 30000);
+    EXPECT_EQ(source.scale, 1001);
+    ASSERT_TRUE(ReadNextFrame(&source));
+    const std::vector<uint8_t> first = source.pixels;
+    ASSERT_TRUE(ReadNextFrame(&source));
+    EXPECT_NE(source.pixels, first);  // it moves
+    int read = 2;
+    while (ReadNextFrame(&source)) ++read;
+    EXPECT_EQ(read, 90);
+    CloseSource(&source);
+}
+
+}  // namespace

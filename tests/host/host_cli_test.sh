@@ -1,0 +1,460 @@
+#!/usr/bin/env bash
+# Integration tests of the rozove command: each case runs the built host
+# with the built module on inputs made here by ffmpeg (or python3 for raw
+# frames), and checks the GIF with giflib (gif_probe) and ffprobe, the exit
+# status, the one-line errors and that a refused input leaves an existing
+# output untouched. Every rozove run has a time limit.
+#
+# Usage: host_cli_test.sh CASE ROZOVE GIF_PROBE NO_TABLE_MODULE WORKDIR [EMULATOR]
+# (the Wine case takes ROZOVE.exe and runs it under EMULATOR; GIF_PROBE and
+# NO_TABLE_MODULE are then "-")
+set -uo pipefail
+
+case_name=$1
+rozove=$2
+gif_probe=$3
+no_table_module=$4
+work=$5/$case_name
+emulator=${6:-}
+
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 1
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# run [ARGS...]: runs rozove with a time limit; sets status, out, err.
+run() {
+  timeout -k 5 120 $emulator "$rozove" "$@" >out.txt 2>err.txt
+  status=$?
+  out=$(cat out.txt)
+  err=$(cat err.txt)
+}
+
+expect_status() {
+  [ "$status" -eq "$1" ] || fail "$2: exit status $status, expected $1 (stderr: $err)"
+}
+
+# The error is one line on standard error, naming what is wrong.
+expect_one_line_error() {
+  local lines
+  lines=$(printf '%s' "$err" | grep -c '')
+  [ "$lines" -eq 1 ] || fail "$1: expected one line on stderr, got $lines: $err"
+  [[ "$err" == rozove:* ]] || fail "$1: error does not start with 'rozove:': $err"
+  [ -z "${2:-}" ] || [[ "$err" == *"$2"* ]] || fail "$1: error lacks '$2': $err"
+}
+
+# The completion message, exactly once: caption (the path), then the text.
+expect_message() {
+  local path=$1 frames=$2
+  local expected
+  expected=$(printf '%s\n出力しました\n%s コマ' "$path" "$frames")
+  [ "$out" == "$expected" ] || fail "completion message: got [$out], expected [$expected]"
+}
+
+probe() {
+  "$gif_probe" "$@" >probe.txt 2>&1 || fail "giflib cannot read $1: $(cat probe.txt)"
+}
+
+probe_line() {
+  grep "^$1 " probe.txt | head -1 | cut -d' ' -f2-
+}
+
+expect_probe() {
+  local got
+  got=$(probe_line "$1")
+  [ "$got" == "$2" ] || fail "$1: got [$got], expected [$2]"
+}
+
+# Frames and summed duration as ffprobe reads them.
+expect_ffprobe() {
+  local file=$1 frames=$2 seconds=$3 got
+  got=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$file")
+  [ "$got" == "$frames" ] || fail "ffprobe frames of $file: $got, expected $frames"
+  got=$(ffprobe -v error -show_entries frame=pkt_duration_time -of csv=p=0 "$file" |
+        awk '{ s += $1 } END { printf "%.2f", s }')
+  [ "$got" == "$seconds" ] || fail "ffprobe duration of $file: $got, expected $seconds"
+}
+
+make_y4m() {  # make_y4m FILE FRAMES [SIZE] [RATE] [PIX_FMT] [SOURCE=OPTIONS:]
+  ffmpeg -v error -nostdin -f lavfi -i "${6:-testsrc=}size=${3:-160x90}:rate=${4:-30000/1001}" -frames:v "$2" \
+    -pix_fmt "${5:-yuv420p}" -strict -1 -f yuv4mpegpipe -y "$1" || fail "ffmpeg could not make $1"
+}
+
+# make_raw FILE W H FRAMES: bgr24 frames, top half white, bottom half gray
+# 64 on the left; the right half black in the top rows, white below.
+make_raw() {
+  python3 - "$@" <<'PY'
+import sys
+path, w, h, n = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+rows = []
+for y in range(h):
+    left = b"\xff\xff\xff" if y < h // 2 else b"\x40\x40\x40"
+    right = b"\x00\x00\x00" if y < h // 4 else b"\xff\xff\xff"
+    rows.append(left * (w // 2) + right * (w - w // 2))
+with open(path, "wb") as f:
+    f.write(b"".join(rows) * n)
+PY
+}
+
+keep_output() {
+  printf 'KEEP' >"$1"
+}
+
+expect_kept() {
+  [ "$(cat "$1" 2>/dev/null)" == "KEEP" ] || fail "$2: the existing $1 was changed"
+}
+
+ntsc_delays_20="3 3 4 3 3 4 3 3 4 3 3 4 3 3 4 3 3 4 3 3"
+
+case "$case_name" in
+export_y4m)
+  make_y4m clip.y4m 20
+  run export clip.y4m out.gif
+  expect_status 0 "export"
+  [ -z "$err" ] || fail "export printed on stderr: $err"
+  expect_message out.gif 20
+  probe out.gif
+  expect_probe size "160 90"
+  expect_probe frames 20
+  expect_probe loop 0
+  expect_probe delays "$ntsc_delays_20"
+  expect_probe transparent "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"
+  expect_probe gray yes
+  expect_ffprobe out.gif 20 0.66
+  ;;
+colour_layouts)
+  # A smooth picture with known colours, r = 4x, g = 5y, b = 128 + x - y,
+  # in every 8-bit layout: each pixel must come out as the gray level of
+  # its colour, (29 b + 150 g + 87 r + 128) / 256, within 2. Mono keeps
+  # only the luma Y = 0.299 r + 0.587 g + 0.114 b, which the module then
+  # weighs as a gray pixel: (266 Y + 128) / 256.
+  points="1:8:8 1:40:30 1:63:47 0:0:0 0:33:2"
+  for fmt in yuv420p yuv422p yuv444p gray; do
+    ffmpeg -v error -nostdin -f lavfi -i "nullsrc=size=64x48:rate=25,format=gbrp,geq=r='X*4':g='Y*5':b='128+X-Y'" \
+      -frames:v 2 -pix_fmt "$fmt" -f yuv4mpegpipe -y "c_$fmt.y4m" || fail "ffmpeg could not make $fmt"
+    run export "c_$fmt.y4m" "c_$fmt.gif"
+    expect_status 0 "export $fmt"
+    # shellcheck disable=SC2086
+    probe "c_$fmt.gif" $points
+    expect_probe frames 2
+    while read -r _ _ x y level; do
+      r=$((x * 4)); g=$((y * 5)); b=$((128 + x - y))
+      if [ "$fmt" == gray ]; then
+        want=$(( (266 * ((299 * r + 587 * g + 114 * b + 500) / 1000) + 128) / 256 ))
+      else
+        want=$(( (29 * b + 150 * g + 87 * r + 128) / 256 ))
+      fi
+      [ "$want" -ge 1 ] || want=1
+      d=$((level > want ? level - want : want - level))
+      [ "$d" -le 2 ] || fail "$fmt: pixel $x,$y is gray $level, expected $want"
+    done < <(grep '^pixel' probe.txt)
+    [ "$(grep -c '^pixel' probe.txt)" -eq 5 ] || fail "$fmt: pixels missing: $(cat probe.txt)"
+  done
+  ;;
+loop_and_mask)
+  make_raw mask.raw 64 48 3
+  run export --loop 3 --mask --size 64x48 --rate 25 mask.raw out.gif
+  expect_status 0 "export --loop 3 --mask"
+  expect_message out.gif 3
+  # Half as wide; black in the mask (top quarter) is transparent (index 0),
+  # white keeps the picture: white 255 above, gray 64 -> 67 below.
+  probe out.gif 0:5:2 0:5:20 0:5:40 2:31:47
+  expect_probe size "32 48"
+  expect_probe loop 3
+  expect_probe delays "4 4 4"
+  grep -qx 'pixel 0 5 2 0' probe.txt || fail "masked pixel not transparent: $(grep pixel probe.txt)"
+  grep -qx 'pixel 0 5 20 255' probe.txt || fail "white pixel: $(grep pixel probe.txt)"
+  grep -qx 'pixel 0 5 40 67' probe.txt || fail "gray pixel: $(grep pixel probe.txt)"
+  grep -qx 'pixel 2 31 47 67' probe.txt || fail "last frame: $(grep pixel probe.txt)"
+  ;;
+raw_input)
+  make_raw clip.raw 64 48 5
+  run export --size 64x48 --rate 30000/1001 clip.raw out.gif
+  expect_status 0 "raw export"
+  expect_message out.gif 5
+  # Rows arrive top-down: the top of the GIF is the white half.
+  probe out.gif 0:10:0 0:0:47
+  expect_probe size "64 48"
+  expect_probe frames 5
+  expect_probe delays "3 3 4 3 3"
+  grep -qx 'pixel 0 10 0 255' probe.txt || fail "top row: $(grep pixel probe.txt)"
+  grep -qx 'pixel 0 0 47 67' probe.txt || fail "bottom row: $(grep pixel probe.txt)"
+  # The same frames through a pipe.
+  cat clip.raw | timeout 60 $emulator "$rozove" export --size 64x48 --rate 30000/1001 - piped.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 0 "raw from standard input"
+  expect_message piped.gif 5
+  cmp -s out.gif piped.gif || fail "raw from a pipe differs from raw from a file"
+  ;;
+standard_input)
+  make_y4m clip.y4m 20
+  run export clip.y4m file.gif
+  # A pipe has no length: the count is learnt at its end and shown right.
+  cat clip.y4m | timeout 60 $emulator "$rozove" export - out.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 0 "export from a pipe"
+  expect_message out.gif 20
+  probe out.gif
+  expect_probe frames 20
+  expect_probe delays "$ntsc_delays_20"
+  cmp -s file.gif out.gif || fail "the GIF from a pipe differs from the one from the file"
+  # --frames above what the pipe holds: the pipe's end wins.
+  cat clip.y4m | timeout 60 $emulator "$rozove" export --frames 50 - more.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 0 "--frames 50 from a pipe of 20"
+  expect_message more.gif 20
+  # ffmpeg straight into rozove, as the README shows it.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=96x54:rate=25 -frames:v 7 -pix_fmt yuv420p -f yuv4mpegpipe - |
+    timeout 60 $emulator "$rozove" export - ff.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 0 "ffmpeg | rozove"
+  expect_message ff.gif 7
+  expect_ffprobe ff.gif 7 0.28
+  ;;
+frame_limit)
+  make_y4m clip.y4m 20
+  run export --frames 5 clip.y4m out.gif
+  expect_status 0 "--frames 5"
+  expect_message out.gif 5
+  probe out.gif
+  expect_probe frames 5
+  ;;
+interrupted)
+  # A FIFO fed one frame every 0.2 s; SIGINT after a few frames. The GIF
+  # written so far must be complete, and the exit status must say so.
+  make_y4m clip.y4m 60 64x36 25
+  for sig in INT TERM; do
+    rm -f feed.fifo
+    mkfifo feed.fifo
+    python3 - clip.y4m feed.fifo <<'PY' &
+import sys, time
+data = open(sys.argv[1], "rb").read()
+header_end = data.index(b"\n") + 1
+frame = (len(data) - header_end) // 60
+try:
+    with open(sys.argv[2], "wb", buffering=0) as out:
+        out.write(data[:header_end])
+        for i in range(60):
+            out.write(data[header_end + i * frame:header_end + (i + 1) * frame])
+            time.sleep(0.2)
+except BrokenPipeError:
+    pass
+PY
+    feeder=$!
+    # Started without `timeout`, which would pass the signal on a second
+    # time; the loop below is the time limit instead.
+    $emulator "$rozove" export feed.fifo "int_$sig.gif" >out.txt 2>err.txt &
+    host=$!
+    sleep 1.5
+    kill -s "$sig" "$host"
+    for _ in $(seq 100); do
+      kill -0 "$host" 2>/dev/null || break
+      sleep 0.2
+    done
+    kill -s KILL "$host" 2>/dev/null && fail "SIG$sig: rozove did not stop"
+    wait "$host"
+    status=$?
+    kill "$feeder" 2>/dev/null
+    wait "$feeder" 2>/dev/null
+    err=$(cat err.txt)
+    expected=130
+    [ "$sig" == TERM ] && expected=143
+    expect_status "$expected" "SIG$sig"
+    expect_one_line_error "SIG$sig" "interrupted"
+    probe "int_$sig.gif"
+    frames=$(probe_line frames)
+    [ "${frames:-0}" -ge 1 ] && [ "${frames:-0}" -lt 60 ] || fail "SIG$sig: $frames frames in the GIF"
+  done
+  ;;
+truncated)
+  make_y4m clip.y4m 12 64x36 25
+  frame=$(( 64 * 36 * 3 / 2 + 6 ))
+  header=$(head -1 clip.y4m | wc -c)
+  head -c $(( header + 10 * frame + 100 )) clip.y4m >cut.y4m
+  run export cut.y4m out.gif
+  expect_status 1 "cut-off file"
+  expect_one_line_error "cut-off file" "middle of frame 11"
+  probe out.gif
+  expect_probe frames 10
+  cat cut.y4m | timeout 60 $emulator "$rozove" export - piped.gif >out.txt 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "cut-off pipe"
+  expect_one_line_error "cut-off pipe" "middle of frame 11"
+  probe piped.gif
+  expect_probe frames 10
+  ;;
+bad_input)
+  make_y4m good.y4m 2 32x18 25
+  make_y4m p10.y4m 2 32x18 25 yuv420p10le
+  make_y4m alpha.y4m 2 32x18 25 yuva444p
+  sed '1s/ Ip / It /' good.y4m >interlaced.y4m
+  head -c 20 good.y4m >short-header.y4m
+  head -1 good.y4m >no-frames.y4m
+  : >empty.y4m
+  printf 'GIF89a not a video\n' >not-y4m.y4m
+  head -c 100 good.y4m >first-frame-cut.y4m
+  while IFS='|' read -r input words expected; do
+    keep_output out.gif
+    run export "$input" out.gif
+    expect_status "$expected" "$input"
+    expect_one_line_error "$input" "$words"
+    expect_kept out.gif "$input"
+  done <<'CASES'
+missing.y4m|missing.y4m|1
+p10.y4m|C420p10|1
+alpha.y4m|C444alpha|1
+interlaced.y4m|interlaced|1
+short-header.y4m|header|1
+no-frames.y4m|no frame|1
+empty.y4m|empty|1
+not-y4m.y4m|not a Y4M|1
+first-frame-cut.y4m|middle of frame 1|1
+.|directory|1
+CASES
+  keep_output out.gif
+  timeout 60 $emulator "$rozove" export - out.gif </dev/null >out.txt 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "empty standard input"
+  expect_one_line_error "empty standard input" "standard input"
+  expect_kept out.gif "empty standard input"
+  # The output given as the input itself.
+  cp good.y4m same.y4m
+  run export same.y4m ./same.y4m
+  expect_status 2 "output is the input"
+  cmp -s good.y4m same.y4m || fail "the input was overwritten"
+  ;;
+bad_options)
+  make_y4m good.y4m 2 32x18 25
+  while IFS='|' read -r args words; do
+    keep_output out.gif
+    # shellcheck disable=SC2086
+    run $args
+    expect_status 2 "$args"
+    expect_one_line_error "$args" "$words"
+    expect_kept out.gif "$args"
+  done <<'CASES'
+export --size 0x10 --rate 25 good.y4m out.gif|--size
+export --size 10 --rate 25 good.y4m out.gif|--size
+export --size 10x --rate 25 good.y4m out.gif|--size
+export --size 10x10 --rate 0 good.y4m out.gif|--rate
+export --size 10x10 --rate 25/0 good.y4m out.gif|--rate
+export --size 10x10 --rate abc good.y4m out.gif|--rate
+export --size 10x10 good.y4m out.gif|--rate
+export --loop 70000 good.y4m out.gif|--loop
+export good.y4m|two files
+frobnicate|unknown command
+export --fast good.y4m out.gif|unknown option
+|no command
+CASES
+  ;;
+unwritable_output)
+  make_y4m good.y4m 2 32x18 25
+  run export good.y4m no-such-folder/out.gif
+  expect_status 1 "output in a missing folder"
+  expect_one_line_error "output in a missing folder" "cannot write no-such-folder/out.gif"
+  [ ! -e no-such-folder ] || fail "a folder was created"
+  mkdir folder.gif
+  run export good.y4m folder.gif
+  expect_status 1 "output is a folder"
+  expect_one_line_error "output is a folder" "folder"
+  ;;
+bad_module)
+  make_y4m good.y4m 2 32x18 25
+  keep_output out.gif
+  run --module ./missing-module.so export good.y4m out.gif
+  expect_status 1 "missing module"
+  expect_one_line_error "missing module" "missing-module.so"
+  expect_kept out.gif "missing module"
+  run --module "$no_table_module" export good.y4m out.gif
+  expect_status 1 "module without table"
+  expect_one_line_error "module without table" "GetOutputPluginTable"
+  expect_kept out.gif "module without table"
+  run --module good.y4m info
+  expect_status 1 "not a module at all"
+  expect_one_line_error "not a module at all"
+  ;;
+high_rate)
+  make_y4m fast.y4m 6 32x18 60
+  run export fast.y4m out.gif
+  expect_status 0 "60 frames per second"
+  expect_one_line_error "60 frames per second" "warning"
+  [[ "$err" == *"ffmpeg -r"* ]] || fail "the warning suggests no remedy: $err"
+  probe out.gif
+  expect_probe delays "1 2 2 1 2 2"
+  make_y4m ok.y4m 3 32x18 50
+  run export ok.y4m ok.gif
+  [ -z "$err" ] || fail "a warning at 50 frames per second: $err"
+  ;;
+demo)
+  run demo
+  expect_status 0 "demo"
+  expect_message demo.gif 90
+  probe demo.gif
+  expect_probe size "320 180"
+  expect_probe frames 90
+  expect_probe loop 0
+  expect_ffprobe demo.gif 90 3.00
+  run demo --loop 2 other.gif
+  expect_status 0 "demo --loop 2"
+  probe other.gif
+  expect_probe loop 2
+  ;;
+info_help_version)
+  run info
+  expect_status 0 "info"
+  for want in "name         Rozove" "GIF File (*.gif)  *.gif" "AllFile (*.*)  *.*" \
+              "settings     8 bytes: 00 00 00 00 00 00 00 00" "zezodav_odevad"; do
+    [[ "$out" == *"$want"* ]] || fail "info lacks '$want': $out"
+  done
+  run --help
+  expect_status 0 "--help"
+  [[ "$out" == *"Usage: rozove"* ]] || fail "--help: $out"
+  run --version
+  expect_status 0 "--version"
+  [[ "$out" == "rozove "[0-9]* ]] || fail "--version: $out"
+  ;;
+progress_bar)
+  # Standard error on a terminal gets the bar; `script` gives it one.
+  command -v script >/dev/null || { echo "no script(1): skipped"; exit 0; }
+  make_y4m clip.y4m 20 64x36 25
+  timeout 60 script -qec "$rozove export clip.y4m out.gif" typescript.txt >/dev/null 2>&1
+  grep -q '20/20' typescript.txt || fail "no finished progress bar: $(cat -v typescript.txt)"
+  grep -q 'fps' typescript.txt || fail "no speed in the progress bar"
+  ;;
+wine_export)
+  # The Windows host and module under Wine: the message box is printed as
+  # UTF-8, once, instead of waiting for a click.
+  make_y4m clip.y4m 20
+  run export --loop 2 clip.y4m out.gif
+  expect_status 0 "rozove.exe export"
+  out=$(printf '%s' "$out" | tr -d '\r')
+  expect_message out.gif 20
+  expect_ffprobe out.gif 20 0.66
+  delays=$(identify -format '%T ' out.gif | sed 's/ $//')
+  [ "$delays" == "$ntsc_delays_20" ] || fail "ImageMagick reads delays [$delays]"
+  loop=$(identify -verbose 'out.gif[0]' | awk '/Iterations:/ { print $2 }')
+  [ "$loop" == "2" ] || fail "ImageMagick reads a repeat count of [$loop]"
+  # Standard input under Wine too.
+  cat clip.y4m | timeout -k 5 120 $emulator "$rozove" export - piped.gif >out.txt 2>err.txt
+  status=$?; out=$(tr -d '\r' <out.txt); err=$(cat err.txt)
+  expect_status 0 "rozove.exe from standard input"
+  expect_message piped.gif 20
+  run export missing.y4m out.gif
+  expect_status 1 "rozove.exe with a missing input"
+  ;;
+*)
+  echo "unknown case $case_name" >&2
+  exit 2
+  ;;
+esac
+
+if [ "$failures" -gt 0 ]; then
+  echo "$case_name: $failures failure(s)" >&2
+  exit 1
+fi
+echo "$case_name: passed"

@@ -12,5 +12,8 @@ bash scripts/build.sh linux
 bash scripts/build.sh linux-asan
 (cd build/linux-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2)
 
+# The fuzz targets, about a minute each, with ASan and UBSan.
+bash scripts/fuzz.sh "${ROZOVE_FUZZ_SECONDS:-60}"
+
 bash scripts/build.sh win32
 bash scripts/wine-tests.sh

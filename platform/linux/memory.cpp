@@ -79,7 +79,18 @@ int StandInHeldBlocks() {
     return static_cast<int>(Blocks().size());
 }
 
+namespace {
+
+bool sleeping = true;
+
+}  // namespace
+
+void SetStandInSleep(bool enabled) {
+    sleeping = enabled;
+}
+
 void Sleep(DWORD milliseconds) {
+    if (!sleeping) return;
     timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     nanosleep(&pause, nullptr);
 }

@@ -72,5 +72,9 @@ void PressDialogButton(HWND dialog, int id);  // sends WM_COMMAND with the id
 void ClickCheckBox(HWND dialog, int id);      // toggles an auto check box
 std::string LastDialogTemplate();
 
+// Sleep really sleeps unless a fuzzer or benchmark that runs jobs by the
+// thousand turns it off.
+void SetStandInSleep(bool enabled);
+
 // Back to the initial state: no faults, counters zero, default behaviour.
 void ResetStandIns();

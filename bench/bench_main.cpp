@@ -1,0 +1,226 @@
+// Speed of conversion, of the built-in encoder and of a whole output job,
+// each next to giflib doing the same work in the same run. At the end a
+// table gives every figure as a ratio to its baseline.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/bench_content.h"
+#include "bench/giflib_baseline.h"
+#include "gif/gif_encoder.h"
+#include "platform/linux/stand_in_control.h"
+#include "plugin/plugin_table.h"
+
+namespace {
+
+struct Size {
+    int width;
+    int height;
+};
+const Size kSizes[] = {{640, 360}, {1920, 1080}};
+const Content kContents[] = {Content::Static, Content::Zoom, Content::Noise};
+// Distinct frames a job cycles through; enough that every frame differs
+// from the one before for moving content.
+constexpr int kJobDistinctFrames = 8;
+
+std::string SizeName(const Size& size) {
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+// ---- conversion
+
+void BenchConvert(benchmark::State& state, Size size, int mode) {
+    const auto frame = MakeContentFrame(Content::Zoom, size.width, size.height, 3);
+    const int32_t outWidth = OutWidth(size.width, mode == 2);
+    std::vector<uint8_t> buffer(static_cast<size_t>(4) * outWidth * size.height, 0);
+    IndexImage image{buffer.data(), outWidth, size.height, IndexStride(outWidth)};
+    for (auto _ : state) {
+        if (mode == 0) ConvertPlainReference(frame.data(), size.width, size.height, &image);
+        if (mode == 1) ConvertPlain(frame.data(), size.width, size.height, &image);
+        if (mode == 2) ConvertMasked(frame.data(), size.width, size.height, &image);
+        benchmark::DoNotOptimize(buffer.data());
+        benchmark::ClobberMemory();
+    }
+    const double pixels = static_cast<double>(size.width) * size.height;
+    state.counters["pixels/s"] = benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate);
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(frame.size()));
+}
+
+// ---- encoder alone
+
+void BenchEncode(benchmark::State& state, Size size, Content content, bool giflib) {
+    const auto frame = MakeContentFrame(content, size.width, size.height, 3);
+    const OwnedIndexImage indices = ConvertForEncoding(frame, size.width, size.height);
+    std::vector<uint8_t> out(GifEncodedBound(size.width, size.height));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = giflib ? EncodeWithGiflib(indices.image, &out) : EncodeGifImage(indices.image, BuildGrayPalette(), out.data());
+        benchmark::DoNotOptimize(bytes);
+    }
+    if (bytes == 0) state.SkipWithError("encoding failed");
+    const double pixels = static_cast<double>(size.width) * size.height;
+    state.counters["pixels/s"] = benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["frames/s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+// ---- whole job through the host's callbacks
+
+struct JobHost {
+    std::vector<std::vector<uint8_t>> frames;
+};
+JobHost jobHost;
+
+void* ROZOVE_CDECL JobGetFrame(int32_t index) {
+    return jobHost.frames[static_cast<size_t>(index) % jobHost.frames.size()].data();
+}
+int32_t ROZOVE_CDECL JobIsAborted() { return 0; }
+int32_t ROZOVE_CDECL JobReportProgress(int32_t, int32_t) { return 1; }
+int32_t ROZOVE_CDECL JobAfterClose() { return 1; }
+
+long FileBytes(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return -1;
+    std::fseek(file, 0, SEEK_END);
+    const long bytes = std::ftell(file);
+    std::fclose(file);
+    return bytes;
+}
+
+void BenchJob(benchmark::State& state, Size size, Content content, bool giflib, int frameCount) {
+    jobHost.frames.clear();
+    const int distinct = content == Content::Static ? 1 : kJobDistinctFrames;
+    for (int i = 0; i < distinct; ++i) jobHost.frames.push_back(MakeContentFrame(content, size.width, size.height, i));
+    const std::string path = std::string("rozove_bench_") + (giflib ? "giflib" : "ours") + ".gif";
+    OutputRequest request{};
+    request.width = size.width;
+    request.height = size.height;
+    request.rate = 30000;
+    request.scale = 1001;
+    request.frameCount = frameCount;
+    request.savePath = path.c_str();
+    request.getFrame = JobGetFrame;
+    request.isAborted = JobIsAborted;
+    request.reportProgress = JobReportProgress;
+    request.afterClose = JobAfterClose;
+    bool ok = true;
+    for (auto _ : state) {
+        ok = (giflib ? RunGiflibJob(request) : OnOutput(&request) != 0) && ok;
+    }
+    if (!ok) state.SkipWithError("job failed");
+    state.counters["frames/s"] = benchmark::Counter(frameCount, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["bytes"] = static_cast<double>(FileBytes(path.c_str()));
+    std::remove(path.c_str());
+    jobHost.frames.clear();
+}
+
+// ---- ratios to the baseline, printed after the usual table
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+            Result& result = results_[run.benchmark_name()];
+            // Whole jobs include their sleeps, so they are timed by the
+            // clock; everything else by CPU time, which other work on a
+            // shared machine disturbs less.
+            const bool job = run.benchmark_name().rfind("job/", 0) == 0;
+            result.seconds = job ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+            auto bytes = run.counters.find("bytes");
+            result.bytes = bytes == run.counters.end() ? 0 : bytes->second.value;
+            order_.push_back(run.benchmark_name());
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nAgainst the baseline (speed-up = baseline time / our time; bytes = ours / baseline):\n");
+        std::printf("%-34s %10s %12s\n", "benchmark", "speed-up", "bytes");
+        for (const std::string& name : order_) {
+            const std::string baseline = BaselineOf(name);
+            if (baseline.empty() || results_.count(baseline) == 0) continue;
+            const Result& ours = results_[name];
+            const Result& theirs = results_[baseline];
+            std::printf("%-34s %9.2fx", name.c_str(), theirs.seconds / ours.seconds);
+            if (theirs.bytes > 0) {
+                std::printf(" %11.4f\n", ours.bytes / theirs.bytes);
+            } else {
+                std::printf(" %11s\n", "-");
+            }
+        }
+    }
+
+private:
+    struct Result {
+        double seconds = 0;
+        double bytes = 0;
+    };
+
+    // convert/plain/S and convert/mask/S against convert/reference/S;
+    // encode/ours/... and job/ours/... against .../giflib/...
+    static std::string BaselineOf(const std::string& name) {
+        for (const char* ours : {"/plain/", "/mask/"}) {
+            const size_t at = name.find(ours);
+            if (at != std::string::npos) return name.substr(0, at) + "/reference/" + name.substr(at + std::string(ours).size());
+        }
+        const size_t at = name.find("/ours/");
+        if (at != std::string::npos) return name.substr(0, at) + "/giflib/" + name.substr(at + 6);
+        return "";
+    }
+
+    std::map<std::string, Result> results_;
+    std::vector<std::string> order_;
+};
+
+void RegisterAll() {
+    const char* modes[] = {"reference", "plain", "mask"};
+    for (const Size& size : kSizes) {
+        for (int mode = 0; mode < 3; ++mode) {
+            benchmark::RegisterBenchmark(("convert/" + std::string(modes[mode]) + "/" + SizeName(size)).c_str(),
+                                         BenchConvert, size, mode)
+                ->Unit(benchmark::kMicrosecond);
+        }
+    }
+    for (const Size& size : kSizes) {
+        for (Content content : kContents) {
+            for (bool giflib : {true, false}) {
+                const std::string name = std::string("encode/") + (giflib ? "giflib/" : "ours/") + ContentName(content) +
+                                         "/" + SizeName(size);
+                benchmark::RegisterBenchmark(name.c_str(), BenchEncode, size, content, giflib)
+                    ->Unit(benchmark::kMillisecond);
+            }
+        }
+    }
+    for (const Size& size : kSizes) {
+        const int frameCount = size.width > 1000 ? 30 : 120;
+        for (Content content : kContents) {
+            for (bool giflib : {true, false}) {
+                const std::string name = std::string("job/") + (giflib ? "giflib/" : "ours/") + ContentName(content) +
+                                         "/" + SizeName(size);
+                benchmark::RegisterBenchmark(name.c_str(), BenchJob, size, content, giflib, frameCount)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime()
+                    ->Iterations(1);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The job ends with a message box; here it is dismissed at once.
+    SetMessageBoxHandler([](const std::string&, const std::string&) {});
+    RegisterAll();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -13,7 +13,7 @@ const BYTE* At(HMODULE module, DWORD rva) {
     return reinterpret_cast<const BYTE*>(module) + rva;
 }
 
-bool WriteEntry(IMAGE_THUNK_DATA* entry, FARPROC replacement) {
+bool WriteEntry(IMAGE_THUNK_DATA* entry, void* replacement) {
     DWORD oldProtection = 0;
     if (!VirtualProtect(&entry->u1.Function, sizeof entry->u1.Function, PAGE_READWRITE, &oldProtection)) {
         return false;
@@ -32,7 +32,7 @@ bool NamesFunction(HMODULE module, const IMAGE_THUNK_DATA* name, const char* fun
 
 }  // namespace
 
-ImportPatch PatchImport(HMODULE module, const char* dll, const char* function, FARPROC replacement) {
+ImportPatch PatchImport(HMODULE module, const char* dll, const char* function, void* replacement) {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
     if (dos->e_magic != IMAGE_DOS_SIGNATURE) return ImportPatch::Failed;
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(At(module, static_cast<DWORD>(dos->e_lfanew)));

@@ -12,4 +12,4 @@ enum class ImportPatch {
 
 // Points every import of FUNCTION from DLL (case-insensitive, e.g.
 // "user32.dll") in MODULE at REPLACEMENT.
-ImportPatch PatchImport(HMODULE module, const char* dll, const char* function, FARPROC replacement);
+ImportPatch PatchImport(HMODULE module, const char* dll, const char* function, void* replacement);

@@ -51,7 +51,7 @@ int WINAPI PrintMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT) {
 
 bool RedirectMessageBox(HMODULE module, std::string* error) {
     const ImportPatch patch =
-        PatchImport(module, "user32.dll", "MessageBoxA", reinterpret_cast<FARPROC>(&PrintMessageBox));
+        PatchImport(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(&PrintMessageBox));
     if (patch == ImportPatch::Failed) {
         *error = "cannot redirect the module's MessageBoxA";
         return false;

@@ -16,7 +16,9 @@ struct FakeHost {
     std::function<std::vector<uint8_t>(int index)> makeFrame;
     int abortAt;                 // isAborted answers 1 from this frame index on; -1 never
     int nullFrameAt;             // getFrame returns null for this index; -1 never
+    bool logCalls;               // off for long jobs: the log would grow with them
     std::vector<std::string> calls;
+    int framesAsked;
     int afterCloseCalls;
     int64_t fileSizeAtClose;     // size of the output when afterClose was called
 };

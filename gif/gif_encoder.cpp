@@ -3,8 +3,6 @@
 #include "gif/gif_encoder.h"
 
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "gif/gif_layout.h"
 #include "gif/lzw_dictionary.h"
@@ -31,44 +29,61 @@ inline uint8_t* PutLittle16(uint8_t* out, uint32_t value) {
 
 // Packs codes least significant bit first (GIF89a appendix F) straight into
 // data sub-blocks: a length byte is reserved before every run of 255 bytes
-// and filled in when the run is complete.
+// and filled in when the run is complete. Codes gather in a 64-bit word and
+// leave it 32 bits at a time, so most codes cost no store at all and a
+// store is one 4-byte write; only the 3 bytes that straddle each sub-block
+// boundary go one by one.
 struct CodeWriter {
     uint8_t* out;
     uint8_t* lengthByte;
-    uint32_t blockBytes;
+    uint32_t room;  // bytes left in the open sub-block
     uint64_t bits;
-    uint32_t bitCount;
+    uint32_t bitCount;  // below 32 between calls
 
     void StartBlock() {
         lengthByte = out++;
-        blockBytes = 0;
+        room = kMaxSubBlock;
     }
 
     void PutByte(uint8_t value) {
-        if (blockBytes == kMaxSubBlock) {
+        if (room == 0) {
             *lengthByte = static_cast<uint8_t>(kMaxSubBlock);
             StartBlock();
         }
         *out++ = value;
-        ++blockBytes;
+        --room;
     }
 
     void Put(uint32_t code, uint32_t width) {
         bits |= static_cast<uint64_t>(code) << bitCount;
         bitCount += width;
-        while (bitCount >= 8) {
-            PutByte(static_cast<uint8_t>(bits));
-            bits >>= 8;
-            bitCount -= 8;
+        if (bitCount >= 32) {
+            const uint32_t word = static_cast<uint32_t>(bits);
+            bits >>= 32;
+            bitCount -= 32;
+            if (room >= 4) {
+                // Byte stores the compiler merges into one little-endian write.
+                out[0] = static_cast<uint8_t>(word);
+                out[1] = static_cast<uint8_t>(word >> 8);
+                out[2] = static_cast<uint8_t>(word >> 16);
+                out[3] = static_cast<uint8_t>(word >> 24);
+                out += 4;
+                room -= 4;
+            } else {
+                for (int shift = 0; shift < 32; shift += 8) PutByte(static_cast<uint8_t>(word >> shift));
+            }
         }
     }
 
-    // Flushes the last partial byte, closes the open sub-block and writes
-    // the block terminator.
+    // Flushes the bits still held, closes the open sub-block and writes the
+    // block terminator.
     uint8_t* Finish() {
-        if (bitCount > 0) PutByte(static_cast<uint8_t>(bits));
-        if (blockBytes > 0) {
-            *lengthByte = static_cast<uint8_t>(blockBytes);
+        for (; bitCount > 0; bitCount = bitCount > 8 ? bitCount - 8 : 0) {
+            PutByte(static_cast<uint8_t>(bits));
+            bits >>= 8;
+        }
+        if (room < kMaxSubBlock) {
+            *lengthByte = static_cast<uint8_t>(kMaxSubBlock - room);
         } else {
             --out;  // the reserved length byte was never used
         }
@@ -110,13 +125,17 @@ uint8_t* WriteHead(uint8_t* out, int32_t width, int32_t height, const GrayPalett
     return out;
 }
 
-uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, LzwDictionary* dictionary) {
+uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictionary& shared) {
+    // A private copy of the table's handles: the output bytes could alias
+    // the caller's record as far as the compiler knows, which would reload
+    // both pointers after every store.
+    LzwDictionary table = shared;
+    LzwDictionary* const dictionary = &table;
     CodeWriter writer{out, nullptr, 0, 0, 0};
     writer.StartBlock();
 
     uint32_t codeWidth = kMinCodeSize + 1;
     uint32_t nextCode = kFirstFreeCode;
-    LzwClear(dictionary);
     writer.Put(kClearCode, codeWidth);
 
     // The decoder adds a string for every code after the first, one code
@@ -124,38 +143,41 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, LzwDictionary* di
     // longer fits. So the encoder widens one string later than its own table
     // would suggest, and counts the string the decoder adds on reading the
     // last code before the end code.
-    auto added = [&]() {
-        if (nextCode > (1u << codeWidth) && codeWidth < 12) ++codeWidth;
-    };
+    uint32_t widenAbove = 1u << codeWidth;
 
-    int32_t prefix = image.pixels[0];
+    uint32_t prefix = image.pixels[0];
     for (int32_t y = 0; y < image.height; ++y) {
         const uint8_t* row = image.pixels + y * image.stride;
         for (int32_t x = (y == 0 ? 1 : 0); x < image.width; ++x) {
             const uint32_t pixel = row[x];
-            const int32_t found = LzwFind(dictionary, static_cast<uint32_t>(prefix), pixel);
+            const uint32_t key = LzwKey(prefix, pixel);
+            const int32_t found = LzwFind(dictionary, key);
             if (found >= 0) {
-                prefix = found;
+                prefix = static_cast<uint32_t>(found);
                 continue;
             }
-            writer.Put(static_cast<uint32_t>(prefix), codeWidth);
-            LzwInsert(dictionary, static_cast<uint32_t>(prefix), pixel, nextCode);
+            writer.Put(prefix, codeWidth);
+            LzwInsert(dictionary, key, nextCode);
             ++nextCode;
-            added();
+            if (nextCode > widenAbove && codeWidth < 12) {
+                ++codeWidth;
+                widenAbove <<= 1;
+            }
             if (nextCode == kMaxCodes) {
                 // Table full: start afresh rather than keep a stale table.
                 writer.Put(kClearCode, codeWidth);
                 LzwClear(dictionary);
                 codeWidth = kMinCodeSize + 1;
+                widenAbove = 1u << codeWidth;
                 nextCode = kFirstFreeCode;
             }
-            prefix = static_cast<int32_t>(pixel);
+            prefix = pixel;
         }
     }
-    writer.Put(static_cast<uint32_t>(prefix), codeWidth);
+    writer.Put(prefix, codeWidth);
     if (nextCode < kMaxCodes) {
         ++nextCode;
-        added();
+        if (nextCode > widenAbove && codeWidth < 12) ++codeWidth;
     }
     writer.Put(kEndCode, codeWidth);
     return writer.Finish();
@@ -178,10 +200,12 @@ size_t GifEncodedBound(int32_t width, int32_t height) {
 
 size_t EncodeGifImage(const IndexImage& image, const GrayPalette& palette, uint8_t* out) {
     if (GifEncodedBound(image.width, image.height) == 0) return 0;
-    std::unique_ptr<LzwDictionary> dictionary(new (std::nothrow) LzwDictionary);
-    if (!dictionary) return 0;
+    const uint64_t pixels = static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height);
+    LzwDictionary* dictionary = LzwCreate(LzwCodeLimit(pixels, kFirstFreeCode));
+    if (dictionary == nullptr) return 0;
     uint8_t* end = WriteHead(out, image.width, image.height, palette);
-    end = WriteImageData(end, image, dictionary.get());
+    end = WriteImageData(end, image, *dictionary);
+    LzwDestroy(dictionary);
     *end++ = gif_layout::kTrailer;
     return static_cast<size_t>(end - out);
 }

@@ -1,35 +1,29 @@
-// Hash table of LZW strings with linear probing.
+// Allocation and clearing of the direct LZW table.
 #include "gif/lzw_dictionary.h"
 
-#include <cstring>
+#include <cstdlib>
 
-namespace {
-
-inline uint32_t Slot(uint32_t key) {
-    // Multiplicative hash; the top bits of the product are the best mixed.
-    return (key * 2654435761u) >> (32 - 14);
+uint32_t LzwCodeLimit(uint64_t pixels, uint32_t firstFreeCode) {
+    const uint64_t codes = firstFreeCode + pixels;
+    return codes < LzwDictionary::kMaxCodes ? static_cast<uint32_t>(codes) : LzwDictionary::kMaxCodes;
 }
 
-}  // namespace
-
-void LzwClear(LzwDictionary* dictionary) {
-    std::memset(dictionary->slots, 0xFF, sizeof dictionary->slots);
+LzwDictionary* LzwCreate(uint32_t codeLimit) {
+    if (codeLimit == 0 || codeLimit > LzwDictionary::kMaxCodes) return nullptr;
+    // One block: the record, keyOf, then codeOf. calloc zeroes codeOf, so an
+    // entry never written holds code 0, whose key is never confirmed.
+    const size_t keyBytes = sizeof(uint32_t) * codeLimit;
+    const size_t codeBytes = sizeof(uint16_t) * (static_cast<size_t>(codeLimit) << 8);
+    void* block = std::calloc(1, sizeof(LzwDictionary) + keyBytes + codeBytes);
+    if (block == nullptr) return nullptr;
+    LzwDictionary* dictionary = static_cast<LzwDictionary*>(block);
+    dictionary->codeLimit = codeLimit;
+    dictionary->keyOf = reinterpret_cast<uint32_t*>(dictionary + 1);
+    dictionary->codeOf = reinterpret_cast<uint16_t*>(dictionary->keyOf + codeLimit);
+    LzwClear(dictionary);
+    return dictionary;
 }
 
-int32_t LzwFind(const LzwDictionary* dictionary, uint32_t prefix, uint32_t pixel) {
-    const uint32_t key = (prefix << 8) | pixel;
-    for (uint32_t slot = Slot(key);; slot = (slot + 1) & (LzwDictionary::kSlots - 1)) {
-        const uint32_t entry = dictionary->slots[slot];
-        if (entry == LzwDictionary::kEmpty) return -1;
-        if ((entry >> 12) == key) return static_cast<int32_t>(entry & 0xFFFu);
-    }
-}
-
-void LzwInsert(LzwDictionary* dictionary, uint32_t prefix, uint32_t pixel, uint32_t code) {
-    const uint32_t key = (prefix << 8) | pixel;
-    uint32_t slot = Slot(key);
-    while (dictionary->slots[slot] != LzwDictionary::kEmpty) {
-        slot = (slot + 1) & (LzwDictionary::kSlots - 1);
-    }
-    dictionary->slots[slot] = (key << 12) | code;
+void LzwDestroy(LzwDictionary* dictionary) {
+    std::free(dictionary);
 }

@@ -45,6 +45,13 @@ bool RetryAfterSignal(std::FILE* file, ReadResult* result) {
     return true;
 }
 
+// A read that came up short after a stop request was cut off by it: on
+// Windows Ctrl-C does not wake a blocked read, but it ends the program
+// feeding the pipe, which looks like the end of the stream.
+ReadResult Settle(ReadResult result) {
+    return StopRequested() ? ReadResult::Interrupted : result;
+}
+
 }  // namespace
 
 bool OpenInput(const std::string& path, InputStream* input, std::string* error) {
@@ -91,7 +98,7 @@ ReadResult ReadExact(InputStream* input, void* buffer, size_t bytes) {
         if (got == bytes) break;
         if (RetryAfterSignal(input->file, &result)) continue;
         if (result == ReadResult::Complete) result = got == 0 ? ReadResult::End : ReadResult::Short;
-        return result;
+        return Settle(result);
     }
     return ReadResult::Complete;
 }
@@ -108,7 +115,7 @@ ReadResult ReadLine(InputStream* input, std::string* line, size_t limit) {
         }
         if (RetryAfterSignal(input->file, &result)) continue;
         if (result == ReadResult::Complete) result = line->empty() ? ReadResult::End : ReadResult::Short;
-        return result;
+        return Settle(result);
     }
     return ReadResult::Short;
 }

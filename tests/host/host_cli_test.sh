@@ -8,6 +8,9 @@
 # Usage: host_cli_test.sh CASE ROZOVE GIF_PROBE NO_TABLE_MODULE WORKDIR [EMULATOR]
 # (the Wine case takes ROZOVE.exe and runs it under EMULATOR; GIF_PROBE and
 # NO_TABLE_MODULE are then "-")
+# $emulator stays unquoted (empty, or one word such as wine); `cat f |`
+# gives rozove a real pipe, where `< f` would give it a seekable file.
+# shellcheck disable=SC2086,SC2002
 set -uo pipefail
 
 case_name=$1
@@ -268,7 +271,7 @@ PY
     expect_one_line_error "SIG$sig" "interrupted"
     probe "int_$sig.gif"
     frames=$(probe_line frames)
-    [ "${frames:-0}" -ge 1 ] && [ "${frames:-0}" -lt 60 ] || fail "SIG$sig: $frames frames in the GIF"
+    if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 60 ]; then fail "SIG$sig: $frames frames in the GIF"; fi
   done
   ;;
 truncated)

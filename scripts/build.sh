@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds one target: linux, linux-asan (AddressSanitizer + UBSan) or win32.
-# Usage: scripts/build.sh linux|linux-asan|win32
+# Builds one target: linux, linux-asan (AddressSanitizer + UBSan), win32 (the
+# 32-bit module and host) or win64 (the same code and tests for 64-bit Wine).
+# Usage: scripts/build.sh linux|linux-asan|win32|win64
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:-linux}
@@ -9,7 +10,8 @@ case "$target" in
   linux) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   linux-asan) args=(-DCMAKE_BUILD_TYPE=Debug -DROZOVE_SANITIZE=ON) ;;
   win32) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake) ;;
-  *) echo "unknown target: $target (linux, linux-asan or win32)" >&2; exit 2 ;;
+  win64) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake) ;;
+  *) echo "unknown target: $target (linux, linux-asan, win32 or win64)" >&2; exit 2 ;;
 esac
 cmake -S . -B "build/$target" "${args[@]}" >/dev/null
 cmake --build "build/$target" -j"$jobs"

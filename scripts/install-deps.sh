@@ -6,10 +6,11 @@ set -euo pipefail
 need=(
   cmake make g++ pkg-config
   mingw-w64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest libgtest-dev libbenchmark-dev
   libgif-dev giflib-tools
   clang libclang-rt-14-dev llvm
-  wine wine32:i386 xvfb xauth x11-utils imagemagick
+  wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
   locales-all fonts-ipafont-gothic
   ffmpeg valgrind python3
 )

@@ -150,7 +150,7 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictiona
         const uint8_t* row = image.pixels + y * image.stride;
         for (int32_t x = (y == 0 ? 1 : 0); x < image.width; ++x) {
             const uint32_t pixel = row[x];
-            const uint32_t key = LzwKey(prefix, pixel);
+            const uint32_t key = LzwPixelKey(dictionary, pixel) + prefix;
             const int32_t found = LzwFind(dictionary, key);
             if (found >= 0) {
                 prefix = static_cast<uint32_t>(found);

@@ -1,6 +1,7 @@
 // The LZW string table behind a small interface, so that its data structure
 // can be swapped and measured: a string is known by its prefix code and the
-// pixel that extends it, together its key (prefix << 8 | pixel, 20 bits).
+// pixel that extends it, together its key (pixel x codeLimit + prefix, below
+// 2^20).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,14 @@
 // because keyOf no longer confirms them, so codeOf (up to 2 MiB) is zeroed
 // once and never rewritten. (A 2^14-slot hash with linear probing cost 2 to
 // 3 times the instructions per pixel.)
+//
+// The table is laid out by pixel, then prefix: a flat area or a smooth
+// gradient extends the codes it has just made with the same few pixels, so
+// consecutive lookups fall on the same cache lines; laid out by prefix, every
+// step of a long string touched a new line and the encoder waited on the
+// second-level cache. The pixel part of the key is known before the lookup
+// that gives the prefix, so the chain from one lookup to the next is one
+// load and one addition.
 struct LzwDictionary {
     static constexpr uint32_t kMaxCodes = 4096;
     static constexpr uint32_t kNoKey = 0xFFFFFFFFu;
@@ -36,8 +45,12 @@ inline void LzwClear(LzwDictionary* dictionary) {
     for (uint32_t code = 0; code < dictionary->codeLimit; ++code) dictionary->keyOf[code] = LzwDictionary::kNoKey;
 }
 
-inline uint32_t LzwKey(uint32_t prefix, uint32_t pixel) {
-    return (prefix << 8) | pixel;
+// The pixel part of a key, and a key.
+inline uint32_t LzwPixelKey(const LzwDictionary* dictionary, uint32_t pixel) {
+    return pixel * dictionary->codeLimit;
+}
+inline uint32_t LzwKey(const LzwDictionary* dictionary, uint32_t prefix, uint32_t pixel) {
+    return LzwPixelKey(dictionary, pixel) + prefix;
 }
 
 // Code of the string with this key, or -1 when it is not in the table.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/bench_content.h"
+#include "bench/convert_check.h"
 #include "bench/giflib_baseline.h"
 #include "gif/gif_encoder.h"
 #include "platform/linux/stand_in_control.h"
@@ -214,6 +215,12 @@ void RegisterAll() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A fast conversion that gives other levels is worth nothing.
+    const std::string failure = CheckConversion();
+    if (!failure.empty()) {
+        std::fprintf(stderr, "conversion check failed: %s\n", failure.c_str());
+        return 1;
+    }
     // The job ends with a message box; here it is dismissed at once.
     SetMessageBoxHandler([](const std::string&, const std::string&) {});
     RegisterAll();

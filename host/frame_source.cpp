@@ -9,10 +9,20 @@
 
 namespace {
 
-// What the host frame of WIDTH x HEIGHT needs, or 0 when it cannot be held.
+// A header can claim frames of up to 65535 x 65535 pixels (12 GiB); a
+// frame buffer is capped well below that, so that a damaged or hostile
+// header gets a refusal, not an exhausted machine.
+constexpr uint64_t kMaxFrameBytes = uint64_t(1) << 30;
+
+// What the host frame of WIDTH x HEIGHT needs, or 0 above the cap.
 size_t FrameBytes(int32_t width, int32_t height) {
     const uint64_t bytes = static_cast<uint64_t>(FrameStride(width)) * static_cast<uint64_t>(height);
-    return bytes > SIZE_MAX / 2 ? 0 : static_cast<size_t>(bytes);
+    return bytes > kMaxFrameBytes || bytes > SIZE_MAX / 2 ? 0 : static_cast<size_t>(bytes);
+}
+
+std::string TooLarge(int32_t width, int32_t height) {
+    return "frames of " + std::to_string(width) + "x" + std::to_string(height) +
+           " are too large (more than 1 GiB each)";
 }
 
 bool Allocate(std::vector<uint8_t>* buffer, uint64_t bytes, std::string* error) {
@@ -140,16 +150,18 @@ bool OpenY4mSource(const std::string& path, FrameSource* source, std::string* er
         source->height = source->y4m.height;
         source->rate = source->y4m.rate;
         source->scale = source->y4m.scale;
-        if (FrameBytes(source->width, source->height) == 0 ||
-            !Allocate(&source->planes, Y4mFrameBytes(source->y4m), &reason) ||
-            !Allocate(&source->pixels, FrameBytes(source->width, source->height), &reason)) {
-            if (reason.empty()) reason = "the frame size is too large";
-        }
+        if (FrameBytes(source->width, source->height) == 0) reason = TooLarge(source->width, source->height);
     }
+    // The count comes first: a file without a complete frame needs no buffers.
     if (reason.empty() && source->input.regular) {
         const int64_t firstFrame = static_cast<int64_t>(line.size()) + 1;
         source->knownFrames = CountY4mFrames(source, firstFrame);
         if (!SeekInput(&source->input, firstFrame)) reason = "cannot seek back to the first frame";
+    }
+    if (reason.empty() && source->knownFrames != 0) {
+        if (Allocate(&source->planes, Y4mFrameBytes(source->y4m), &reason)) {
+            Allocate(&source->pixels, FrameBytes(source->width, source->height), &reason);
+        }
     }
     if (!reason.empty()) {
         *error = source->input.name + ": " + reason;
@@ -169,7 +181,7 @@ bool OpenRawSource(const std::string& path, int32_t width, int32_t height, int32
     if (!OpenInput(path, &source->input, error)) return false;
     std::string reason;
     if (FrameBytes(width, height) == 0) {
-        reason = "the frame size is too large";
+        reason = TooLarge(width, height);
     } else if (Allocate(&source->pixels, FrameBytes(width, height), &reason) && source->input.regular) {
         const uint64_t frameBytes = 3 * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
         const uint64_t size = static_cast<uint64_t>(source->input.size);

@@ -134,7 +134,7 @@ int ReportJob(const JobOutcome& outcome, const FrameSource& source, const std::s
         if (!outcome.callbacksMade) {
             Fail("cannot write " + output + ": " + DescribeWriteFailure(output));
         } else {
-            Fail("writing " + output + " failed after " + frames);
+            Fail("the module failed on " + output + " after receiving " + frames);
         }
         return kExitFailed;
     }
@@ -149,6 +149,11 @@ int RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameS
     const OutputPluginTable* table = module.table;
     if (table->output == nullptr || table->configSet == nullptr) {
         Fail(module.path + ": the table lacks the output or the settings write entry");
+        return kExitFailed;
+    }
+    // In mask mode each half is a picture; a frame 1 pixel wide has none.
+    if (commandLine.mask && source->width < 2) {
+        Fail("mask mode needs frames at least 2 pixels wide; " + commandLine.output + " was not touched");
         return kExitFailed;
     }
     // The settings reach the module as the host's stored block would.

@@ -99,6 +99,9 @@ TEST_F(FrameSourceFile, RefusalsNameTheInput) {
     EXPECT_FALSE(OpenY4mSource(path, &source, &error));
     EXPECT_EQ(error.find(path), 0u) << error;
     EXPECT_NE(error.find("C420p10"), std::string::npos) << error;
+    Write("YUV4MPEG2 W65535 H65535 F25:1 C444\nFRAME\n");  // 12 GiB a frame
+    EXPECT_FALSE(OpenY4mSource(path, &source, &error));
+    EXPECT_NE(error.find("too large"), std::string::npos) << error;
     Write("YUV4MPEG2 W2 H2 F25:1");  // no line end
     EXPECT_FALSE(OpenY4mSource(path, &source, &error));
     EXPECT_FALSE(OpenY4mSource(path + ".missing", &source, &error));

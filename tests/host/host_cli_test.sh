@@ -253,7 +253,13 @@ PY
     # time; the loop below is the time limit instead.
     $emulator "$rozove" export feed.fifo "int_$sig.gif" >out.txt 2>err.txt &
     host=$!
-    sleep 1.5
+    # Wait until the first frame is in the file (its head alone is 781
+    # bytes), however slow the machine, then let a few more arrive.
+    for _ in $(seq 150); do
+      [ "$(stat -c %s "int_$sig.gif" 2>/dev/null || echo 0)" -gt 800 ] && break
+      sleep 0.2
+    done
+    sleep 0.5
     kill -s "$sig" "$host"
     for _ in $(seq 100); do
       kill -0 "$host" 2>/dev/null || break
@@ -325,6 +331,13 @@ CASES
   expect_status 1 "empty standard input"
   expect_one_line_error "empty standard input" "standard input"
   expect_kept out.gif "empty standard input"
+  # Mask mode on frames 1 pixel wide: no picture half.
+  make_raw thin.raw 1 4 2
+  keep_output out.gif
+  run export --mask --size 1x4 --rate 25 thin.raw out.gif
+  expect_status 1 "mask mode, 1 pixel wide"
+  expect_one_line_error "mask mode, 1 pixel wide" "2 pixels wide"
+  expect_kept out.gif "mask mode, 1 pixel wide"
   # The output given as the input itself.
   cp good.y4m same.y4m
   run export same.y4m ./same.y4m

@@ -27,6 +27,7 @@ protected:
     // Opens the dialog and lets PLAY act on it; PLAY must close it. False
     // when the dialog never appeared.
     bool Open(const std::function<void(HWND dialog)>& play) {
+        TakeDebugLines();
         int32_t result = 0;
         bool appeared = false;
         const bool closedByUser = RunWithUser(
@@ -39,7 +40,12 @@ protected:
             });
         EXPECT_EQ(result, 1);
         EXPECT_TRUE(closedByUser) << "the dialog had to be closed by force";
-        EXPECT_EQ(TakeDebugLines(), std::vector<std::string>{"_config"});
+        // The helper thread's start and end reach DllMain too; leave them out.
+        std::vector<std::string> lines;
+        for (const std::string& line : TakeDebugLines()) {
+            if (line != "DllMain zezodav_odevad") lines.push_back(line);
+        }
+        EXPECT_EQ(lines, std::vector<std::string>{"_config"});
         return appeared;
     }
 

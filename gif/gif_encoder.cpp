@@ -27,70 +27,70 @@ inline uint8_t* PutLittle16(uint8_t* out, uint32_t value) {
     return out + 2;
 }
 
-// Packs codes least significant bit first (GIF89a appendix F) straight into
-// data sub-blocks: a length byte is reserved before every run of 255 bytes
-// and filled in when the run is complete. Codes gather in a 64-bit word and
-// leave it 32 bits at a time, so most codes cost no store at all and a
-// store is one 4-byte write; only the 3 bytes that straddle each sub-block
-// boundary go one by one.
-struct CodeWriter {
+// Largest LZW data a picture of this many pixels gives, before it is cut
+// into sub-blocks: at most one code per pixel, a clear code every
+// (4096 - 258) codes, the first clear and the end code; each at most 12 bits.
+uint64_t MaxDataBytes(uint64_t pixels) {
+    const uint64_t codes = pixels + pixels / (kMaxCodes - kFirstFreeCode) + 3;
+    return (codes * 12 + 7) / 8;
+}
+
+// Length bytes the sub-blocks of that data need, with one to spare.
+uint64_t MaxBlockLengths(uint64_t pixels) {
+    return MaxDataBytes(pixels) / kMaxSubBlock + 1;
+}
+
+// The packer's last 4-byte store may reach this far past its data.
+constexpr uint64_t kStoreSlack = 4;
+
+// Packs codes least significant bit first (GIF89a appendix F) into one
+// unbroken run of bytes. Never more than 7 bits wait in the accumulator, so
+// after adding a code of at most 12 bits it holds at most 19: each code is
+// one 4-byte store and an advance by the whole bytes it completed, with no
+// branch. The sub-block length bytes go in afterwards (SplitIntoSubBlocks).
+struct CodePacker {
     uint8_t* out;
-    uint8_t* lengthByte;
-    uint32_t room;  // bytes left in the open sub-block
-    uint64_t bits;
-    uint32_t bitCount;  // below 32 between calls
-
-    void StartBlock() {
-        lengthByte = out++;
-        room = kMaxSubBlock;
-    }
-
-    void PutByte(uint8_t value) {
-        if (room == 0) {
-            *lengthByte = static_cast<uint8_t>(kMaxSubBlock);
-            StartBlock();
-        }
-        *out++ = value;
-        --room;
-    }
+    uint32_t bits;
+    uint32_t bitCount;
 
     void Put(uint32_t code, uint32_t width) {
-        bits |= static_cast<uint64_t>(code) << bitCount;
+        bits |= code << bitCount;
         bitCount += width;
-        if (bitCount >= 32) {
-            const uint32_t word = static_cast<uint32_t>(bits);
-            bits >>= 32;
-            bitCount -= 32;
-            if (room >= 4) {
-                // Byte stores the compiler merges into one little-endian write.
-                out[0] = static_cast<uint8_t>(word);
-                out[1] = static_cast<uint8_t>(word >> 8);
-                out[2] = static_cast<uint8_t>(word >> 16);
-                out[3] = static_cast<uint8_t>(word >> 24);
-                out += 4;
-                room -= 4;
-            } else {
-                for (int shift = 0; shift < 32; shift += 8) PutByte(static_cast<uint8_t>(word >> shift));
-            }
-        }
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(out, &bits, 4);
+#else
+        out[0] = static_cast<uint8_t>(bits);
+        out[1] = static_cast<uint8_t>(bits >> 8);
+        out[2] = static_cast<uint8_t>(bits >> 16);
+        out[3] = static_cast<uint8_t>(bits >> 24);
+#endif
+        out += bitCount >> 3;
+        bits >>= bitCount & ~7u;
+        bitCount &= 7;
     }
 
-    // Flushes the bits still held, closes the open sub-block and writes the
-    // block terminator.
-    uint8_t* Finish() {
-        for (; bitCount > 0; bitCount = bitCount > 8 ? bitCount - 8 : 0) {
-            PutByte(static_cast<uint8_t>(bits));
-            bits >>= 8;
-        }
-        if (room < kMaxSubBlock) {
-            *lengthByte = static_cast<uint8_t>(kMaxSubBlock - room);
-        } else {
-            --out;  // the reserved length byte was never used
-        }
-        *out++ = 0x00;
-        return out;
+    // The end of the data, counting the last partial byte, already stored.
+    uint8_t* Finish() const {
+        return out + (bitCount > 0 ? 1 : 0);
     }
 };
+
+// Turns the data packed at `data` into sub-blocks of at most 255 bytes,
+// each after its length byte, starting at `out`, then the block terminator.
+// The data must start at least one byte per sub-block after `out`: every
+// block then moves towards the start and never over data not yet moved.
+uint8_t* SplitIntoSubBlocks(uint8_t* out, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const size_t block = length < kMaxSubBlock ? length : kMaxSubBlock;
+        *out = static_cast<uint8_t>(block);
+        std::memmove(out + 1, data, block);
+        out += 1 + block;
+        data += block;
+        length -= block;
+    }
+    *out++ = 0x00;
+    return out;
+}
 
 uint8_t* WriteHead(uint8_t* out, int32_t width, int32_t height, const GrayPalette& palette) {
     std::memcpy(out, "GIF89a", 6);
@@ -131,8 +131,9 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictiona
     // both pointers after every store.
     LzwDictionary table = shared;
     LzwDictionary* const dictionary = &table;
-    CodeWriter writer{out, nullptr, 0, 0, 0};
-    writer.StartBlock();
+    const uint64_t pixels = static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height);
+    uint8_t* const data = out + MaxBlockLengths(pixels);
+    CodePacker writer{data, 0, 0};
 
     uint32_t codeWidth = kMinCodeSize + 1;
     uint32_t nextCode = kFirstFreeCode;
@@ -141,16 +142,19 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictiona
     // The decoder adds a string for every code after the first, one code
     // behind the encoder, and widens its codes once its next free code no
     // longer fits. So the encoder widens one string later than its own table
-    // would suggest, and counts the string the decoder adds on reading the
-    // last code before the end code.
-    uint32_t widenAbove = 1u << codeWidth;
+    // would suggest (at 513, 1025 and 2049 strings), and counts the string
+    // the decoder adds on reading the last code before the end code. Those
+    // steps and the full table (4096) are the only events, so the loop
+    // checks for the next one with a single comparison.
+    auto eventAfter = [](uint32_t width) { return width < 12 ? (1u << width) + 1 : kMaxCodes; };
+    uint32_t nextEvent = eventAfter(codeWidth);
 
     uint32_t prefix = image.pixels[0];
     for (int32_t y = 0; y < image.height; ++y) {
-        const uint8_t* row = image.pixels + y * image.stride;
-        for (int32_t x = (y == 0 ? 1 : 0); x < image.width; ++x) {
-            const uint32_t pixel = row[x];
-            const uint32_t key = LzwPixelKey(dictionary, pixel) + prefix;
+        const uint8_t* pixel = image.pixels + y * image.stride + (y == 0 ? 1 : 0);
+        const uint8_t* const rowEnd = image.pixels + y * image.stride + image.width;
+        for (; pixel != rowEnd; ++pixel) {
+            const uint32_t key = LzwPixelKey(dictionary, *pixel) + prefix;
             const int32_t found = LzwFind(dictionary, key);
             if (found >= 0) {
                 prefix = static_cast<uint32_t>(found);
@@ -158,29 +162,25 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictiona
             }
             writer.Put(prefix, codeWidth);
             LzwInsert(dictionary, key, nextCode);
-            ++nextCode;
-            if (nextCode > widenAbove && codeWidth < 12) {
-                ++codeWidth;
-                widenAbove <<= 1;
+            prefix = *pixel;
+            if (++nextCode == nextEvent) {
+                if (nextCode == kMaxCodes) {
+                    // Table full: start afresh rather than keep a stale table.
+                    writer.Put(kClearCode, codeWidth);
+                    LzwClear(dictionary);
+                    codeWidth = kMinCodeSize + 1;
+                    nextCode = kFirstFreeCode;
+                } else {
+                    ++codeWidth;
+                }
+                nextEvent = eventAfter(codeWidth);
             }
-            if (nextCode == kMaxCodes) {
-                // Table full: start afresh rather than keep a stale table.
-                writer.Put(kClearCode, codeWidth);
-                LzwClear(dictionary);
-                codeWidth = kMinCodeSize + 1;
-                widenAbove = 1u << codeWidth;
-                nextCode = kFirstFreeCode;
-            }
-            prefix = pixel;
         }
     }
     writer.Put(prefix, codeWidth);
-    if (nextCode < kMaxCodes) {
-        ++nextCode;
-        if (nextCode > widenAbove && codeWidth < 12) ++codeWidth;
-    }
+    if (nextCode < kMaxCodes && ++nextCode == nextEvent && codeWidth < 12) ++codeWidth;
     writer.Put(kEndCode, codeWidth);
-    return writer.Finish();
+    return SplitIntoSubBlocks(out, data, static_cast<size_t>(writer.Finish() - data));
 }
 
 }  // namespace
@@ -188,12 +188,9 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictiona
 size_t GifEncodedBound(int32_t width, int32_t height) {
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return 0;
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    // At most one code per pixel, a clear code every (4096 - 258) codes and
-    // the first clear and the end code; each at most 12 bits.
-    const uint64_t codes = pixels + pixels / (kMaxCodes - kFirstFreeCode) + 3;
-    const uint64_t dataBytes = (codes * 12 + 7) / 8;
-    const uint64_t blockLengths = dataBytes / kMaxSubBlock + 1;
-    const uint64_t total = kPrefixBytes + dataBytes + blockLengths + 2;  // terminator, trailer
+    // The data is packed after room for its length bytes, then cut into
+    // sub-blocks in place; the terminator and the trailer follow.
+    const uint64_t total = kPrefixBytes + MaxBlockLengths(pixels) + MaxDataBytes(pixels) + kStoreSlack + 2;
     if (total > static_cast<uint64_t>(SIZE_MAX / 2)) return 0;
     return static_cast<size_t>(total);
 }

@@ -11,6 +11,7 @@
 #include "bench/bench_content.h"
 #include "bench/convert_check.h"
 #include "bench/giflib_baseline.h"
+#include "bench/job_host.h"
 #include "gif/gif_encoder.h"
 #include "platform/linux/stand_in_control.h"
 #include "plugin/plugin_table.h"
@@ -23,9 +24,6 @@ struct Size {
 };
 const Size kSizes[] = {{640, 360}, {1920, 1080}};
 const Content kContents[] = {Content::Static, Content::Zoom, Content::Noise};
-// Distinct frames a job cycles through; enough that every frame differs
-// from the one before for moving content.
-constexpr int kJobDistinctFrames = 8;
 
 std::string SizeName(const Size& size) {
     return std::to_string(size.width) + "x" + std::to_string(size.height);
@@ -70,18 +68,6 @@ void BenchEncode(benchmark::State& state, Size size, Content content, bool gifli
 
 // ---- whole job through the host's callbacks
 
-struct JobHost {
-    std::vector<std::vector<uint8_t>> frames;
-};
-JobHost jobHost;
-
-void* ROZOVE_CDECL JobGetFrame(int32_t index) {
-    return jobHost.frames[static_cast<size_t>(index) % jobHost.frames.size()].data();
-}
-int32_t ROZOVE_CDECL JobIsAborted() { return 0; }
-int32_t ROZOVE_CDECL JobReportProgress(int32_t, int32_t) { return 1; }
-int32_t ROZOVE_CDECL JobAfterClose() { return 1; }
-
 long FileBytes(const char* path) {
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr) return -1;
@@ -92,30 +78,18 @@ long FileBytes(const char* path) {
 }
 
 void BenchJob(benchmark::State& state, Size size, Content content, bool giflib, int frameCount) {
-    jobHost.frames.clear();
-    const int distinct = content == Content::Static ? 1 : kJobDistinctFrames;
-    for (int i = 0; i < distinct; ++i) jobHost.frames.push_back(MakeContentFrame(content, size.width, size.height, i));
     const std::string path = std::string("rozove_bench_") + (giflib ? "giflib" : "ours") + ".gif";
-    OutputRequest request{};
-    request.width = size.width;
-    request.height = size.height;
-    request.rate = 30000;
-    request.scale = 1001;
-    request.frameCount = frameCount;
-    request.savePath = path.c_str();
-    request.getFrame = JobGetFrame;
-    request.isAborted = JobIsAborted;
-    request.reportProgress = JobReportProgress;
-    request.afterClose = JobAfterClose;
+    OutputRequest request = StartJobHost(content, size.width, size.height, frameCount, path);
     bool ok = true;
     for (auto _ : state) {
         ok = (giflib ? RunGiflibJob(request) : OnOutput(&request) != 0) && ok;
     }
     if (!ok) state.SkipWithError("job failed");
     state.counters["frames/s"] = benchmark::Counter(frameCount, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["frames"] = frameCount;
     state.counters["bytes"] = static_cast<double>(FileBytes(path.c_str()));
     std::remove(path.c_str());
-    jobHost.frames.clear();
+    StopJobHost();
 }
 
 // ---- ratios to the baseline, printed after the usual table
@@ -124,35 +98,49 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-            Result& result = results_[run.benchmark_name()];
+            if (run.error_occurred) continue;
+            // With --benchmark_repetitions the median stands for the runs.
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median) continue;
+            const std::string name = run.run_name.function_name;
+            if (results_.count(name) == 0) order_.push_back(name);
+            Result& result = results_[name];
+            if (result.fromMedian && !median) continue;
+            result.fromMedian = median;
             // Whole jobs include their sleeps, so they are timed by the
             // clock; everything else by CPU time, which other work on a
             // shared machine disturbs less.
-            const bool job = run.benchmark_name().rfind("job/", 0) == 0;
-            result.seconds = job ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+            const bool job = name.rfind("job/", 0) == 0;
+            const double time = job ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+            result.seconds = time / benchmark::GetTimeUnitMultiplier(run.time_unit);
             auto bytes = run.counters.find("bytes");
             result.bytes = bytes == run.counters.end() ? 0 : bytes->second.value;
-            order_.push_back(run.benchmark_name());
+            auto frames = run.counters.find("frames");
+            result.frames = frames == run.counters.end() ? 0 : frames->second.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\nAgainst the baseline (speed-up = baseline time / our time; bytes = ours / baseline):\n");
-        std::printf("%-34s %10s %12s\n", "benchmark", "speed-up", "bytes");
+        std::printf("\nAgainst the baseline (speed-up = baseline time / our time; bytes = ours / baseline;\n"
+                    "whole jobs: milliseconds per frame, each including the 1 ms sleep after every frame):\n");
+        std::printf("%-32s %10s %12s %16s\n", "benchmark", "speed-up", "bytes", "ms/frame");
         for (const std::string& name : order_) {
             const std::string baseline = BaselineOf(name);
             if (baseline.empty() || results_.count(baseline) == 0) continue;
             const Result& ours = results_[name];
             const Result& theirs = results_[baseline];
-            std::printf("%-34s %9.2fx", name.c_str(), theirs.seconds / ours.seconds);
+            std::printf("%-32s %9.2fx", name.c_str(), theirs.seconds / ours.seconds);
             if (theirs.bytes > 0) {
-                std::printf(" %11.4f\n", ours.bytes / theirs.bytes);
+                std::printf(" %12.4f", ours.bytes / theirs.bytes);
             } else {
-                std::printf(" %11s\n", "-");
+                std::printf(" %12s", "-");
             }
+            if (ours.frames > 0 && theirs.frames > 0) {
+                std::printf("   %5.1f vs %5.1f", 1000 * ours.seconds / ours.frames, 1000 * theirs.seconds / theirs.frames);
+            }
+            std::printf("\n");
         }
     }
 
@@ -160,6 +148,8 @@ private:
     struct Result {
         double seconds = 0;
         double bytes = 0;
+        double frames = 0;  // whole jobs only
+        bool fromMedian = false;
     };
 
     // convert/plain/S and convert/mask/S against convert/reference/S;

@@ -10,12 +10,16 @@
 
 #include "bench/bench_content.h"
 #include "bench/giflib_baseline.h"
+#include "bench/job_host.h"
+#include "platform/linux/stand_in_control.h"
+#include "plugin/plugin_table.h"
 #include "gif/gif_encoder.h"
 
 namespace {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
+constexpr int kJobFrames = 4;
 
 // Counts only what runs inside `work`; the dump is named after the piece.
 template <typename Work>
@@ -49,6 +53,18 @@ int main() {
         Measure(std::string("encode/ours/") + ContentName(content),
                 [&] { ours = EncodeGifImage(indices.image, palette, out.data()); });
         std::printf("bytes %s ours %zu giflib %zu\n", ContentName(content), ours, theirs);
+    }
+
+    // Whole jobs of a few frames, counted per pixel of every frame. The
+    // sleep after each frame costs time, not instructions.
+    SetMessageBoxHandler([](const std::string&, const std::string&) {});
+    std::printf("job-frames %d\n", kJobFrames);
+    for (Content content : {Content::Static, Content::Zoom, Content::Noise}) {
+        OutputRequest request = StartJobHost(content, kWidth, kHeight, kJobFrames, "instructions_job.gif");
+        Measure(std::string("job/giflib/") + ContentName(content), [&] { RunGiflibJob(request); });
+        Measure(std::string("job/ours/") + ContentName(content), [&] { OnOutput(&request); });
+        std::remove(request.savePath);
+        StopJobHost();
     }
     return 0;
 }

@@ -1,0 +1,55 @@
+// The job host's frames and callbacks. The callbacks carry no context, so
+// the frames live in one process-wide record, as a real host's do.
+#include "bench/job_host.h"
+
+#include <vector>
+
+namespace {
+
+// Enough distinct frames that every frame differs from the one before.
+constexpr int kDistinctFrames = 8;
+
+struct JobHost {
+    std::vector<std::vector<uint8_t>> frames;
+    std::string path;
+};
+JobHost host;
+
+void* ROZOVE_CDECL GetFrame(int32_t index) {
+    return host.frames[static_cast<size_t>(index) % host.frames.size()].data();
+}
+int32_t ROZOVE_CDECL IsAborted() {
+    return 0;
+}
+int32_t ROZOVE_CDECL ReportProgress(int32_t, int32_t) {
+    return 1;
+}
+int32_t ROZOVE_CDECL AfterClose() {
+    return 1;
+}
+
+}  // namespace
+
+OutputRequest StartJobHost(Content content, int width, int height, int frameCount, const std::string& path) {
+    host.frames.clear();
+    const int distinct = content == Content::Static ? 1 : kDistinctFrames;
+    for (int i = 0; i < distinct; ++i) host.frames.push_back(MakeContentFrame(content, width, height, i));
+    host.path = path;
+    OutputRequest request{};
+    request.width = width;
+    request.height = height;
+    request.rate = 30000;
+    request.scale = 1001;
+    request.frameCount = frameCount;
+    request.savePath = host.path.c_str();
+    request.getFrame = GetFrame;
+    request.isAborted = IsAborted;
+    request.reportProgress = ReportProgress;
+    request.afterClose = AfterClose;
+    return request;
+}
+
+void StopJobHost() {
+    host.frames.clear();
+    host.frames.shrink_to_fit();
+}

@@ -8,7 +8,9 @@
 # for 64-bit Windows run under 64-bit Wine everywhere, so that real GDI+,
 # real dialogs and real message boxes are exercised even on machines (such
 # as sandboxed CI runners) that cannot run 32-bit code at all.
-# Usage: scripts/wine-tests.sh win64|win32
+# Usage: scripts/wine-tests.sh win64|win32 [BUILD_DIR]
+# (BUILD_DIR defaults to build/TARGET; ROZOVE_LINUX_BUILD and
+# ROZOVE_WIN32_BUILD name other Linux and win32 build folders.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:-win64}
@@ -17,7 +19,10 @@ case "$target" in
   win32) loader=/usr/lib/wine/wine arch=win32 ;;
   *) echo "unknown target: $target (win64 or win32)" >&2; exit 2 ;;
 esac
-export WINEPREFIX="$PWD/build/$target/wineprefix"
+build=${2:-build/$target}
+linux_build=${ROZOVE_LINUX_BUILD:-build/linux}
+win32_build=${ROZOVE_WIN32_BUILD:-build/win32}
+export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEARCH=$arch
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -28,5 +33,29 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 timeout 120 "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 timeout 120 wineserver -w || true
-cd "build/$target"
-xvfb-run -a ctest --output-on-failure
+# The module tests leave their GIFs, what a decoder must find in them, and a
+# snapshot of the settings dialog here; start from an empty folder.
+out="$build/tests/module/out"
+rm -rf "$out"
+status=0
+(cd "$build" && xvfb-run -a ctest --output-on-failure --timeout 600) || status=1
+
+# Checks by Linux programs (scripts/test.sh builds the Linux target first): giflib
+# decodes every file the module wrote under Wine, and the 32-bit plug-in's
+# file is read for its exports, imports, dialog template and manifest.
+checks="$linux_build/tests/module"
+if [ -x "$checks/gif_oracle_check" ]; then
+  "$checks/gif_oracle_check" "$out" || status=1
+else
+  echo "wine-tests: $checks/gif_oracle_check is missing: build linux first" >&2
+  status=1
+fi
+if [ -f "$win32_build/zezodav_odevad.auo" ] && [ -x "$checks/module_file_tests" ]; then
+  ROZOVE_MODULE_FILE="$win32_build/zezodav_odevad.auo" "$checks/module_file_tests" || status=1
+else
+  echo "wine-tests: no $win32_build/zezodav_odevad.auo or module_file_tests: the plug-in's file is not checked" >&2
+fi
+if [ -f "$out/config_dialog.bmp" ] && command -v convert >/dev/null; then
+  convert "$out/config_dialog.bmp" "$out/config_dialog.png" && echo "settings dialog snapshot: $out/config_dialog.png"
+fi
+exit $status

@@ -164,7 +164,7 @@ TEST_F(OutputJob, RepeatCountKeepsItsLowSixteenBits) {
         SetSettings(0, c.loopCount);
         HostJob job;
         job.frameCount = 1;
-        const std::string name = "loop_" + std::to_string(static_cast<uint32_t>(c.loopCount));
+        const std::string name = "loop_" + std::to_string(c.loopCount);
         const std::vector<uint8_t> file = Run(name, &job);
         ASSERT_GE(file.size(), 800u);
         EXPECT_EQ(file[797], c.low) << "loop count " << c.loopCount;

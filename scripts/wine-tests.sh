@@ -59,6 +59,19 @@ if [ -f "$win32_build/zezodav_odevad.auo" ] && [ -x "$checks/module_file_tests" 
 else
   echo "wine-tests: no $win32_build/zezodav_odevad.auo or module_file_tests: the plug-in's file is not checked" >&2
 fi
+# A hostile host gets the same results from the Windows module as from the
+# Linux one: results, callbacks and the very bytes of every file.
+if [ -f "$out/hostile_results.txt" ] && [ -f "$checks/out/hostile_results.txt" ]; then
+  if diff -u "$checks/out/hostile_results.txt" "$out/hostile_results.txt"; then
+    echo "hostile host: $(wc -l < "$out/hostile_results.txt") outcomes the same on Linux and under Wine"
+  else
+    echo "wine-tests: the module under Wine answers a hostile host differently from Linux" >&2
+    status=1
+  fi
+else
+  echo "wine-tests: hostile host results missing (run the Linux module_tests first)" >&2
+  status=1
+fi
 if [ -f "$out/config_dialog.bmp" ] && command -v convert >/dev/null; then
   convert "$out/config_dialog.bmp" "$out/config_dialog.png" && echo "settings dialog snapshot: $out/config_dialog.png"
 fi

@@ -27,6 +27,7 @@ int32_t ROZOVE_CDECL HostReportProgress(int32_t done, int32_t total) {
 
 void* ROZOVE_CDECL HostGetFrame(int32_t index) {
     current->events.push_back("frame " + std::to_string(index));
+    if (index == current->nullFrameAt) return nullptr;
     servedFrame = HostFrame(*current, index);
     return servedFrame.data();
 }

@@ -18,6 +18,7 @@ struct HostJob {
     std::string path;
     bool maskFrames = false;   // frames carry a mask in their right half
     int32_t abortBefore = -1;  // isAborted answers 1 when asked before this frame
+    int32_t nullFrameAt = -1;  // getFrame gives no pixels for this frame
     // What the module did, in order: "aborted?", "progress i/n", "frame i",
     // "afterClose".
     std::vector<std::string> events;

@@ -4,6 +4,7 @@
 // either a valid GIF of the frames before the failure or gone.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -99,6 +100,7 @@ TEST_F(FailedJob, EveryFailingFileStepIsReported) {
     };
     std::vector<Fault> faults{{StandInCall::FileFlush, 0}, {StandInCall::FileClose, 0}};
     for (int i = 0; i < writes; ++i) faults.push_back(Fault{StandInCall::FileWrite, i});
+    std::printf("file faults injected: %zu\n", faults.size() + 1);
     for (const Fault& fault : faults) {
         ProbeReset();
         FakeHost& job = StartFakeHost(FreshPath("file_faults.gif"), 12, 12, 30, 1, 3);
@@ -124,6 +126,7 @@ TEST_F(FailedJob, EveryFailingPlatformStepInAJobLeavesNothingHeld) {
                                  StandInCall::CreateStream, StandInCall::SaveImage,     StandInCall::StreamSeek,
                                  StandInCall::StreamRead};
     const std::string path = FreshPath("platform_faults.gif");
+    int injected = 0;
     for (StandInCall call : calls) {
         ProbeReset();
         FakeHost& good = StartFakeHost(path, 10, 6, 30, 1, 3);
@@ -133,6 +136,7 @@ TEST_F(FailedJob, EveryFailingPlatformStepInAJobLeavesNothingHeld) {
             ProbeReset();
             FakeHost& job = StartFakeHost(FreshPath(path), 10, 6, 30, 1, 3);
             FailStandInCall(call, index);
+            ++injected;
             const int32_t status = WriteAnimation(&job.request);
             const std::string where = std::to_string(static_cast<int>(call)) + "#" + std::to_string(index);
             EXPECT_TRUE(status == kStatusOk || status == kStatusFrameNotEncoded) << where;
@@ -150,6 +154,7 @@ TEST_F(FailedJob, EveryFailingPlatformStepInAJobLeavesNothingHeld) {
                 << where;
         }
     }
+    std::printf("platform faults injected: %d\n", injected);
 }
 #endif
 

@@ -154,12 +154,13 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictiona
         const uint8_t* pixel = image.pixels + y * image.stride + (y == 0 ? 1 : 0);
         const uint8_t* const rowEnd = image.pixels + y * image.stride + image.width;
         for (; pixel != rowEnd; ++pixel) {
-            const uint32_t key = LzwPixelKey(dictionary, *pixel) + prefix;
-            const int32_t found = LzwFind(dictionary, key);
+            const uint32_t pixelKey = LzwPixelKey(dictionary, *pixel);
+            const int32_t found = LzwFind(dictionary, LzwColumn(dictionary, pixelKey), pixelKey, prefix);
             if (found >= 0) {
                 prefix = static_cast<uint32_t>(found);
                 continue;
             }
+            const uint32_t key = pixelKey + prefix;
             writer.Put(prefix, codeWidth);
             LzwInsert(dictionary, key, nextCode);
             prefix = *pixel;

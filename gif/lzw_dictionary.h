@@ -45,18 +45,29 @@ inline void LzwClear(LzwDictionary* dictionary) {
     for (uint32_t code = 0; code < dictionary->codeLimit; ++code) dictionary->keyOf[code] = LzwDictionary::kNoKey;
 }
 
-// The pixel part of a key, and a key.
+// The pixel part of a key; the key of prefix + pixel is it plus the prefix.
 inline uint32_t LzwPixelKey(const LzwDictionary* dictionary, uint32_t pixel) {
     return pixel * dictionary->codeLimit;
 }
-inline uint32_t LzwKey(const LzwDictionary* dictionary, uint32_t prefix, uint32_t pixel) {
-    return LzwPixelKey(dictionary, pixel) + prefix;
+
+// Where the entries of one pixel's strings start. The empty asm statement
+// hides the address from the optimiser, which would otherwise fold it into
+// the key and put an addition between one lookup and the next; as it is,
+// each lookup is one load indexed by the code the previous one gave.
+inline const uint16_t* LzwColumn(const LzwDictionary* dictionary, uint32_t pixelKey) {
+    const uint16_t* column = dictionary->codeOf + pixelKey;
+#if defined(__GNUC__)
+    __asm__("" : "+r"(column));
+#endif
+    return column;
 }
 
-// Code of the string with this key, or -1 when it is not in the table.
-inline int32_t LzwFind(const LzwDictionary* dictionary, uint32_t key) {
-    const uint32_t code = dictionary->codeOf[key];
-    return dictionary->keyOf[code] == key ? static_cast<int32_t>(code) : -1;
+// Code of the string prefix + pixel, given the pixel's key part and
+// column, or -1 when it is not in the table.
+inline int32_t LzwFind(const LzwDictionary* dictionary, const uint16_t* column, uint32_t pixelKey,
+                       uint32_t prefix) {
+    const uint32_t code = column[prefix];
+    return dictionary->keyOf[code] == pixelKey + prefix ? static_cast<int32_t>(code) : -1;
 }
 
 // Adds a string that LzwFind has just reported missing.

@@ -112,6 +112,49 @@ expect_kept() {
   [ "$(cat "$1" 2>/dev/null)" == "KEEP" ] || fail "$2: the existing $1 was changed"
 }
 
+# interrupt_export SIGNAL INPUT.y4m OUT.gif: exports INPUT, fed through a
+# pipe one frame every 0.2 s, and sends SIGNAL once the first frame is in
+# OUT.gif. Sets status and err. (A pipe, not a named FIFO: Wine reads a
+# FIFO opened by name as if it ended whenever it is momentarily empty.)
+interrupt_export() {
+  local sig=$1 input=$2 output=$3 host
+  python3 -c '
+import sys, time
+data = open(sys.argv[1], "rb").read()
+header_end = data.index(b"\n") + 1
+line = data.index(b"\n", header_end) + 1 - header_end
+frame = line + data.index(b"FRAME", header_end + line) - (header_end + line)
+out = sys.stdout.buffer
+try:
+    out.write(data[:header_end])
+    for start in range(header_end, len(data), frame):
+        out.write(data[start:start + frame])
+        out.flush()
+        time.sleep(0.2)
+except BrokenPipeError:
+    pass
+' "$input" 2>/dev/null | $emulator "$rozove" export - "$output" >out.txt 2>err.txt &
+  # Started without `timeout`, which would pass the signal on a second
+  # time; the loops below are the time limit instead.
+  host=$!
+  # Wait until the first frame is in the file (its head alone is 781
+  # bytes), however slow the machine, then let a few more arrive.
+  for _ in $(seq 300); do
+    [ "$(stat -c %s "$output" 2>/dev/null || echo 0)" -gt 800 ] && break
+    sleep 0.2
+  done
+  sleep 0.5
+  kill -s "$sig" "$host"
+  for _ in $(seq 100); do
+    kill -0 "$host" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -s KILL "$host" 2>/dev/null && fail "SIG$sig: rozove did not stop"
+  wait "$host"
+  status=$?
+  err=$(cat err.txt)
+}
+
 ntsc_delays_20="3 3 4 3 3 4 3 3 4 3 3 4 3 3 4 3 3 4 3 3"
 
 case "$case_name" in
@@ -228,49 +271,11 @@ frame_limit)
   expect_probe frames 5
   ;;
 interrupted)
-  # A FIFO fed one frame every 0.2 s; SIGINT after a few frames. The GIF
-  # written so far must be complete, and the exit status must say so.
+  # SIGINT or SIGTERM after a few frames: the GIF written so far must be
+  # complete, and the exit status must say so.
   make_y4m clip.y4m 60 64x36 25
   for sig in INT TERM; do
-    rm -f feed.fifo
-    mkfifo feed.fifo
-    python3 - clip.y4m feed.fifo <<'PY' &
-import sys, time
-data = open(sys.argv[1], "rb").read()
-header_end = data.index(b"\n") + 1
-frame = (len(data) - header_end) // 60
-try:
-    with open(sys.argv[2], "wb", buffering=0) as out:
-        out.write(data[:header_end])
-        for i in range(60):
-            out.write(data[header_end + i * frame:header_end + (i + 1) * frame])
-            time.sleep(0.2)
-except BrokenPipeError:
-    pass
-PY
-    feeder=$!
-    # Started without `timeout`, which would pass the signal on a second
-    # time; the loop below is the time limit instead.
-    $emulator "$rozove" export feed.fifo "int_$sig.gif" >out.txt 2>err.txt &
-    host=$!
-    # Wait until the first frame is in the file (its head alone is 781
-    # bytes), however slow the machine, then let a few more arrive.
-    for _ in $(seq 150); do
-      [ "$(stat -c %s "int_$sig.gif" 2>/dev/null || echo 0)" -gt 800 ] && break
-      sleep 0.2
-    done
-    sleep 0.5
-    kill -s "$sig" "$host"
-    for _ in $(seq 100); do
-      kill -0 "$host" 2>/dev/null || break
-      sleep 0.2
-    done
-    kill -s KILL "$host" 2>/dev/null && fail "SIG$sig: rozove did not stop"
-    wait "$host"
-    status=$?
-    kill "$feeder" 2>/dev/null
-    wait "$feeder" 2>/dev/null
-    err=$(cat err.txt)
+    interrupt_export "$sig" clip.y4m "int_$sig.gif"
     expected=130
     [ "$sig" == TERM ] && expected=143
     expect_status "$expected" "SIG$sig"
@@ -464,6 +469,12 @@ wine_export)
   expect_message piped.gif 20
   run export missing.y4m out.gif
   expect_status 1 "rozove.exe with a missing input"
+  # Ctrl-C: Wine turns SIGINT into the console's Ctrl-C event.
+  interrupt_export INT clip.y4m int.gif
+  expect_status 130 "rozove.exe interrupted"
+  [[ "$err" == *interrupted* ]] || fail "rozove.exe interrupted: $err"
+  frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 int.gif)
+  if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 20 ]; then fail "rozove.exe interrupted: [$frames] frames"; fi
   ;;
 *)
   echo "unknown case $case_name" >&2

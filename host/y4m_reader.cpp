@@ -3,7 +3,6 @@
 // format asks.
 #include "host/y4m_reader.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 

@@ -23,6 +23,6 @@ for dump in "$work"/cg.out.*; do
   total=$(awk '/^(summary|totals):/ {print $2; exit}' "$dump")
   per=$pixels
   case "$name" in job/*) per=$((pixels * frames)) ;; esac
-  printf '%-22s %14s %12.1f\n' "$name" "$total" "$(echo "$total / $per" | bc -l)"
+  awk -v n="$name" -v t="$total" -v p="$per" 'BEGIN { printf "%-22s %14s %12.1f\n", n, t, t / p }'
 done | sort -t/ -k1,1r -k3,3 -k2,2
 grep '^bytes' "$work/driver.txt" | awk '{printf "output bytes, %-7s ours %9d  giflib %9d  ratio %.4f\n", $2, $4, $6, $4 / $6}'

@@ -17,6 +17,22 @@ namespace {
 
 const char kTableExport[] = "GetOutputPluginTable";
 
+// Asks the loaded module for its table; on failure the module is unloaded.
+bool TakeTable(GetOutputPluginTableFn lookup, LoadedModule* module, std::string* error) {
+    if (lookup == nullptr) {
+        *error = module->path + " is not an output module: it exports no " + kTableExport;
+        UnloadModule(module);
+        return false;
+    }
+    module->table = lookup();
+    if (module->table == nullptr) {
+        *error = module->path + ": " + kTableExport + " returned no table";
+        UnloadModule(module);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 #if defined(_WIN32)
@@ -38,24 +54,13 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* erro
     module->handle = handle;
     auto lookup = reinterpret_cast<GetOutputPluginTableFn>(
         reinterpret_cast<void*>(GetProcAddress(handle, kTableExport)));
-    if (lookup == nullptr) {
-        *error = path + " is not an output module: it exports no " + kTableExport;
-        UnloadModule(module);
-        return false;
-    }
     std::string warning;
-    if (!RedirectMessageBox(handle, &warning)) {
+    if (lookup != nullptr && !RedirectMessageBox(handle, &warning)) {
         *error = path + ": " + warning;
         UnloadModule(module);
         return false;
     }
-    module->table = lookup();
-    if (module->table == nullptr) {
-        *error = path + ": " + kTableExport + " returned no table";
-        UnloadModule(module);
-        return false;
-    }
-    return true;
+    return TakeTable(lookup, module, error);
 }
 
 void UnloadModule(LoadedModule* module) {
@@ -85,19 +90,7 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* erro
         return false;
     }
     module->handle = handle;
-    auto lookup = reinterpret_cast<GetOutputPluginTableFn>(dlsym(handle, kTableExport));
-    if (lookup == nullptr) {
-        *error = path + " is not an output module: it exports no " + kTableExport;
-        UnloadModule(module);
-        return false;
-    }
-    module->table = lookup();
-    if (module->table == nullptr) {
-        *error = path + ": " + kTableExport + " returned no table";
-        UnloadModule(module);
-        return false;
-    }
-    return true;
+    return TakeTable(reinterpret_cast<GetOutputPluginTableFn>(dlsym(handle, kTableExport)), module, error);
 }
 
 void UnloadModule(LoadedModule* module) {

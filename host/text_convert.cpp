@@ -1,18 +1,11 @@
-// Code page 932 to UTF-8: iconv on Linux, the code page tables of the
-// system on Windows.
+// Code page 932 to UTF-8 on Windows, with the system's code page tables.
+// On Linux the platform's iconv-based conversion serves (code_page_932).
 #include "host/text_convert.h"
-
-#include <cstring>
 
 #if defined(_WIN32)
 #include <windows.h>
-#else
-#include <iconv.h>
 
-#include <cerrno>
-#endif
-
-#if defined(_WIN32)
+#include <cstring>
 
 std::string CodePage932ToUtf8(const char* text) {
     if (text == nullptr || text[0] == '\0') return std::string();
@@ -26,31 +19,6 @@ std::string CodePage932ToUtf8(const char* text) {
     std::string utf8(static_cast<size_t>(utf8Length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], utf8Length, nullptr, nullptr);
     return utf8;
-}
-
-#else
-
-std::string CodePage932ToUtf8(const char* text) {
-    if (text == nullptr) return std::string();
-    iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter == reinterpret_cast<iconv_t>(-1)) return text;
-    std::string out;
-    char buffer[256];
-    char* in = const_cast<char*>(text);
-    size_t inLeft = std::strlen(text);
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        size_t outLeft = sizeof buffer;
-        const size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<size_t>(outPtr - buffer));
-        if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-            out += '?';
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(converter);
-    return out;
 }
 
 #endif

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/linux/code_page_932.h"
 #include "platform/linux/stand_ins.h"
 
 // Every platform call that can fail.
@@ -60,7 +61,6 @@ std::string TakeDebugOutput();
 // output; it never blocks.
 using MessageBoxHandler = std::function<void(const std::string& caption, const std::string& text)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
-std::string CodePage932ToUtf8(const char* text);
 
 // The dialog: a script runs once the dialog procedure has had WM_INITDIALOG
 // and plays the user. With no script the dialog cannot be created.

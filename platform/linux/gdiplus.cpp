@@ -4,6 +4,8 @@
 // encoder away or have it write a file without the graphic control
 // extension, as Wine's does.
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "gif/gif_encoder.h"
@@ -109,8 +111,11 @@ GpStatus WINGDIPAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const
     if (std::memcmp(encoder, &kGifClass, sizeof(CLSID)) != 0) return UnknownImageFormat;
     if (StandInShouldFail(StandInCall::SaveImage)) return Win32Error;
     const IndexImage indices{image->scan0, image->width, image->height, image->stride};
-    std::vector<uint8_t> bytes(GifEncodedBound(image->width, image->height));
-    size_t length = bytes.empty() ? 0 : EncodeGifImage(indices, image->palette, bytes.data());
+    const size_t bound = GifEncodedBound(image->width, image->height);
+    if (bound == 0) return GenericError;
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[bound]);  // not zero-filled: all of it is written
+    if (!bytes) return OutOfMemory;
+    size_t length = EncodeGifImage(indices, image->palette, bytes.get());
     if (length == 0) return GenericError;
     if (gifLayout == StandInGifLayout::WithoutExtension) {
         // Drop the graphic control extension, as an encoder without one would write.
@@ -118,7 +123,7 @@ GpStatus WINGDIPAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const
         std::memmove(&bytes[gif_layout::kExtension], &bytes[from], length - from);
         length -= gif_layout::kExtensionBytes;
     }
-    return StandInStreamWrite(stream, bytes.data(), length) ? Ok : Win32Error;
+    return StandInStreamWrite(stream, bytes.get(), length) ? Ok : Win32Error;
 }
 
 GpStatus WINGDIPAPI GdipDisposeImage(GpImage* image) {

@@ -18,4 +18,10 @@ struct FuzzInput {
     uint16_t Take16() { return static_cast<uint16_t>(Take8() | Take8() << 8); }
     uint8_t Take8() { return at < size ? data[at++] : 0; }
     size_t Left() const { return size - at; }
+    void TakeBytes(uint8_t* out, size_t count) {
+        const size_t n = count < Left() ? count : Left();
+        if (n > 0) std::memcpy(out, data + at, n);
+        std::memset(out + n, 0, count - n);
+        at += n;
+    }
 };

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in{data, size, 0};
 
     uint8_t block[16];
-    for (uint8_t& b : block) b = in.Take8();
+    in.TakeBytes(block, sizeof block);
     const int32_t blockSize = in.Take8() % 17;
     const int32_t taken = OnConfigSet(block, blockSize);
     if (taken != (blockSize == 8 ? 8 : 0)) std::abort();

@@ -123,4 +123,47 @@ TEST(ConvertMasked, WidthOneAndHeightZeroConvertNothing) {
     EXPECT_EQ(sentinel[0], 7);
 }
 
+TEST(ConvertBoth, EveryWidthUpTo80MatchesTheReferenceLevel) {
+    // Widths past 16 take the vector path, with scalar tails of every
+    // length; dark pixels sit where rounding and the raised 0 meet, bright
+    // ones where the clamp does, and near-black mask pixels must stay opaque.
+    uint32_t state = 12345;
+    auto next = [&state]() {
+        state = state * 1103515245u + 12345u;
+        return static_cast<uint8_t>(state >> 23);
+    };
+    for (int width = 1; width <= 80; ++width) {
+        const int height = 3;
+        std::vector<Bgr> pixels(static_cast<size_t>(width) * height);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            switch (i % 4) {
+            case 0: pixels[i] = Bgr{next(), next(), next()}; break;
+            case 1: pixels[i] = Bgr{static_cast<uint8_t>(next() % 3), static_cast<uint8_t>(next() % 2), static_cast<uint8_t>(next() % 3)}; break;
+            case 2: pixels[i] = Bgr{static_cast<uint8_t>(250 + next() % 6), static_cast<uint8_t>(240 + next() % 16), static_cast<uint8_t>(250 + next() % 6)}; break;
+            default: pixels[i] = (next() & 1) ? Bgr{0, 0, 0} : Bgr{0, 0, 1}; break;
+            }
+        }
+        const auto frame = MakeHostFrame(width, height, [&](int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; });
+        int64_t stride = 0;
+        const auto plain = Convert(frame, width, height, false, &stride);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const Bgr p = pixels[static_cast<size_t>(y) * width + x];
+                ASSERT_EQ(plain[y * stride + x], GrayLevel(p.b, p.g, p.r)) << "width " << width << " at " << x << "," << y;
+            }
+        }
+        const int half = width / 2;
+        if (half == 0) continue;
+        const auto masked = Convert(frame, width, height, true, &stride);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < half; ++x) {
+                const Bgr p = pixels[static_cast<size_t>(y) * width + x];
+                const Bgr m = pixels[static_cast<size_t>(y) * width + half + x];
+                const uint8_t expected = (m.b | m.g | m.r) == 0 ? 0 : GrayLevel(p.b, p.g, p.r);
+                ASSERT_EQ(masked[y * stride + x], expected) << "mask, width " << width << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 }  // namespace

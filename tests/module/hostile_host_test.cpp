@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/module/host_job.h"
+#include "tests/module/module_test.h"
 #include "tests/module/module_under_test.h"
 
 namespace {
@@ -22,7 +23,7 @@ uint32_t Fingerprint(const std::vector<uint8_t>& bytes) {
     return hash;
 }
 
-class HostileHost : public ::testing::Test {
+class HostileHost : public ModuleTest {
 protected:
     static std::FILE* results;
 
@@ -31,16 +32,6 @@ protected:
         if (results != nullptr) std::fclose(results);
         results = nullptr;
     }
-
-    void SetUp() override {
-        table = TheModule().table;
-        ASSERT_NE(table, nullptr);
-        ResetSettings();
-#if defined(_WIN32)
-        TakeMessageBoxes();
-#endif
-    }
-    void TearDown() override { ResetSettings(); }
 
     // Runs the job and records its outcome: result, callbacks, file.
     std::vector<uint8_t> Record(const std::string& name, HostJob* job, int32_t* result) {
@@ -60,8 +51,6 @@ protected:
         }
         return file;
     }
-
-    OutputPluginTable* table = nullptr;
 };
 
 std::FILE* HostileHost::results = nullptr;

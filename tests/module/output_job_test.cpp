@@ -6,23 +6,13 @@
 #include <cstring>
 
 #include "tests/module/host_job.h"
+#include "tests/module/module_test.h"
 #include "tests/module/module_under_test.h"
 
 namespace {
 
-class OutputJob : public ::testing::Test {
+class OutputJob : public ModuleTest {
 protected:
-    void SetUp() override {
-        table = TheModule().table;
-        ASSERT_NE(table, nullptr);
-        ResetSettings();
-#if defined(_WIN32)
-        TakeDebugLines();
-        TakeMessageBoxes();
-#endif
-    }
-    void TearDown() override { ResetSettings(); }
-
     // Runs JOB into the output folder as NAME.gif and returns the file.
     std::vector<uint8_t> Run(const std::string& name, HostJob* job, int32_t expectedResult = 1) {
         job->path = OraclePath(name);
@@ -74,8 +64,6 @@ protected:
         }
         return expectation;
     }
-
-    OutputPluginTable* table = nullptr;
 };
 
 // "出力しました\n10 コマ" in code page 932.

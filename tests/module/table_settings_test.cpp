@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "tests/module/module_test.h"
 #include "tests/module/module_under_test.h"
 
 namespace {
@@ -33,18 +34,8 @@ std::vector<uintptr_t> Words(const OutputPluginTable* table) {
     return words;
 }
 
-class Settings : public ::testing::Test {
+class Settings : public ModuleTest {
 protected:
-    void SetUp() override {
-        table = TheModule().table;
-        ASSERT_NE(table, nullptr);
-        ResetSettings();
-#if defined(_WIN32)
-        TakeDebugLines();
-#endif
-    }
-    void TearDown() override { ResetSettings(); }
-
     // What the debugger saw since the last look (nothing to see on Linux,
     // where the module keeps its own stand-in sink).
     std::vector<std::string> Lines() {
@@ -54,8 +45,6 @@ protected:
         return {};
 #endif
     }
-
-    OutputPluginTable* table = nullptr;
 };
 
 const std::vector<std::string> kNoLines;

@@ -15,6 +15,7 @@
 #include "plugin/plugin_table.h"
 #include "settings/gif_settings.h"
 #include "tests/unit/fake_host.h"
+#include "tests/unit/clean_state.h"
 #include "tests/unit/platform_probe.h"
 #include "tests/unit/test_frames.h"
 #if !defined(_WIN32)
@@ -27,14 +28,7 @@ const uint8_t kClosing[] = {0x21, 0xFE, 0x03, 'D', 'O', 'D', 0x00, 0x3B};
 const char kCompletionTen[] = "\xe5\x87\xba\xe5\x8a\x9b\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x97\xe3\x81\x9f\n10 "
                               "\xe3\x82\xb3\xe3\x83\x9e";  // 出力しました\n10 コマ
 
-class Writer : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ProbeReset();
-        gifSettings = GifSettings{0, 0};
-    }
-    void TearDown() override { gifSettings = GifSettings{0, 0}; }
-};
+class Writer : public CleanState {};
 
 // The frame's bytes as the encoder gives them, for cutting expectations.
 std::vector<uint8_t> EncodedBytes(const std::vector<uint8_t>& frame, int width, int height, bool mask) {

@@ -16,20 +16,17 @@
 #include "settings/gif_settings.h"
 #include "tests/unit/fake_host.h"
 #include "tests/unit/gif_decode.h"
+#include "tests/unit/clean_state.h"
 #include "tests/unit/platform_probe.h"
 #include "tests/unit/test_frames.h"
 #include "platform/linux/stand_in_control.h"
 
 namespace {
 
-class EdgeJob : public ::testing::Test {
+class EdgeJob : public CleanState {
 protected:
-    void SetUp() override {
-        ProbeReset();
-        gifSettings = GifSettings{0, 0};
-    }
     void TearDown() override {
-        gifSettings = GifSettings{0, 0};
+        CleanState::TearDown();
         SetStandInSleep(true);
     }
 };

@@ -8,6 +8,7 @@
 #include "settings/dialog_ids.h"
 #include "settings/gif_settings.h"
 #include "settings/settings_entries.h"
+#include "tests/unit/clean_state.h"
 #include "tests/unit/platform_probe.h"
 #if !defined(_WIN32)
 #include "platform/linux/stand_in_control.h"
@@ -15,14 +16,7 @@
 
 namespace {
 
-class Settings : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ProbeReset();
-        gifSettings = GifSettings{0, 0};
-    }
-    void TearDown() override { gifSettings = GifSettings{0, 0}; }
-};
+class Settings : public CleanState {};
 
 TEST_F(Settings, InitialBlockIsEightZeroBytes) {
     uint8_t block[8];

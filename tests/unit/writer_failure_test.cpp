@@ -14,6 +14,7 @@
 #include "plugin/plugin_table.h"
 #include "settings/gif_settings.h"
 #include "tests/unit/fake_host.h"
+#include "tests/unit/clean_state.h"
 #include "tests/unit/platform_probe.h"
 #include "tests/unit/test_frames.h"
 #if !defined(_WIN32)
@@ -25,14 +26,7 @@ namespace {
 
 const uint8_t kClosing[] = {0x21, 0xFE, 0x03, 'D', 'O', 'D', 0x00, 0x3B};
 
-class FailedJob : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ProbeReset();
-        gifSettings = GifSettings{0, 0};
-    }
-    void TearDown() override { gifSettings = GifSettings{0, 0}; }
-};
+class FailedJob : public CleanState {};
 
 TEST_F(FailedJob, MissingFrameKeepsTheFramesBeforeIt) {
     const std::string path = FreshPath("missing_frame.gif");

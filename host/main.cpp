@@ -16,7 +16,8 @@
 #include "host/module_loader.h"
 #include "host/progress.h"
 #include "host/stop_signal.h"
-#include "host/text_convert.h"
+#include "platform/code_page_932.h"
+#include "settings/settings_block.h"
 
 #ifndef ROZOVE_VERSION
 #define ROZOVE_VERSION "unknown"
@@ -29,25 +30,11 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitSignalBase = 128;  // the shell's way: 130 for SIGINT
 
-// Settings block: useRightHalfAsMask, then loopCount, each int32 little-endian.
-constexpr int32_t kSettingsBytes = 8;
-
 // Above this many frames per second, frames last under 2 hundredths of a second.
 constexpr int64_t kMaxSmoothRate = 50;
 
 void Fail(const std::string& message) {
     std::fprintf(stderr, "rozove: %s\n", message.c_str());
-}
-
-void PutLittleEndian(uint8_t* out, int32_t value) {
-    const uint32_t v = static_cast<uint32_t>(value);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-int32_t GetLittleEndian(const uint8_t* in) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(in[i]) << (8 * i);
-    return static_cast<int32_t>(v);
 }
 
 bool OpenModule(const CommandLine& commandLine, LoadedModule* module) {
@@ -102,10 +89,10 @@ int RunInfo(const LoadedModule& module) {
     std::printf("settings     %d bytes:", size);
     for (char byte : block) std::printf(" %02x", static_cast<unsigned>(static_cast<uint8_t>(byte)));
     std::printf("\n");
-    if (size == kSettingsBytes) {
-        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(block.data());
-        const int32_t mask = GetLittleEndian(bytes);
-        const int32_t loop = GetLittleEndian(bytes + 4);
+    if (size == settings_block::kBytes) {
+        const settings_block::Values values = settings_block::Read(reinterpret_cast<const uint8_t*>(block.data()));
+        const int32_t mask = values.useRightHalfAsMask;
+        const int32_t loop = values.loopCount;
         std::printf("             mask mode (useRightHalfAsMask) %d: %s\n", mask, mask != 0 ? "on" : "off");
         std::printf("             repeat count (loopCount) %d%s\n", loop, loop == 0 ? ": loops for ever" : "");
     }
@@ -157,10 +144,9 @@ int RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameS
         return kExitFailed;
     }
     // The settings reach the module as the host's stored block would.
-    uint8_t block[kSettingsBytes];
-    PutLittleEndian(block, commandLine.mask ? 1 : 0);
-    PutLittleEndian(block + 4, commandLine.loopCount);
-    if (table->configSet(block, kSettingsBytes) != kSettingsBytes) {
+    uint8_t block[settings_block::kBytes];
+    settings_block::Write({commandLine.mask ? 1 : 0, commandLine.loopCount}, block);
+    if (table->configSet(block, settings_block::kBytes) != settings_block::kBytes) {
         Fail(module.path + ": the module refused the settings block");
         return kExitFailed;
     }

@@ -4,9 +4,12 @@
 #pragma once
 
 #if defined(_WIN32)
+#include <share.h>
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
+
+#include <cstdio>
 
 using Gdiplus::ARGB;
 using Gdiplus::ColorPalette;

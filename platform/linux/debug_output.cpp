@@ -10,10 +10,15 @@ namespace {
 
 constexpr size_t kKeep = 1 << 20;  // a host may call for ever; keep the last MiB
 std::string collected;
+StandInDebugSink sink = nullptr;
 
 }  // namespace
 
 void OutputDebugStringA(LPCSTR text) {
+    if (sink != nullptr) {
+        sink(text);
+        return;
+    }
     if (text == nullptr) return;
     collected += text;
     if (collected.size() > kKeep) collected.erase(0, collected.size() - kKeep);
@@ -28,6 +33,11 @@ std::string TakeDebugOutput() {
 
 void ResetDebugOutput() {
     collected.clear();
+}
+
+void RouteStandInOutput(StandInDebugSink debugSink, StandInMessageBoxSink messageBoxSink) {
+    sink = debugSink;
+    SetMessageBoxSink(messageBoxSink);
 }
 
 StandInHeld StandInHeldNow() {

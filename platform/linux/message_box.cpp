@@ -15,12 +15,18 @@ void PrintMessage(const std::string& caption, const std::string& text) {
 }
 
 MessageBoxHandler handler = PrintMessage;
+StandInMessageBoxSink sink = nullptr;
 
 }  // namespace
 
-int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    if (sink != nullptr) return sink(owner, text, caption, type);
     if (handler) handler(caption != nullptr ? caption : "", CodePage932ToUtf8(text));
     return IDOK;
+}
+
+void SetMessageBoxSink(StandInMessageBoxSink newSink) {
+    sink = newSink;
 }
 
 void SetMessageBoxHandler(MessageBoxHandler newHandler) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "platform/linux/stand_in_control.h"
 #include "platform/linux/stand_ins.h"
 
 bool StandInResizeBlock(HGLOBAL block, size_t bytes);
@@ -12,6 +13,8 @@ int StandInHeldStreams();
 int StandInLibrarySessions();
 // Appends bytes at the stream's position, growing its block.
 bool StandInStreamWrite(IStream* stream, const void* bytes, size_t count);
+
+void SetMessageBoxSink(StandInMessageBoxSink sink);
 
 void ResetFaults();
 void ResetDebugOutput();

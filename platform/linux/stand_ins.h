@@ -1,12 +1,14 @@
 // Linux stand-ins for the Windows functions and types the system code calls.
 // They do what the system expects of the real ones and no more: memory
-// blocks, sleep, debugger output, the message box, an in-memory dialog, a
-// memory stream and a GDI+ flat interface whose GIF encoder is our own.
+// blocks, sleep, debugger output, the message box, the output file, an
+// in-memory dialog, a memory stream and a GDI+ flat interface whose GIF
+// encoder is our own.
 // Tests steer and observe them through stand_in_control.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #define WINAPI
 #define CALLBACK
@@ -56,6 +58,17 @@ void OutputDebugStringA(LPCSTR text);
 #define IDOK 1
 #define IDCANCEL 2
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// Files: the output file is opened without sharing, and a failed job's
+// file is removed only when it is a file (not a folder or a device).
+#define _SH_DENYRW 0x10
+std::FILE* _fsopen(const char* path, const char* mode, int shareFlag);
+#define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(-1))
+#define FILE_ATTRIBUTE_DIRECTORY 0x10u
+#define FILE_ATTRIBUTE_DEVICE 0x40u
+#define FILE_ATTRIBUTE_NORMAL 0x80u
+DWORD GetFileAttributesA(LPCSTR path);
+BOOL DeleteFileA(LPCSTR path);
 
 // Dialogs
 #define WM_INITDIALOG 0x0110u

@@ -14,10 +14,8 @@ protected:
         table = TheModule().table;
         ASSERT_NE(table, nullptr);
         ResetSettings();
-#if defined(_WIN32)
         TakeDebugLines();
         TakeMessageBoxes();
-#endif
     }
     void TearDown() override { ResetSettings(); }
 

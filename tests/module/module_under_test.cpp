@@ -30,30 +30,37 @@ std::string ModulePath() {
 #endif
 }
 
+// The catchers of the module's debugger lines and message boxes: on
+// Windows its imports point at them, on Linux its stand-ins route to them.
 #if defined(_WIN32)
+#define CATCHER WINAPI
+#else
+#define CATCHER
+#endif
+constexpr int kOk = 1;  // IDOK
+
 std::mutex captureLock;
 std::vector<std::string> debugLines;
 std::vector<ShownMessage> messages;
 bool passThrough = false;
 void* originalMessageBox = nullptr;
 
-void WINAPI CaptureDebugString(LPCSTR text) {
+void CATCHER CaptureDebugString(const char* text) {
     std::lock_guard<std::mutex> hold(captureLock);
     debugLines.push_back(text != nullptr ? text : "(null)");
 }
 
-int WINAPI CaptureMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+int CATCHER CaptureMessageBox(void* owner, const char* text, const char* caption, unsigned type) {
     bool show;
     {
         std::lock_guard<std::mutex> hold(captureLock);
         messages.push_back({owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
         show = passThrough;
     }
-    if (!show) return IDOK;
-    auto real = reinterpret_cast<int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT)>(originalMessageBox);
+    if (!show || originalMessageBox == nullptr) return kOk;
+    auto real = reinterpret_cast<int(CATCHER*)(void*, const char*, const char*, unsigned)>(originalMessageBox);
     return real(owner, text, caption, type);
 }
-#endif
 
 ModuleUnderTest Load() {
     ModuleUnderTest module{};
@@ -71,6 +78,14 @@ ModuleUnderTest Load() {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) return module;
     module.handle = handle;
+    // From here on the module's debugger lines and message boxes are ours.
+    using RouteFn = void (*)(void (*)(const char*), int (*)(void*, const char*, const char*, unsigned));
+    auto route = reinterpret_cast<RouteFn>(dlsym(handle, "RouteStandInOutput"));
+    if (route != nullptr) {
+        route(CaptureDebugString, CaptureMessageBox);
+    } else {
+        ADD_FAILURE() << "the Linux module exports no RouteStandInOutput";
+    }
     auto lookup = reinterpret_cast<GetOutputPluginTableFn>(dlsym(handle, "GetOutputPluginTable"));
 #endif
     if (lookup == nullptr) return module;
@@ -80,9 +95,7 @@ ModuleUnderTest Load() {
         std::memset(module.initialSettings, 0xA5, sizeof module.initialSettings);
         module.initialSettingsRead = module.table->configGet(module.initialSettings, 8) == 8;
     }
-#if defined(_WIN32)
     TakeDebugLines();
-#endif
     return module;
 }
 
@@ -152,7 +165,6 @@ void ResetSettings() {
     SetSettings(0, 0);
 }
 
-#if defined(_WIN32)
 std::vector<std::string> TakeDebugLines() {
     std::lock_guard<std::mutex> hold(captureLock);
     std::vector<std::string> taken;
@@ -171,4 +183,3 @@ void MessageBoxesPassThrough(bool show) {
     std::lock_guard<std::mutex> hold(captureLock);
     passThrough = show;
 }
-#endif

@@ -1,7 +1,8 @@
 // The built module as a host sees it: loaded once per test process and
-// reached only through its exports and its table. On Windows the module's
-// imports of OutputDebugStringA and MessageBoxA are redirected, so that the
-// tests can read its debugger lines and completion messages.
+// reached only through its exports and its table. Its debugger lines and
+// completion messages come to the tests: on Windows by redirecting its
+// imports of OutputDebugStringA and MessageBoxA, on Linux through the route
+// its stand-ins export.
 #pragma once
 
 #include <cstdint>
@@ -32,8 +33,9 @@ void ResetSettings();
 void SetSettings(int32_t useRightHalfAsMask, int32_t loopCount);
 void GetSettings(int32_t* useRightHalfAsMask, int32_t* loopCount);
 
-#if defined(_WIN32)
-// Debugger lines the module wrote since the last take, one entry per call.
+// Debugger lines the module wrote since the last take, one entry per call
+// (on Linux its stand-ins route them here, on Windows its import is
+// redirected).
 std::vector<std::string> TakeDebugLines();
 
 // One completion message box the module showed.
@@ -46,5 +48,6 @@ struct ShownMessage {
 // Message boxes since the last take. While MessageBoxesPassThrough is off
 // (the default) each box is answered with OK at once and never drawn.
 std::vector<ShownMessage> TakeMessageBoxes();
+// Passing through draws the real box (Windows only; on Linux it is answered
+// with OK all the same).
 void MessageBoxesPassThrough(bool show);
-#endif

@@ -23,15 +23,27 @@ using namespace gif_layout;
 // GIF89a application extension for looping: 0x21 0xFF, 11 bytes of
 // application name, one 3-byte sub-block (id 1, repeat count), terminator.
 constexpr size_t kLoopBlockBytes = 19;
-// Comment extension "DOD" and the trailer.
+// Comment extension "DOD" and the trailer. "DOD" is this writer's mark,
+// fixed by the specification: a reader that asks which program closed a
+// file finds it just before the trailer, also in a file cut short by an
+// abort. Decoders skip comment extensions (GIF89a section 24), so viewers
+// show nothing of it.
 constexpr uint8_t kClosingBytes[] = {0x21, 0xFE, 0x03, 'D', 'O', 'D', 0x00, kTrailer};
 
 // Disposal 2 (restore to background), no user input, transparency on.
+// Viewers clear each frame's area before drawing the next: in mask mode the
+// transparent pixels (index 0) must show the background, not the frame
+// before, which disposal 0 or 1 would leave there. Every frame covers the
+// whole picture, so in plain mode it changes nothing.
 constexpr uint8_t kFrameFlags = 0x09;
 
 // "出力しました\n%d コマ" in code page 932, as the host's users read it.
 constexpr char kCompletionFormat[] =
     "\x8f\x6f\x97\xcd\x82\xb5\x82\xdc\x82\xb5\x82\xbd\n%d \x83\x52\x83\x7d";
+// The specification's bound for the formatted text. The text itself is at
+// most 29 bytes (12 of words, a line feed, 11 of number, 5 of " コマ"), so
+// the bound never cuts it; it only guarantees that no frame count can
+// write past the buffer, which holds 16 bytes more.
 constexpr size_t kCompletionBound = 4080;
 
 void BuildLoopBlock(uint8_t* out, int32_t loopCount) {
@@ -144,6 +156,12 @@ int32_t WriteAnimation(const OutputRequest* request) {
             status = kStatusWriteFailed;
             break;
         }
+        // OnOutput holds the host's own thread for the whole job. One
+        // millisecond's sleep a frame gives the processor to the host's
+        // other threads, so its window, where the user asks for the abort
+        // that isAborted reports, keeps up even on one core. The
+        // specification counts it in every frame's cost; so do the
+        // benchmarks.
         Sleep(1);
     }
 

@@ -8,6 +8,8 @@ int32_t ROZOVE_CDECL OnConfig(void* ownerWindow, void* moduleInstance) {
     // Whatever closed the dialog, or if it never opened, the host gets 1.
     DialogBoxParamA(static_cast<HINSTANCE>(moduleInstance), "CONFIG", static_cast<HWND>(ownerWindow),
                     ConfigDialogProc, 0);
+    // Written however the dialog ended, as "_get" and "_set" are: the line
+    // tells someone watching the debugger that the host opened the dialog.
     OutputDebugStringA("_config");
     return 1;
 }

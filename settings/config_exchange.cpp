@@ -1,5 +1,10 @@
 // Reading and restoring the settings as the host's 8-byte block
 // (settings/settings_block.h).
+//
+// The debugger lines "_get", "_set" (and "_config" from the dialog) say
+// which settings entry the host called, for someone watching a host with a
+// debugger or DebugView; the specification fixes their text (no prefix, no
+// line end) and the module tests check them on both targets.
 #include "settings/gif_settings.h"
 #include "settings/settings_block.h"
 #include "settings/settings_entries.h"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/dialog_ids.h"
+#include "tests/module/module_test.h"
 #include "tests/module/module_under_test.h"
 #include "tests/module/ui_windows.h"
 
@@ -14,15 +15,8 @@ namespace {
 const wchar_t kCaption[] = L"Rozove\u306e\u8a2d\u5b9a";  // "Rozoveの設定"
 constexpr DWORD kAppearWithinMs = 30000;
 
-class ConfigDialog : public ::testing::Test {
+class ConfigDialog : public ModuleTest {
 protected:
-    void SetUp() override {
-        table = TheModule().table;
-        ASSERT_NE(table, nullptr);
-        ResetSettings();
-        TakeDebugLines();
-    }
-    void TearDown() override { ResetSettings(); }
 
     // Opens the dialog and lets PLAY act on it; PLAY must close it. False
     // when the dialog never appeared.
@@ -48,8 +42,6 @@ protected:
         EXPECT_EQ(lines, std::vector<std::string>{"_config"});
         return appeared;
     }
-
-    OutputPluginTable* table = nullptr;
 };
 
 }  // namespace

@@ -65,6 +65,18 @@ protected:
     }
     ULONG_PTR* Entries() { return reinterpret_cast<ULONG_PTR*>(image + kAddressTable); }
 
+    // Redirects Sleep and checks that only its entry changed; gives back
+    // what was there before.
+    void* RedirectSleep(HMODULE module) {
+        void* original = nullptr;
+        EXPECT_EQ(PatchImport(module, "kernel32.dll", "Sleep", reinterpret_cast<void*>(StandInSleep), &original),
+                  ImportPatch::Patched);
+        EXPECT_EQ(original, sleep);
+        EXPECT_EQ(Entries()[0], reinterpret_cast<ULONG_PTR>(tickCount));
+        EXPECT_EQ(Entries()[1], reinterpret_cast<ULONG_PTR>(StandInSleep));
+        return original;
+    }
+
     BYTE* image = nullptr;
     void* tickCount = nullptr;
     void* sleep = nullptr;
@@ -72,25 +84,14 @@ protected:
 
 TEST_F(ImportPatchTest, FindsTheEntryByTheNameTable) {
     HMODULE module = Build(true);
-    void* original = nullptr;
-    EXPECT_EQ(PatchImport(module, "kernel32.dll", "Sleep", reinterpret_cast<void*>(StandInSleep), &original),
-              ImportPatch::Patched);
-    EXPECT_EQ(original, sleep);
-    EXPECT_EQ(Entries()[0], reinterpret_cast<ULONG_PTR>(tickCount));
-    EXPECT_EQ(Entries()[1], reinterpret_cast<ULONG_PTR>(StandInSleep));
+    void* original = RedirectSleep(module);
     // And back, as the tests put back what they redirected.
     EXPECT_EQ(PatchImport(module, "kernel32.dll", "Sleep", original), ImportPatch::Patched);
     EXPECT_EQ(Entries()[1], reinterpret_cast<ULONG_PTR>(sleep));
 }
 
 TEST_F(ImportPatchTest, WithoutANameTableFindsTheEntryByTheLoadersAddress) {
-    HMODULE module = Build(false);
-    void* original = nullptr;
-    EXPECT_EQ(PatchImport(module, "kernel32.dll", "Sleep", reinterpret_cast<void*>(StandInSleep), &original),
-              ImportPatch::Patched);
-    EXPECT_EQ(original, sleep);
-    EXPECT_EQ(Entries()[0], reinterpret_cast<ULONG_PTR>(tickCount));
-    EXPECT_EQ(Entries()[1], reinterpret_cast<ULONG_PTR>(StandInSleep));
+    RedirectSleep(Build(false));
 }
 
 TEST_F(ImportPatchTest, AFunctionOrDllNotImportedIsSaidSoAndNothingChanges) {

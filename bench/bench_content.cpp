@@ -121,6 +121,22 @@ OwnedIndexImage ConvertForEncoding(const std::vector<uint8_t>& frame, int width,
     return owned;
 }
 
+// Mask mode as the specification words it: a picture pixel is transparent
+// when the three bytes of its mask pixel add up to 0.
+__attribute__((optimize("no-tree-vectorize"))) void ConvertMaskedReference(const uint8_t* frame, int32_t width,
+                                                                           int32_t height, IndexImage* destination) {
+    const int32_t outWidth = OutWidth(width, true);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* picture = frame + FrameRowOffset(width, height, y);
+        const uint8_t* mask = picture + 3 * outWidth;
+        uint8_t* out = destination->pixels + y * destination->stride;
+        for (int32_t x = 0; x < outWidth; ++x) {
+            const uint32_t maskSum = mask[3 * x] + mask[3 * x + 1] + mask[3 * x + 2];
+            out[x] = maskSum == 0 ? 0 : GrayLevel(picture[3 * x], picture[3 * x + 1], picture[3 * x + 2]);
+        }
+    }
+}
+
 __attribute__((optimize("no-tree-vectorize"))) void ConvertPlainReference(const uint8_t* frame, int32_t width,
                                                                           int32_t height, IndexImage* destination) {
     for (int32_t y = 0; y < height; ++y) {

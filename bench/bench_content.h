@@ -26,5 +26,7 @@ struct OwnedIndexImage {
 OwnedIndexImage ConvertForEncoding(const std::vector<uint8_t>& frame, int width, int height);
 
 // The gray conversion as a plain per-pixel loop over GrayLevel, kept scalar:
-// the baseline the optimised conversion is measured against.
+// the baselines the optimised conversions are measured against, plain mode
+// and mask mode each against its own.
 void ConvertPlainReference(const uint8_t* frame, int32_t width, int32_t height, IndexImage* destination);
+void ConvertMaskedReference(const uint8_t* frame, int32_t width, int32_t height, IndexImage* destination);

@@ -4,8 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/bench_content.h"
@@ -33,13 +35,15 @@ std::string SizeName(const Size& size) {
 
 void BenchConvert(benchmark::State& state, Size size, int mode) {
     const auto frame = MakeContentFrame(Content::Zoom, size.width, size.height, 3);
-    const int32_t outWidth = OutWidth(size.width, mode == 2);
+    const bool mask = mode == 2 || mode == 3;
+    const int32_t outWidth = OutWidth(size.width, mask);
     std::vector<uint8_t> buffer(static_cast<size_t>(4) * outWidth * size.height, 0);
     IndexImage image{buffer.data(), outWidth, size.height, IndexStride(outWidth)};
     for (auto _ : state) {
         if (mode == 0) ConvertPlainReference(frame.data(), size.width, size.height, &image);
         if (mode == 1) ConvertPlain(frame.data(), size.width, size.height, &image);
         if (mode == 2) ConvertMasked(frame.data(), size.width, size.height, &image);
+        if (mode == 3) ConvertMaskedReference(frame.data(), size.width, size.height, &image);
         benchmark::DoNotOptimize(buffer.data());
         benchmark::ClobberMemory();
     }
@@ -152,12 +156,17 @@ private:
         bool fromMedian = false;
     };
 
-    // convert/plain/S and convert/mask/S against convert/reference/S;
-    // encode/ours/... and job/ours/... against .../giflib/...
+    // convert/plain/S against convert/reference/S, convert/mask/S against
+    // convert/mask-reference/S; encode/ours/... and job/ours/... against
+    // .../giflib/...
     static std::string BaselineOf(const std::string& name) {
-        for (const char* ours : {"/plain/", "/mask/"}) {
-            const size_t at = name.find(ours);
-            if (at != std::string::npos) return name.substr(0, at) + "/reference/" + name.substr(at + std::string(ours).size());
+        const std::pair<const char*, const char*> conversions[] = {{"/plain/", "/reference/"},
+                                                                   {"/mask/", "/mask-reference/"}};
+        for (const auto& conversion : conversions) {
+            const size_t at = name.find(conversion.first);
+            if (at != std::string::npos) {
+                return name.substr(0, at) + conversion.second + name.substr(at + std::strlen(conversion.first));
+            }
         }
         const size_t at = name.find("/ours/");
         if (at != std::string::npos) return name.substr(0, at) + "/giflib/" + name.substr(at + 6);
@@ -169,9 +178,9 @@ private:
 };
 
 void RegisterAll() {
-    const char* modes[] = {"reference", "plain", "mask"};
+    const char* modes[] = {"reference", "plain", "mask", "mask-reference"};
     for (const Size& size : kSizes) {
-        for (int mode = 0; mode < 3; ++mode) {
+        for (int mode = 0; mode < 4; ++mode) {
             benchmark::RegisterBenchmark(("convert/" + std::string(modes[mode]) + "/" + SizeName(size)).c_str(),
                                          BenchConvert, size, mode)
                 ->Unit(benchmark::kMicrosecond);

@@ -42,6 +42,7 @@ int main() {
     Measure("convert/reference", [&] { ConvertPlainReference(zoom.data(), kWidth, kHeight, &plain); });
     Measure("convert/plain", [&] { ConvertPlain(zoom.data(), kWidth, kHeight, &plain); });
     Measure("convert/mask", [&] { ConvertMasked(zoom.data(), kWidth, kHeight, &masked); });
+    Measure("convert/mask-reference", [&] { ConvertMaskedReference(zoom.data(), kWidth, kHeight, &masked); });
 
     std::vector<uint8_t> out(GifEncodedBound(kWidth, kHeight));
     const GrayPalette palette = BuildGrayPalette();

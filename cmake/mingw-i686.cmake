@@ -1,12 +1,6 @@
-# Cross-build for 32-bit Windows with mingw-w64 (posix threads, which
-# GoogleTest's std::mutex needs); tests run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Cross-build for 32-bit Windows with mingw-w64: the plug-in itself; tests
+# run under 32-bit Wine.
+set(ROZOVE_MINGW_TRIPLET i686-w64-mingw32)
+set(ROZOVE_MINGW_PROCESSOR i686)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -6,6 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+# platform/ is the one switch: the system code holds no platform conditional.
+if grep -rn _WIN32 gif settings; then
+  echo "test.sh: a platform conditional in gif/ or settings/; it belongs behind platform/win32_api.h" >&2
+  exit 1
+fi
+
 bash scripts/build.sh linux
 (cd build/linux && ctest --output-on-failure -j2)
 

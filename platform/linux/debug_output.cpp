@@ -1,5 +1,6 @@
 // Debugger output kept for tests to read, quiet unless ROZOVE_DEBUG_OUTPUT
-// is set, as on Windows nothing shows without a debugger attached.
+// is set, as on Windows nothing shows without a debugger attached; or, for
+// tests of the loaded module, routed to their catchers line by line.
 #include <cstdio>
 #include <cstdlib>
 
@@ -40,14 +41,3 @@ void RouteStandInOutput(StandInDebugSink debugSink, StandInMessageBoxSink messag
     SetMessageBoxSink(messageBoxSink);
 }
 
-StandInHeld StandInHeldNow() {
-    return StandInHeld{StandInHeldBlocks(), StandInHeldBitmaps(), StandInHeldStreams(), StandInLibrarySessions()};
-}
-
-void ResetStandIns() {
-    ResetFaults();
-    ResetDebugOutput();
-    ResetMessageBox();
-    ResetDialog();
-    ResetImageLibrary();
-}

@@ -64,9 +64,6 @@ TEST(DebugOutput, ConfigWithoutTemplateStillAnswersOne) {
     // The test program carries no "CONFIG" template: the dialog cannot open.
     EXPECT_EQ(table->config(nullptr, GetModuleHandleA(nullptr)), 1);
     EXPECT_EQ(TakeDebugLines(), std::vector<std::string>{"_config"});
-    int32_t mask, loop;
-    GetSettings(&mask, &loop);
-    EXPECT_EQ(mask, 1);
-    EXPECT_EQ(loop, 6);
+    EXPECT_TRUE(HoldsSettings(1, 6));
     ResetSettings();
 }

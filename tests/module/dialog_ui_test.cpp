@@ -61,10 +61,7 @@ TEST_F(ConfigDialog, OpensWithTheStoredValuesAndOkKeepsThem) {
     EXPECT_EQ(shown, "-3");
     EXPECT_EQ(checked, static_cast<UINT>(BST_UNCHECKED));
     EXPECT_TRUE(snapshot) << "no snapshot of the dialog";
-    int32_t mask, loop;
-    GetSettings(&mask, &loop);
-    EXPECT_EQ(mask, 0);
-    EXPECT_EQ(loop, -3);
+    EXPECT_TRUE(HoldsSettings(0, -3));
 }
 
 TEST_F(ConfigDialog, TypedCountAndTickedBoxAreStoredOnOk) {
@@ -76,10 +73,7 @@ TEST_F(ConfigDialog, TypedCountAndTickedBoxAreStoredOnOk) {
         PressButton(dialog, IDOK);
     }));
     EXPECT_EQ(checkedAfterClick, static_cast<UINT>(BST_CHECKED));
-    int32_t mask, loop;
-    GetSettings(&mask, &loop);
-    EXPECT_EQ(mask, 1);
-    EXPECT_EQ(loop, 25);
+    EXPECT_TRUE(HoldsSettings(1, 25));
 }
 
 TEST_F(ConfigDialog, LettersOrNothingReadAsEndless) {
@@ -90,10 +84,7 @@ TEST_F(ConfigDialog, LettersOrNothingReadAsEndless) {
             SetDlgItemTextA(dialog, IDC_LOOP_COUNT, typed);
             PressButton(dialog, IDOK);
         })) << "typed \"" << typed << "\"";
-        int32_t mask, loop;
-        GetSettings(&mask, &loop);
-        EXPECT_EQ(loop, 0) << "typed \"" << typed << "\"";
-        EXPECT_EQ(mask, 1);
+        EXPECT_TRUE(HoldsSettings(1, 0)) << "typed \"" << typed << "\"";
     }
 }
 
@@ -105,10 +96,7 @@ TEST_F(ConfigDialog, CancelAfterEditingKeepsBothSettings) {
         ClickButton(dialog, IDC_MASK_MODE);
         PressButton(dialog, IDCANCEL);
     }));
-    int32_t mask, loop;
-    GetSettings(&mask, &loop);
-    EXPECT_EQ(mask, 1);
-    EXPECT_EQ(loop, 7);
+    EXPECT_TRUE(HoldsSettings(1, 7));
 }
 
 TEST_F(ConfigDialog, FlagFiveOpensTickedAndComesBackAsOne) {
@@ -124,8 +112,5 @@ TEST_F(ConfigDialog, FlagFiveOpensTickedAndComesBackAsOne) {
     }));
     EXPECT_EQ(checked, static_cast<UINT>(BST_CHECKED));
     EXPECT_EQ(shown, "2");
-    int32_t mask, loop;
-    GetSettings(&mask, &loop);
-    EXPECT_EQ(mask, 1);
-    EXPECT_EQ(loop, 2);
+    EXPECT_TRUE(HoldsSettings(1, 2));
 }

@@ -161,6 +161,14 @@ void GetSettings(int32_t* useRightHalfAsMask, int32_t* loopCount) {
     std::memcpy(loopCount, block + 4, 4);
 }
 
+::testing::AssertionResult HoldsSettings(int32_t useRightHalfAsMask, int32_t loopCount) {
+    int32_t mask = 0, loop = 0;
+    GetSettings(&mask, &loop);
+    if (mask == useRightHalfAsMask && loop == loopCount) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the module holds mask " << mask << ", loop " << loop << "; expected mask "
+                                         << useRightHalfAsMask << ", loop " << loopCount;
+}
+
 void ResetSettings() {
     SetSettings(0, 0);
 }

@@ -5,6 +5,8 @@
 // its stand-ins export.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +34,8 @@ std::string OutputDirectory();
 void ResetSettings();
 void SetSettings(int32_t useRightHalfAsMask, int32_t loopCount);
 void GetSettings(int32_t* useRightHalfAsMask, int32_t* loopCount);
+// Success when the module's settings block holds these two values.
+::testing::AssertionResult HoldsSettings(int32_t useRightHalfAsMask, int32_t loopCount);
 
 // Debugger lines the module wrote since the last take, one entry per call
 // (on Linux its stand-ins route them here, on Windows its import is

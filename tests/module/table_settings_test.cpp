@@ -94,10 +94,7 @@ TEST_F(Settings, SizeQueryWithNullBufferWhateverTheSize) {
         EXPECT_EQ(table->configGet(nullptr, size), 8) << "size " << size;
         EXPECT_EQ(Lines(), std::vector<std::string>{"_get"}) << "size " << size;
     }
-    int32_t mask, loop;
-    GetSettings(&mask, &loop);
-    EXPECT_EQ(mask, 1);
-    EXPECT_EQ(loop, 77);
+    EXPECT_TRUE(HoldsSettings(1, 77));
 }
 
 TEST_F(Settings, GetIntoAShortBufferIsRefusedAndWritesNothing) {
@@ -130,10 +127,7 @@ TEST_F(Settings, WrongSizeIsRefusedWhole) {
     EXPECT_EQ(table->configSet(other, 0), 0);
     EXPECT_EQ(table->configSet(other, -8), 0);
     EXPECT_EQ(Lines(), kNoLines);
-    int32_t mask, loop;
-    GetSettings(&mask, &loop);
-    EXPECT_EQ(mask, 1);
-    EXPECT_EQ(loop, 42);
+    EXPECT_TRUE(HoldsSettings(1, 42));
 }
 
 TEST_F(Settings, NullDataIsRefused) {
@@ -141,10 +135,7 @@ TEST_F(Settings, NullDataIsRefused) {
     Lines();
     EXPECT_EQ(table->configSet(nullptr, 8), 0);
     EXPECT_EQ(Lines(), kNoLines);
-    int32_t mask, loop;
-    GetSettings(&mask, &loop);
-    EXPECT_EQ(mask, 1);
-    EXPECT_EQ(loop, 42);
+    EXPECT_TRUE(HoldsSettings(1, 42));
 }
 
 TEST_F(Settings, AnyFlagAndRepeatCountAreKeptVerbatim) {

@@ -1,7 +1,10 @@
-// Call counting and one-shot failures for every stand-in call that can fail.
+// The control of the stand-ins as a whole: call counting and one-shot
+// failures for every stand-in call that can fail, what is still held, and
+// the reset to the initial state.
 #include <array>
 
 #include "platform/linux/stand_in_control.h"
+#include "platform/linux/stand_in_internal.h"
 
 namespace {
 
@@ -32,4 +35,16 @@ int StandInCallCount(StandInCall call) {
 void ResetFaults() {
     callCounts.fill(0);
     failAt.fill(-1);
+}
+
+StandInHeld StandInHeldNow() {
+    return StandInHeld{StandInHeldBlocks(), StandInHeldBitmaps(), StandInHeldStreams(), StandInLibrarySessions()};
+}
+
+void ResetStandIns() {
+    ResetFaults();
+    ResetDebugOutput();
+    ResetMessageBox();
+    ResetDialog();
+    ResetImageLibrary();
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "gif/frame_encoder.h"
 #include "tests/unit/platform_probe.h"
 
 namespace {
@@ -59,6 +60,8 @@ void PatchOwnImport(const char* dll, const char* function, void* replacement) {
 }  // namespace
 
 void ProbeReset() {
+    // As a freshly loaded module: the library's layout not yet known.
+    libraryGifLayout = LibraryGifLayout::Unknown;
     static bool patched = false;
     if (!patched) {
         PatchOwnImport("kernel32.dll", "OutputDebugStringA", reinterpret_cast<void*>(CatchDebugOutput));

@@ -97,7 +97,9 @@ LibraryResult EncodeWithLibrary(const IndexImage& image, const GrayPalette* pale
 
 // The library's layout, from its output for a 4 x 4 picture over the gray
 // palette with index 0 (the transparent one) among its pixels, as in real
-// frames: microseconds even where saving a real frame takes a second.
+// frames. Asked once per module: under Wine that one save takes some 20 to
+// 50 ms, most of it loading the codecs, where a real frame takes up to two
+// seconds.
 LibraryGifLayout ProbeLibraryLayout(const GrayPalette* palette) {
     constexpr int32_t kSide = 4;
     alignas(4) BYTE pixels[kSide * kSide];  // rows of 4 bytes: no padding

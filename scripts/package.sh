@@ -25,7 +25,7 @@ fi
 build=${ROZOVE_PACKAGE_BUILD:-}
 if [ -z "$build" ]; then
   build=build/$target
-  bash scripts/build.sh "$target"
+  bash scripts/build.sh "$target" >&2  # standard output: only the path of the zip
 fi
 module="$build/zezodav_odevad.auo"
 if [ ! -f "$module" ]; then

@@ -5,10 +5,13 @@
 // The animation writer cuts every frame at byte 781, so a library whose GIF
 // output lacks that layout would corrupt every file. Wine's GDI+ writes no
 // global colour table and no graphic control extension, and many users run
-// under Wine. So each frame the library gives is checked, and when the layout
-// is missing, or the library cannot start or has no GIF encoder, the frame is
-// encoded by our own encoder instead. Where the library gives the layout,
-// its output is used unchanged.
+// under Wine; its GIF save is also slow (a fifth of a second to two seconds
+// a frame). So the library's layout is found once, from its output for a
+// tiny picture, and a library without it is never asked to save a frame:
+// our own encoder writes them all. Where the library has the layout, each
+// frame it gives is still checked, and a frame it cannot give in that
+// layout, or at all for want of a GIF encoder or a started library, is
+// encoded by our own encoder instead. Its output is used unchanged.
 #include "gif/frame_encoder.h"
 
 #include <cstring>
@@ -21,7 +24,7 @@ namespace {
 
 using gif_limits::kMaxSide;
 
-enum class LibraryResult { Encoded, Unsuitable, Failed };
+enum class LibraryResult { Encoded, NoGifEncoder, WrongLayout, Failed };
 
 bool IsAscii(const WCHAR* text, const char* ascii) {
     if (text == nullptr) return false;
@@ -55,7 +58,7 @@ HGLOBAL CopyStream(IStream* stream, int32_t* length) {
 // when the result is Encoded.
 LibraryResult SaveWithLibrary(GpBitmap* bitmap, HGLOBAL* block, int32_t* length) {
     CLSID gifClass;
-    if (FindGifEncoder(&gifClass) < 0) return LibraryResult::Unsuitable;
+    if (FindGifEncoder(&gifClass) < 0) return LibraryResult::NoGifEncoder;
 
     HGLOBAL streamBlock = GlobalAlloc(GMEM_MOVEABLE, 0);
     if (streamBlock == nullptr) return LibraryResult::Failed;
@@ -88,9 +91,34 @@ LibraryResult EncodeWithLibrary(const IndexImage& image, const GrayPalette* pale
         !gif_layout::HasWriterLayout(static_cast<const uint8_t*>(*block), static_cast<size_t>(*length))) {
         GlobalFree(*block);
         *block = nullptr;
-        return LibraryResult::Unsuitable;
+        return LibraryResult::WrongLayout;
     }
     return result;
+}
+
+// The library's layout, from its output for a 4 x 4 picture over the gray
+// palette with index 0 (the transparent one) among its pixels, as in real
+// frames. Asked once per module: under Wine that one save takes some 20 to
+// 50 ms, most of it loading the codecs, where a real frame takes up to two
+// seconds.
+LibraryGifLayout ProbeLibraryLayout(const GrayPalette* palette) {
+    constexpr int32_t kSide = 4;
+    alignas(4) BYTE pixels[kSide * kSide];  // rows of 4 bytes: no padding
+    for (int i = 0; i < kSide * kSide; ++i) pixels[i] = static_cast<BYTE>(i * 17);
+    const IndexImage probe{pixels, kSide, kSide, IndexStride(kSide)};
+    HGLOBAL block = nullptr;
+    int32_t length = 0;
+    switch (EncodeWithLibrary(probe, palette, &block, &length)) {
+        case LibraryResult::Encoded:
+            GlobalFree(block);
+            return LibraryGifLayout::Present;
+        case LibraryResult::WrongLayout:
+            return LibraryGifLayout::Absent;
+        default:
+            // No GIF encoder (or its list could not be read) or a failure:
+            // nothing learnt; the next frame asks again.
+            return LibraryGifLayout::Unknown;
+    }
 }
 
 HGLOBAL EncodeBuiltIn(const IndexImage& image, const GrayPalette* palette, int32_t* length) {
@@ -108,6 +136,8 @@ HGLOBAL EncodeBuiltIn(const IndexImage& image, const GrayPalette* palette, int32
 }
 
 }  // namespace
+
+LibraryGifLayout libraryGifLayout = LibraryGifLayout::Unknown;
 
 int32_t FindGifEncoder(CLSID* classId) {
     UINT count = 0;
@@ -141,18 +171,25 @@ HGLOBAL EncodeFrame(const void* pixels, int32_t width, int32_t height, int32_t m
     const uint64_t bufferBytes = 4ull * static_cast<uint64_t>(outWidth) * static_cast<uint64_t>(height);
     if (bufferBytes > SIZE_MAX / 2) return nullptr;
 
-    // The image library is started and shut down within every frame, so no
-    // library state outlives the call: the host may unload the module after
-    // any job, and GdiplusShutdown must not run from DllMain (the loader
-    // lock), so there is no later moment to shut it down. Under Wine a start
-    // and shutdown cost under 0.01 ms.
-    GdiplusStartupInput input;
-    input.GdiplusVersion = 1;
-    input.DebugEventCallback = nullptr;
-    input.SuppressBackgroundThread = FALSE;
-    input.SuppressExternalCodecs = FALSE;
+    // When the library is used it is started and shut down within the
+    // frame, so no library state outlives the call: the host may unload the
+    // module after any job, and GdiplusShutdown must not run from DllMain
+    // (the loader lock), so there is no later moment to shut it down. A
+    // library known to lack the layout is not started at all: nothing of it
+    // would be used, and starting it costs a thread on Windows.
     ULONG_PTR token = 0;
-    const bool libraryStarted = GdiplusStartup(&token, &input, nullptr) == Ok;
+    bool libraryStarted = false;
+    if (libraryGifLayout != LibraryGifLayout::Absent) {
+        GdiplusStartupInput input;
+        input.GdiplusVersion = 1;
+        input.DebugEventCallback = nullptr;
+        input.SuppressBackgroundThread = FALSE;
+        input.SuppressExternalCodecs = FALSE;
+        libraryStarted = GdiplusStartup(&token, &input, nullptr) == Ok;
+        if (libraryStarted && libraryGifLayout == LibraryGifLayout::Unknown) {
+            libraryGifLayout = ProbeLibraryLayout(palette);
+        }
+    }
 
     HGLOBAL block = nullptr;
     int32_t length = 0;
@@ -169,9 +206,13 @@ HGLOBAL EncodeFrame(const void* pixels, int32_t width, int32_t height, int32_t m
         } else {
             ConvertPlain(static_cast<const uint8_t*>(pixels), width, height, &image);
         }
-        LibraryResult result = LibraryResult::Unsuitable;
-        if (libraryStarted) result = EncodeWithLibrary(image, palette, &block, &length);
-        if (result == LibraryResult::Unsuitable) block = EncodeBuiltIn(image, palette, &length);
+        LibraryResult result = LibraryResult::NoGifEncoder;
+        if (libraryStarted && libraryGifLayout != LibraryGifLayout::Absent) {
+            result = EncodeWithLibrary(image, palette, &block, &length);
+        }
+        if (result == LibraryResult::NoGifEncoder || result == LibraryResult::WrongLayout) {
+            block = EncodeBuiltIn(image, palette, &length);
+        }
         GlobalFree(buffer);
     }
     if (libraryStarted) GdiplusShutdown(token);

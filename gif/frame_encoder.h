@@ -16,3 +16,17 @@ HGLOBAL EncodeFrame(const void* pixels, int32_t width, int32_t height, int32_t m
 // Index of the image library's "image/gif" encoder, with its class id copied
 // out, or -1.
 int32_t FindGifEncoder(CLSID* classId);
+
+// Whether the image library's GIF encoder writes the layout the animation
+// writer cuts. A library's encoder does not change while the module is
+// loaded, so the first frame that finds the library started asks it once,
+// with a 4 x 4 picture, and the answer holds for the life of the module.
+// Besides the settings (gifSettings), this is the one process-wide value of
+// the system; plain, no lock, like them. It stays Unknown while no probe has
+// got as far as checking the library's bytes (a library that did not start,
+// has no GIF encoder or failed on one frame decides nothing). A library
+// known to lack the layout is never started again: every frame is then our
+// own encoder's. Where it has the layout, every frame is still saved by the
+// library and checked.
+enum class LibraryGifLayout : int32_t { Unknown, Present, Absent };
+extern LibraryGifLayout libraryGifLayout;

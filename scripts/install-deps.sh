@@ -12,7 +12,7 @@ need=(
   clang libclang-rt-14-dev llvm
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
   locales-all fonts-ipafont-gothic
-  ffmpeg valgrind python3
+  ffmpeg valgrind python3 zip unzip
 )
 
 missing=()

@@ -1,8 +1,8 @@
 // The image library's flat interface, as far as frame encoding uses it: an
 // 8-bit indexed bitmap over the caller's buffer, its palette, the encoder
 // list and saving as GIF, done by our own encoder. Tests can take the GIF
-// encoder away or have it write a file without the graphic control
-// extension, as Wine's does.
+// encoder away, or have it write a file without the graphic control
+// extension, or one laid out as Wine's GDI+ writes it.
 #include <cstring>
 #include <memory>
 #include <new>
@@ -27,6 +27,7 @@ int sessions = 0;
 int heldBitmaps = 0;
 StandInEncoders encoderList = StandInEncoders::WithGif;
 StandInGifLayout gifLayout = StandInGifLayout::Conforming;
+std::vector<int64_t> savedPictures;
 
 constexpr CLSID MakeClassId(uint32_t first) {
     return CLSID{first, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
@@ -41,6 +42,24 @@ ImageCodecInfo Codec(const CLSID& id, const WCHAR* mime) {
     info.Clsid = id;
     info.MimeType = mime;
     return info;
+}
+
+// Rewrites our encoder's output in place into Wine's layout: the global
+// table moves behind the image descriptor as a local one and the graphic
+// control extension goes. Returns the new length.
+size_t ToWineLayout(uint8_t* bytes, size_t length) {
+    using namespace gif_layout;
+    constexpr size_t kTable = kSignatureBytes + kScreenDescriptorBytes;  // 13
+    constexpr size_t kDescriptor = kExtension + kExtensionBytes;         // 789
+    constexpr size_t kDescriptorBytes = 10;
+    std::vector<uint8_t> table(bytes + kTable, bytes + kHeadBytes);
+    bytes[kScreenFlags] = 0x77;  // no global table; colour resolution and size fields set
+    std::memmove(bytes + kTable, bytes + kDescriptor, kDescriptorBytes);
+    bytes[kTable + kDescriptorBytes - 1] = 0x87;  // local table of 256 entries
+    std::memmove(bytes + kTable + kDescriptorBytes + table.size(), bytes + kDescriptor + kDescriptorBytes,
+                 length - kDescriptor - kDescriptorBytes);
+    std::memcpy(bytes + kTable + kDescriptorBytes, table.data(), table.size());
+    return length - kExtensionBytes;
 }
 
 std::vector<ImageCodecInfo> EncoderList() {
@@ -122,7 +141,10 @@ GpStatus WINGDIPAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const
         const size_t from = gif_layout::kExtension + gif_layout::kExtensionBytes;
         std::memmove(&bytes[gif_layout::kExtension], &bytes[from], length - from);
         length -= gif_layout::kExtensionBytes;
+    } else if (gifLayout == StandInGifLayout::LikeWine) {
+        length = ToWineLayout(bytes.get(), length);
     }
+    savedPictures.push_back(int64_t{image->width} * image->height);
     return StandInStreamWrite(stream, bytes.get(), length) ? Ok : Win32Error;
 }
 
@@ -141,6 +163,10 @@ void SetStandInGifLayout(StandInGifLayout layout) {
     gifLayout = layout;
 }
 
+std::vector<int64_t> StandInSavedPictures() {
+    return savedPictures;
+}
+
 int StandInHeldBitmaps() {
     return heldBitmaps;
 }
@@ -152,4 +178,5 @@ int StandInLibrarySessions() {
 void ResetImageLibrary() {
     encoderList = StandInEncoders::WithGif;
     gifLayout = StandInGifLayout::Conforming;
+    savedPictures.clear();
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/linux/stand_ins.h"
 
@@ -44,11 +45,16 @@ struct StandInHeld {
 };
 StandInHeld StandInHeldNow();
 
-// How the GDI+ stand-in behaves.
+// How the GDI+ stand-in behaves. WithoutExtension drops the graphic control
+// extension; LikeWine writes what Wine's GDI+ does: no global colour table
+// (screen flags 0x77), a local table after the image descriptor, and no
+// graphic control extension.
 enum class StandInEncoders { WithGif, WithoutGif };
-enum class StandInGifLayout { Conforming, WithoutExtension };
+enum class StandInGifLayout { Conforming, WithoutExtension, LikeWine };
 void SetStandInEncoders(StandInEncoders encoders);
 void SetStandInGifLayout(StandInGifLayout layout);
+// The pixel count of every picture saved as GIF since the last reset.
+std::vector<int64_t> StandInSavedPictures();
 
 // Debugger output: everything written since the last take, lines run
 // together as the real debugger sees them. Echoed to standard error when

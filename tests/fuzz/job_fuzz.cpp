@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "gif/frame_encoder.h"
 #include "gif/status.h"
 #include "plugin/plugin_table.h"
 #include "platform/linux/stand_in_control.h"
@@ -69,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         started = true;
     }
     ResetStandIns();
+    libraryGifLayout = LibraryGifLayout::Unknown;  // each input as a fresh module
     SetMessageBoxHandler([](const std::string&, const std::string&) {});
     gifSettings = GifSettings{0, 0};
     FuzzInput in{data, size, 0};

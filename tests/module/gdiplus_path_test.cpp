@@ -1,9 +1,13 @@
-// Which encoder the module's frames come from. Under Wine the real GDI+
-// writes GIFs without the layout the writer cuts (no global table, no
-// graphic control extension), so the module must fall back to its own
-// encoder; a stand-in for a conforming GDI+ shows that the library's bytes
-// are used as they are when they have the layout; and a GDI+ without a GIF
-// encoder still gives valid frames.
+// Which encoder the module's frames come from. The module finds out once,
+// at its first frame, whether the image library's GIF output has the layout
+// the writer cuts, so each test here loads a copy of the module of its own
+// (a fresh instance, with its imports redirected before its first frame).
+// Under Wine the real GDI+ writes GIFs without that layout (no global table,
+// no graphic control extension): it may be asked once, for a tiny probe
+// picture, and then saves no frame, nor is it even started again. A
+// stand-in for a conforming GDI+ shows that such a library saves every frame
+// and its bytes are used as they are; and a GDI+ without a GIF encoder still
+// gives valid frames.
 #include <windows.h>
 #include <objidl.h>
 
@@ -18,13 +22,23 @@
 namespace {
 
 typedef int(WINAPI* SaveImageToStreamFn)(void* image, IStream* stream, const CLSID* encoder, const void* parameters);
-typedef int(WINAPI* GetImageEncodersSizeFn)(UINT* count, UINT* size);
+typedef int(WINAPI* StartupFn)(ULONG_PTR* token, const void* input, void* output);
 
 constexpr int kGdiplusOk = 0;
 
 SaveImageToStreamFn realSave = nullptr;
-int libraryFrames = 0;
-int libraryFramesWithLayout = 0;
+StartupFn realStartup = nullptr;
+int librarySessions = 0;
+
+// What the real library saved: the picture size from its screen descriptor
+// and whether the bytes had the writer's layout.
+struct LibrarySave {
+    int width;
+    int height;
+    bool layout;
+    double milliseconds;  // the library's save alone
+};
+std::vector<LibrarySave> librarySaves;
 
 std::vector<uint8_t> StreamBytes(IStream* stream) {
     LARGE_INTEGER zero;
@@ -43,17 +57,37 @@ std::vector<uint8_t> StreamBytes(IStream* stream) {
 
 // Watches what the real library writes.
 int WINAPI SpySave(void* image, IStream* stream, const CLSID* encoder, const void* parameters) {
+    LARGE_INTEGER start, end, frequency;
+    QueryPerformanceCounter(&start);
     const int status = realSave(image, stream, encoder, parameters);
+    QueryPerformanceCounter(&end);
+    QueryPerformanceFrequency(&frequency);
+    const double milliseconds = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                                static_cast<double>(frequency.QuadPart);
     if (status == kGdiplusOk) {
         const std::vector<uint8_t> bytes = StreamBytes(stream);
-        ++libraryFrames;
-        if (bytes.size() > 790 && std::memcmp(bytes.data(), "GIF89a", 6) == 0 && (bytes[10] & 0x87) == 0x87 &&
-            bytes[781] == 0x21 && bytes[782] == 0xF9) {
-            ++libraryFramesWithLayout;
+        if (bytes.size() < 13) {
+            librarySaves.push_back({0, 0, false, milliseconds});
+        } else {
+            librarySaves.push_back({bytes[6] | bytes[7] << 8, bytes[8] | bytes[9] << 8,
+                                    bytes.size() > 790 && std::memcmp(bytes.data(), "GIF89a", 6) == 0 &&
+                                        (bytes[10] & 0x87) == 0x87 && bytes[781] == 0x21 && bytes[782] == 0xF9,
+                                    milliseconds});
         }
     }
     return status;
 }
+
+int WINAPI CountingStartup(ULONG_PTR* token, const void* input, void* output) {
+    ++librarySessions;
+    return realStartup(token, input, output);
+}
+
+int WINAPI AnswerOk(HWND, LPCSTR, LPCSTR, UINT) {
+    return IDOK;
+}
+
+void WINAPI Quiet(LPCSTR) {}
 
 // A 2 x 2 picture of gray 200 laid out as the writer wants it, as a
 // conforming library would write it: GIF89a, a 256-entry global table,
@@ -103,23 +137,37 @@ int WINAPI NoEncoders(UINT* count, UINT* size) {
 class GdiplusPath : public ::testing::Test {
 protected:
     void SetUp() override {
-        module = static_cast<HMODULE>(TheModule().handle);
-        table = TheModule().table;
+        // A copy under a name of its own loads as a separate instance.
+        char source[MAX_PATH * 2];
+        const DWORD length =
+            GetModuleFileNameA(static_cast<HMODULE>(TheModule().handle), source, sizeof source);
+        ASSERT_GT(length, 0u);
+        copy = ExecutableDirectory() + "fresh_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+               ".auo";
+        ASSERT_TRUE(CopyFileA(source, copy.c_str(), FALSE)) << copy;
+        module = LoadLibraryA(copy.c_str());
+        ASSERT_NE(module, nullptr) << copy;
+        PatchImport(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(AnswerOk));
+        PatchImport(module, "kernel32.dll", "OutputDebugStringA", reinterpret_cast<void*>(Quiet));
+        auto lookup = reinterpret_cast<GetOutputPluginTableFn>(
+            reinterpret_cast<void*>(GetProcAddress(module, "GetOutputPluginTable")));
+        ASSERT_NE(lookup, nullptr);
+        table = lookup();
         ASSERT_NE(table, nullptr);
-        ResetSettings();
-        TakeMessageBoxes();
+        librarySaves.clear();
+        librarySessions = 0;
+        realSave = reinterpret_cast<SaveImageToStreamFn>(
+            Redirect("GdipSaveImageToStream", reinterpret_cast<void*>(SpySave)));
+        realStartup = reinterpret_cast<StartupFn>(Redirect("GdiplusStartup", reinterpret_cast<void*>(CountingStartup)));
     }
     void TearDown() override {
-        // Put back whatever a test redirected.
-        for (const auto& patch : patches) PatchImport(module, "gdiplus.dll", patch.first, patch.second);
-        patches.clear();
-        TakeMessageBoxes();
+        if (module != nullptr) FreeLibrary(module);
+        if (!copy.empty()) DeleteFileA(copy.c_str());
     }
     void* Redirect(const char* function, void* replacement) {
         void* original = nullptr;
         PatchImport(module, "gdiplus.dll", function, replacement, &original);
         EXPECT_NE(original, nullptr) << "the module does not import " << function;
-        if (original != nullptr) patches.push_back({function, original});
         return original;
     }
     AnimationPieces RunJob(const std::string& name, HostJob* job, std::vector<uint8_t>* file) {
@@ -130,26 +178,39 @@ protected:
         return CutAnimation(*file);
     }
 
+    std::string copy;
     HMODULE module = nullptr;
     OutputPluginTable* table = nullptr;
-    std::vector<std::pair<const char*, void*>> patches;
 };
 
 }  // namespace
 
-TEST_F(GdiplusPath, RealLibraryOutputWithoutTheLayoutFallsBackToValidFrames) {
-    realSave = reinterpret_cast<SaveImageToStreamFn>(Redirect("GdipSaveImageToStream", reinterpret_cast<void*>(SpySave)));
+TEST_F(GdiplusPath, RealLibraryIsAskedOnceAndSavesRealFramesOnlyWithTheLayout) {
     ASSERT_NE(realSave, nullptr);
-    libraryFrames = libraryFramesWithLayout = 0;
+    ASSERT_NE(realStartup, nullptr);
     HostJob job;
     job.frameCount = 4;
     std::vector<uint8_t> file;
-    const AnimationPieces pieces = RunJob("platform_library", &job, &file);
+    AnimationPieces pieces = RunJob("platform_library", &job, &file);
     ASSERT_TRUE(pieces.valid) << pieces.error;
     ASSERT_EQ(pieces.frames.size(), 4u);
-    EXPECT_EQ(libraryFrames, 4) << "the library was not asked for every frame";
-    std::printf("GDI+ gave %d of %d frames in the writer's layout%s\n", libraryFramesWithLayout, libraryFrames,
-                libraryFramesWithLayout < libraryFrames ? "; the module's own encoder made the rest" : "");
+    ASSERT_FALSE(librarySaves.empty()) << "the library was never asked";
+    const LibrarySave probe = librarySaves[0];
+    EXPECT_EQ(probe.width, 4);
+    EXPECT_EQ(probe.height, 4);
+    if (probe.layout) {
+        // A library with the layout (Windows): it saves every frame.
+        ASSERT_EQ(librarySaves.size(), 5u);
+        for (const LibrarySave& save : librarySaves) EXPECT_TRUE(save.layout);
+        EXPECT_EQ(librarySessions, 4);
+    } else {
+        // Wine's: the probe only, and the library is not started again.
+        EXPECT_EQ(librarySaves.size(), 1u);
+        EXPECT_EQ(librarySessions, 1);
+    }
+    std::printf("GDI+ %s the writer's layout: %zu saves (the first a 4 x 4 probe, saved in %.3f ms), started %d "
+                "times for 4 frames\n",
+                probe.layout ? "gives" : "lacks", librarySaves.size(), probe.milliseconds, librarySessions);
     GifExpectation expectation{job.width, job.height, 0, {}, {}};
     for (size_t i = 0; i < pieces.frames.size(); ++i) {
         EXPECT_EQ(pieces.frames[i].flags, 0x09);
@@ -157,6 +218,16 @@ TEST_F(GdiplusPath, RealLibraryOutputWithoutTheLayoutFallsBackToValidFrames) {
         expectation.indices.push_back(ExpectedIndices(job, static_cast<int32_t>(i), false));
     }
     WriteExpectation("platform_library", expectation);
+
+    // A second job of the same module asks no probe again.
+    const size_t saves = librarySaves.size();
+    job.events.clear();
+    std::vector<uint8_t> again;
+    pieces = RunJob("platform_library_again", &job, &again);
+    ASSERT_TRUE(pieces.valid) << pieces.error;
+    EXPECT_EQ(librarySaves.size() - saves, probe.layout ? 4u : 0u);
+    EXPECT_EQ(again, file);
+    RemoveFile(job.path);
 }
 
 TEST_F(GdiplusPath, ConformingLibraryBytesAreUsedAsTheyAre) {
@@ -167,7 +238,8 @@ TEST_F(GdiplusPath, ConformingLibraryBytesAreUsedAsTheyAre) {
     std::vector<uint8_t> file;
     const AnimationPieces pieces = RunJob("conforming_library", &job, &file);
     ASSERT_TRUE(pieces.valid) << pieces.error;
-    EXPECT_EQ(doubleSaves, 3);
+    EXPECT_EQ(doubleSaves, 4) << "the probe and every frame";
+    EXPECT_EQ(librarySessions, 3);
 
     const std::vector<uint8_t> gif = ConformingGif();
     ASSERT_GT(file.size(), 800u);
@@ -201,6 +273,7 @@ TEST_F(GdiplusPath, LibraryWithoutGifEncoderStillGivesValidFrames) {
     const AnimationPieces pieces = RunJob("no_gif_encoder", &job, &file);
     ASSERT_TRUE(pieces.valid) << pieces.error;
     ASSERT_EQ(pieces.frames.size(), 3u);
+    EXPECT_TRUE(librarySaves.empty());
     EXPECT_EQ(pieces.width, 9);
     GifExpectation expectation{job.width, job.height, 0, {}, {}};
     for (size_t i = 0; i < pieces.frames.size(); ++i) {

@@ -1,14 +1,17 @@
-// Frame encoding over the Linux stand-ins: the library path and its layout
-// check, the fallback to our own encoder, and every failing step releasing
-// everything already taken.
+// Frame encoding over the Linux stand-ins: the library's layout found once
+// and kept, the library path and its per-frame check, the fallback to our
+// own encoder, and every failing step releasing everything already taken.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "gif/animation_writer.h"
 #include "gif/frame_encoder.h"
 #include "gif/gif_layout.h"
+#include "gif/status.h"
 #include "platform/linux/stand_in_control.h"
+#include "tests/unit/fake_host.h"
 #include "tests/unit/gif_decode.h"
 #include "tests/unit/test_frames.h"
 
@@ -16,14 +19,19 @@ namespace {
 
 class FrameEncoding : public ::testing::Test {
 protected:
-    void SetUp() override { ResetStandIns(); }
+    void SetUp() override { Reset(); }
     void TearDown() override {
         const StandInHeld held = StandInHeldNow();
         EXPECT_EQ(held.blocks, 0);
         EXPECT_EQ(held.bitmaps, 0);
         EXPECT_EQ(held.streams, 0);
         EXPECT_EQ(held.librarySessions, 0);
+        Reset();
+    }
+    // A freshly loaded module over a fresh platform.
+    static void Reset(LibraryGifLayout layout = LibraryGifLayout::Unknown) {
         ResetStandIns();
+        libraryGifLayout = layout;
     }
 
     const GrayPalette palette = BuildGrayPalette();
@@ -48,7 +56,9 @@ TEST_F(FrameEncoding, LibraryOutputInTheWritersLayout) {
     const auto bytes = Encode();
     ASSERT_FALSE(bytes.empty());
     EXPECT_TRUE(gif_layout::HasWriterLayout(bytes.data(), bytes.size()));
-    EXPECT_EQ(StandInCallCount(StandInCall::SaveImage), 1);
+    // The 4 x 4 probe, then the frame itself.
+    EXPECT_EQ(StandInSavedPictures(), (std::vector<int64_t>{16, 600}));
+    EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Present);
     EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 1);
     const DecodedGif gif = DecodeGif(bytes);
     ASSERT_TRUE(gif.ok) << gif.error;
@@ -85,22 +95,82 @@ TEST_F(FrameEncoding, NullLengthPointerIsAllowed) {
     GlobalFree(block);
 }
 
-TEST_F(FrameEncoding, FallsBackWhenTheLibraryCannotGiveTheLayout) {
+TEST_F(FrameEncoding, LibraryWithoutTheLayoutIsAskedOnceWithATinyPicture) {
     const auto direct = Encode();
-    ResetStandIns();
-    // No GIF encoder, a library that does not start, and a GIF without the
-    // graphic control extension (as Wine's GDI+ writes) all fall back to our
-    // own encoder, which gives the same bytes as the stand-in's.
+    // Wine's layout and one without the graphic control extension: the probe
+    // finds it, the frames are our own encoder's (the same bytes as the
+    // stand-in's), and from the next frame on the library is not even started.
+    for (StandInGifLayout layout : {StandInGifLayout::LikeWine, StandInGifLayout::WithoutExtension}) {
+        Reset();
+        SetStandInGifLayout(layout);
+        EXPECT_EQ(Encode(), direct);
+        EXPECT_EQ(Encode(), direct);
+        EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Absent);
+        EXPECT_EQ(StandInSavedPictures(), std::vector<int64_t>{16});
+        EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 1);
+    }
+}
+
+TEST_F(FrameEncoding, NoGifEncoderOrNoLibraryFallsBackAndDecidesNothing) {
+    const auto direct = Encode();
+    Reset();
     SetStandInEncoders(StandInEncoders::WithoutGif);
     EXPECT_EQ(Encode(), direct);
-    EXPECT_EQ(StandInCallCount(StandInCall::SaveImage), 0);
-    ResetStandIns();
+    EXPECT_EQ(Encode(), direct);
+    EXPECT_TRUE(StandInSavedPictures().empty());
+    EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Unknown);
+    Reset();
     FailStandInCall(StandInCall::GdiplusStartup, 0);
     EXPECT_EQ(Encode(), direct);
-    ResetStandIns();
-    SetStandInGifLayout(StandInGifLayout::WithoutExtension);
+    EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Unknown);
+    // The library starts for the next frame: it is probed and used then.
     EXPECT_EQ(Encode(), direct);
-    EXPECT_EQ(StandInCallCount(StandInCall::SaveImage), 1);
+    EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Present);
+    EXPECT_EQ(StandInSavedPictures(), (std::vector<int64_t>{16, 600}));
+}
+
+TEST_F(FrameEncoding, EveryFrameOfALibraryWithTheLayoutIsStillChecked) {
+    // Known to have the layout, yet one frame comes back without it: that
+    // frame is our own encoder's, and the library still saves the next one.
+    const auto direct = Encode();
+    Reset(LibraryGifLayout::Present);
+    SetStandInGifLayout(StandInGifLayout::LikeWine);
+    EXPECT_EQ(Encode(), direct);
+    SetStandInGifLayout(StandInGifLayout::Conforming);
+    EXPECT_EQ(Encode(), direct);
+    EXPECT_EQ(StandInSavedPictures(), (std::vector<int64_t>{600, 600}));
+    EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Present);
+}
+
+TEST_F(FrameEncoding, AFailingProbeCostsNothingButItsOwnRetry) {
+    // Each platform call of the probe fails in turn: the frame is still
+    // encoded by the library, nothing is held, and the next frame probes again.
+    Reset();
+    Encode();
+    const int probeAllocations = StandInCallCount(StandInCall::GlobalAlloc) - 4;
+    ASSERT_EQ(probeAllocations, 3);  // encoder list, stream block, copy
+    struct Fault {
+        StandInCall call;
+        int index;
+    };
+    std::vector<Fault> faults{{StandInCall::CreateBitmap, 0}, {StandInCall::EncodersSize, 0},
+                              {StandInCall::Encoders, 0},     {StandInCall::CreateStream, 0},
+                              {StandInCall::SaveImage, 0},    {StandInCall::StreamSeek, 0},
+                              {StandInCall::StreamRead, 0}};
+    // The pixel buffer is taken after the probe: allocations 0 to 2 are the probe's.
+    for (int i = 0; i < probeAllocations; ++i) faults.push_back({StandInCall::GlobalAlloc, i});
+    for (const Fault& fault : faults) {
+        const std::string where = std::to_string(static_cast<int>(fault.call)) + "#" + std::to_string(fault.index);
+        Reset();
+        FailStandInCall(fault.call, fault.index);
+        const auto bytes = Encode();
+        EXPECT_TRUE(gif_layout::HasWriterLayout(bytes.data(), bytes.size())) << where;
+        EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Unknown) << where;
+        const StandInHeld held = StandInHeldNow();
+        EXPECT_EQ(held.blocks + held.bitmaps + held.streams + held.librarySessions, 0) << where;
+        Encode();
+        EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Present) << where;
+    }
 }
 
 TEST_F(FrameEncoding, FindGifEncoderMatchesTheExactMimeType) {
@@ -110,7 +180,7 @@ TEST_F(FrameEncoding, FindGifEncoderMatchesTheExactMimeType) {
     EXPECT_EQ(found.Data1, 0x557cf402u);
     SetStandInEncoders(StandInEncoders::WithoutGif);
     EXPECT_EQ(FindGifEncoder(&found), -1);
-    ResetStandIns();
+    Reset();
     FailStandInCall(StandInCall::EncodersSize, 0);
     EXPECT_EQ(FindGifEncoder(&found), -1);
     FailStandInCall(StandInCall::Encoders, 0);
@@ -120,27 +190,28 @@ TEST_F(FrameEncoding, FindGifEncoderMatchesTheExactMimeType) {
 }
 
 TEST_F(FrameEncoding, EveryFailingStepReleasesEverything) {
-    // Steps after a started library whose failure ends the frame.
+    // A library known to have the layout: each frame goes through it, and
+    // these steps after a started library end the frame when they fail.
     const StandInCall ending[] = {StandInCall::CreateBitmap, StandInCall::CreateStream, StandInCall::SaveImage,
                                   StandInCall::StreamSeek, StandInCall::StreamRead};
     for (StandInCall call : ending) {
-        ResetStandIns();
+        Reset(LibraryGifLayout::Present);
         FailStandInCall(call, 0);
         EXPECT_TRUE(Encode().empty()) << static_cast<int>(call);
         const StandInHeld held = StandInHeldNow();
         EXPECT_EQ(held.blocks + held.bitmaps + held.streams + held.librarySessions, 0) << static_cast<int>(call);
     }
     // A refused palette is not an error.
-    ResetStandIns();
+    Reset(LibraryGifLayout::Present);
     FailStandInCall(StandInCall::SetPalette, 0);
     EXPECT_FALSE(Encode().empty());
     // Each allocation in turn: pixel buffer, encoder list, stream block, frame block.
-    ResetStandIns();
+    Reset(LibraryGifLayout::Present);
     Encode();
     const int allocations = StandInCallCount(StandInCall::GlobalAlloc);
     EXPECT_EQ(allocations, 4);
     for (int index = 0; index < allocations; ++index) {
-        ResetStandIns();
+        Reset(LibraryGifLayout::Present);
         FailStandInCall(StandInCall::GlobalAlloc, index);
         const auto bytes = Encode();
         // Losing the encoder list means no GIF encoder: the fallback still encodes.
@@ -160,6 +231,47 @@ TEST_F(FrameEncoding, RefusesPicturesOutsideTheFormat) {
     EXPECT_EQ(EncodeFrame(tiny.data(), 1, 65536, 0, &palette, &length), nullptr);
     EXPECT_EQ(EncodeFrame(tiny.data(), -1, -1, 0, &palette, &length), nullptr);
     EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 0);
+}
+
+// Whole jobs: which frames the library saved, and the bytes of the file,
+// which must not depend on whether the library or our encoder made them.
+class LibraryInJobs : public FrameEncoding {
+protected:
+    std::vector<uint8_t> Job(const std::string& name) {
+        const std::string path = FreshPath(name);
+        FakeHost& host = StartFakeHost(path, 24, 14, 30000, 1001, 6);
+        host.logCalls = false;
+        EXPECT_EQ(WriteAnimation(&host.request), kStatusOk);
+        return ReadFileBytes(path.c_str());
+    }
+};
+
+TEST_F(LibraryInJobs, OnlyALibraryWithTheLayoutSavesRealFrames) {
+    const auto conforming = Job("library_conforming.gif");
+    EXPECT_EQ(StandInSavedPictures(), (std::vector<int64_t>{16, 336, 336, 336, 336, 336, 336}));
+    const DecodedGif gif = DecodeGif(conforming);
+    ASSERT_TRUE(gif.ok) << gif.error;
+    EXPECT_EQ(gif.frames.size(), 6u);
+    // Later jobs in the same process ask no probe again.
+    ResetStandIns();
+    EXPECT_EQ(Job("library_conforming.gif"), conforming);
+    EXPECT_EQ(StandInSavedPictures().size(), 6u);
+
+    Reset();
+    SetStandInGifLayout(StandInGifLayout::LikeWine);
+    EXPECT_EQ(Job("library_like_wine.gif"), conforming);
+    EXPECT_EQ(StandInSavedPictures(), std::vector<int64_t>{16});
+    EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 1);
+    ResetStandIns();
+    SetStandInGifLayout(StandInGifLayout::LikeWine);
+    EXPECT_EQ(Job("library_like_wine.gif"), conforming);
+    EXPECT_TRUE(StandInSavedPictures().empty());
+    EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 0);
+
+    Reset();
+    SetStandInEncoders(StandInEncoders::WithoutGif);
+    EXPECT_EQ(Job("library_without_gif.gif"), conforming);
+    EXPECT_TRUE(StandInSavedPictures().empty());
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ struct ShownMessage {
     std::string text;  // UTF-8
 };
 
-// Starts catching from a clean state (Linux: stand-ins reset too).
+// Starts catching from a clean state, with the image library's layout not
+// yet known (Linux: stand-ins reset too).
 void ProbeReset();
 // Debugger output since the last call, lines run together.
 std::string ProbeDebugOutput();

@@ -2,6 +2,7 @@
 // OutputDebugStringA and MessageBoxA are pointed at catchers.
 #include <windows.h>
 
+#include "gif/frame_encoder.h"
 #include "platform/code_page_932.h"
 #include "platform/win32/import_patch.h"
 #include "tests/unit/platform_probe.h"
@@ -24,6 +25,8 @@ int WINAPI CatchMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT) {
 }  // namespace
 
 void ProbeReset() {
+    // As a freshly loaded module: the library's layout not yet known.
+    libraryGifLayout = LibraryGifLayout::Unknown;
     static bool patched = false;
     if (!patched) {
         HMODULE self = GetModuleHandleA(nullptr);

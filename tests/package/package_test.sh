@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The users' package: scripts/package.sh builds the zip, and this unpacks it,
+# checks its files (exactly the plug-in and readme.txt; the read-me UTF-8
+# with a byte-order mark, CRLF line ends, in Japanese and in English, with
+# the version; the plug-in the build's own bytes), then loads the unpacked
+# plug-in through its table under Wine with rozove.exe and has it write the
+# demo, which must be the Linux build's file byte for byte.
+# The win32 zip is what users get; where this machine cannot start 32-bit
+# processes it is checked without loading, and the same layout packed from
+# the win64 build is the one loaded under 64-bit Wine.
+# Usage: tests/package/package_test.sh win32|win64 WINE_LOADER BUILD_DIR LINUX_BUILD_DIR WIN32_BUILD_DIR
+# (called by scripts/wine-tests.sh, with its Wine prefix in the environment)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+target=$1 loader=$2 build=$3 linux_build=$4 win32_build=$5
+work=$(mktemp -d "$PWD/$build/package-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "package test: $*" >&2
+  failures=$((failures + 1))
+}
+
+check_zip() {  # check_zip ZIP MODULE_BUILT UNPACK_DIR
+  local zip=$1 built=$2 dir=$3 readme
+  [ -f "$zip" ] || { fail "$zip was not built"; return; }
+  local names
+  names=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
+  [ "$names" = "readme.txt zezodav_odevad.auo " ] || fail "$zip holds: $names"
+  mkdir -p "$dir"
+  unzip -q -o "$zip" -d "$dir"
+  cmp -s "$dir/zezodav_odevad.auo" "$built" || fail "$zip: the plug-in is not the build's"
+  readme="$dir/readme.txt"
+  [ "$(head -c 3 "$readme" | od -An -tx1 | tr -d ' ')" = "efbbbf" ] || fail "$zip: readme.txt has no byte-order mark"
+  iconv -f UTF-8 -t UTF-8 "$readme" >/dev/null 2>&1 || fail "$zip: readme.txt is not UTF-8"
+  if LC_ALL=C grep -qv $'\r$' "$readme" || [ "$(tail -c 2 "$readme" | od -An -tx1 | tr -d ' ')" != "0d0a" ]; then
+    fail "$zip: readme.txt has lines without CRLF"
+  fi
+  local version
+  version=$(sed -n 's/^project(rozove VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  for text in "Rozove $version" "インストール" "Rozoveの設定" "繰り返し回数" "右半分を透過情報として扱う" \
+    "Wine で使う" "不具合の報告" "Installing" "Settings" "Under Wine" "Reporting a problem"; do
+    grep -qF "$text" "$readme" || fail "$zip: readme.txt lacks \"$text\""
+  done
+  grep -q '@VERSION@' "$readme" && fail "$zip: readme.txt has an unfilled version"
+  echo "package test: $zip: $names checked"
+}
+
+# The users' zip, always checked.
+if [ -f "$win32_build/zezodav_odevad.auo" ]; then
+  zip=$(ROZOVE_PACKAGE_BUILD="$win32_build" bash scripts/package.sh win32 "$work/dist")
+  check_zip "$zip" "$win32_build/zezodav_odevad.auo" "$work/win32"
+else
+  fail "no $win32_build/zezodav_odevad.auo: the users' zip is not checked"
+fi
+# The zip that this Wine can load.
+if [ "$target" = win32 ]; then
+  loaded="$work/win32"
+else
+  zip=$(ROZOVE_PACKAGE_BUILD="$build" bash scripts/package.sh win64 "$work/dist")
+  check_zip "$zip" "$build/zezodav_odevad.auo" "$work/win64"
+  loaded="$work/win64"
+fi
+
+exe="$PWD/$build/rozove.exe"
+if [ -f "$loaded/zezodav_odevad.auo" ]; then
+  cd "$loaded"
+  if info=$(timeout 300 "$loader" "$exe" --module 'zezodav_odevad.auo' info 2>&1); then
+    grep -q '^name *Rozove' <<<"$info" || fail "loaded from the zip, the table names no Rozove: $info"
+    grep -q 'entries *output yes' <<<"$info" || fail "loaded from the zip, the table has no output entry"
+  else
+    fail "rozove.exe cannot load the plug-in from the zip: $info"
+  fi
+  if timeout 300 "$loader" "$exe" --module 'zezodav_odevad.auo' demo wine_demo.gif >/dev/null 2>&1; then
+    "$OLDPWD/$linux_build/rozove" demo linux_demo.gif >/dev/null
+    if cmp -s wine_demo.gif linux_demo.gif; then
+      echo "package test: the plug-in from the zip wrote the Linux build's demo under Wine ($(stat -c %s wine_demo.gif) bytes)"
+    else
+      fail "the demo written under Wine differs from the Linux build's"
+    fi
+  else
+    fail "the plug-in from the zip did not write the demo under Wine"
+  fi
+  cd "$OLDPWD"
+fi
+[ "$failures" -eq 0 ]

@@ -126,11 +126,17 @@ uint8_t* WriteHead(uint8_t* out, int32_t width, int32_t height, const GrayPalett
     return out;
 }
 
+// fullTable: the table is the full 4096 codes wide, as it is for every
+// picture of 3838 pixels or more. The width is then a constant, so a key's
+// pixel part is a shift rather than a multiplication and one more register
+// is free for the packer.
+template <bool fullTable>
 uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictionary& shared) {
     // A private copy of the table's handles: the output bytes could alias
     // the caller's record as far as the compiler knows, which would reload
     // both pointers after every store.
     LzwDictionary table = shared;
+    if (fullTable) table.codeLimit = LzwDictionary::kMaxCodes;
     LzwDictionary* const dictionary = &table;
     const uint64_t pixels = static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height);
     uint8_t* const data = out + MaxBlockLengths(pixels);
@@ -150,11 +156,17 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictiona
     auto eventAfter = [](uint32_t width) { return width < 12 ? (1u << width) + 1 : kMaxCodes; };
     uint32_t nextEvent = eventAfter(codeWidth);
 
-    uint32_t prefix = image.pixels[0];
-    for (int32_t y = 0; y < image.height; ++y) {
-        const uint8_t* pixel = image.pixels + y * image.stride + (y == 0 ? 1 : 0);
-        const uint8_t* const rowEnd = image.pixels + y * image.stride + image.width;
-        for (; pixel != rowEnd; ++pixel) {
+    // The rows as plain pointers, so that the loop over them keeps nothing
+    // in registers that the packer's state would otherwise have to leave.
+    const uint8_t* row = image.pixels;
+    const uint8_t* const lastRow = image.pixels + (image.height - 1) * image.stride;
+    const int64_t stride = image.stride;
+    const int32_t width = image.width;
+    uint32_t prefix = row[0];
+    const uint8_t* pixel = row + 1;
+    for (;;) {
+        const uint8_t* const rowEnd = row + width;
+        for (; pixel < rowEnd; ++pixel) {
             const uint32_t pixelKey = LzwPixelKey(dictionary, *pixel);
             const int32_t found = LzwFind(dictionary, LzwColumn(dictionary, pixelKey), pixelKey, prefix);
             if (found >= 0) {
@@ -178,6 +190,9 @@ uint8_t* WriteImageData(uint8_t* out, const IndexImage& image, const LzwDictiona
                 nextEvent = eventAfter(codeWidth);
             }
         }
+        if (row == lastRow) break;
+        row += stride;
+        pixel = row;
     }
     writer.Put(prefix, codeWidth);
     if (nextCode < kMaxCodes && ++nextCode == nextEvent && codeWidth < 12) ++codeWidth;
@@ -203,7 +218,8 @@ size_t EncodeGifImage(const IndexImage& image, const GrayPalette& palette, uint8
     LzwDictionary* dictionary = LzwCreate(LzwCodeLimit(pixels, kFirstFreeCode));
     if (dictionary == nullptr) return 0;
     uint8_t* end = WriteHead(out, image.width, image.height, palette);
-    end = WriteImageData(end, image, *dictionary);
+    end = dictionary->codeLimit == LzwDictionary::kMaxCodes ? WriteImageData<true>(end, image, *dictionary)
+                                                            : WriteImageData<false>(end, image, *dictionary);
     LzwDestroy(dictionary);
     *end++ = gif_layout::kTrailer;
     return static_cast<size_t>(end - out);

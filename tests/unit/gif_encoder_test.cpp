@@ -2,8 +2,12 @@
 // random and structured pictures from 1x1 to 1920x1080 (which drives the
 // code size to 12 bits and forces clear codes), and the bytes the writer
 // cuts are where it expects them.
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "gif/gif_encoder.h"
@@ -44,6 +48,48 @@ void ExpectRoundTrip(const std::vector<uint8_t>& indices, int width, int height)
     EXPECT_EQ(frame.height, height);
     ASSERT_EQ(frame.indices.size(), indices.size());
     EXPECT_TRUE(frame.indices == indices) << "indices differ at " << width << "x" << height;
+}
+
+int AppendToVector(GifFileType* gif, const GifByteType* data, int length) {
+    auto* bytes = static_cast<std::vector<uint8_t>*>(gif->UserData);
+    bytes->insert(bytes->end(), data, data + length);
+    return length;
+}
+
+// giflib's encoder on the same indices: its LZW data (minimum code size,
+// sub-blocks, terminator), which ours matches code for code.
+std::vector<uint8_t> GiflibImageData(const std::vector<uint8_t>& indices, int width, int height) {
+    std::vector<uint8_t> bytes;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&bytes, AppendToVector, &error);
+    if (gif == nullptr) return {};
+    GifColorType colours[256] = {};
+    ColorMapObject* map = GifMakeMapObject(256, colours);
+    bool ok = EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK &&
+              EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
+    std::vector<uint8_t> row(static_cast<size_t>(width));
+    for (int y = 0; ok && y < height; ++y) {
+        std::memcpy(row.data(), indices.data() + static_cast<size_t>(y) * width, row.size());
+        ok = EGifPutLine(gif, row.data(), width) == GIF_OK;
+    }
+    ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
+    GifFreeMapObject(map);
+    // Screen descriptor and colour table (781 bytes), image descriptor (10);
+    // the trailer is left off.
+    if (!ok || bytes.size() < 793) return {};
+    return std::vector<uint8_t>(bytes.begin() + 791, bytes.end() - 1);
+}
+
+// Decoders stop once they have every pixel, so a wrong width for the end
+// code would pass them; giflib's encoder pins down every code.
+void ExpectGiflibsCodes(const std::vector<uint8_t>& indices, int width, int height) {
+    const std::vector<uint8_t> ours = Encode(indices, width, height);
+    const std::vector<uint8_t> theirs = GiflibImageData(indices, width, height);
+    ASSERT_FALSE(theirs.empty());
+    ASSERT_GT(ours.size(), 800u);
+    // Ours: head (781), graphic control extension (8), image descriptor (10).
+    const std::vector<uint8_t> data(ours.begin() + 799, ours.end() - 1);
+    EXPECT_TRUE(data == theirs) << "LZW data differs from giflib's at " << width << "x" << height;
 }
 
 TEST(GifEncoder, LayoutTheWriterCuts) {
@@ -107,6 +153,85 @@ TEST(GifEncoder, FewColoursAndStripes) {
     // Long single rows and columns.
     ExpectRoundTrip(RandomIndices(65535, 1, 11), 65535, 1);
     ExpectRoundTrip(GradientIndices(1, 5000), 1, 5000);
+}
+
+TEST(GifEncoder, EitherSideOfTheFullTableWidth) {
+    // From 3838 pixels on the table is the full 4096 codes wide and the
+    // encoder takes a loop specialised for it; below, one sized to the
+    // picture. Both, at the sizes where one gives way to the other, in one
+    // row, in rows and in a column.
+    for (int pixels : {3837, 3838, 3839}) {
+        const std::vector<uint8_t> noise = RandomIndices(pixels, 1, static_cast<uint32_t>(pixels));
+        ExpectRoundTrip(noise, pixels, 1);
+        ExpectGiflibsCodes(noise, pixels, 1);
+        ExpectRoundTrip(std::vector<uint8_t>(static_cast<size_t>(pixels), 9), 1, pixels);
+    }
+    ExpectRoundTrip(RandomIndices(1919, 2, 5), 1919, 2);
+    ExpectRoundTrip(RandomIndices(1279, 3, 5), 1279, 3);
+}
+
+// The next free code after each pixel, as the LZW parse leaves it (the
+// table cleared when full): used only to pick picture sizes whose last
+// code falls on a given step. giflib judges the result.
+std::vector<uint32_t> NextCodeAfterEachPixel(const std::vector<uint8_t>& indices) {
+    std::map<std::pair<uint32_t, uint8_t>, uint32_t> table;
+    std::vector<uint32_t> next(indices.size());
+    uint32_t nextCode = 258;
+    uint32_t prefix = indices[0];
+    next[0] = nextCode;
+    for (size_t i = 1; i < indices.size(); ++i) {
+        const auto found = table.find({prefix, indices[i]});
+        if (found != table.end()) {
+            prefix = found->second;
+        } else {
+            table[{prefix, indices[i]}] = nextCode++;
+            prefix = indices[i];
+            if (nextCode == 4096) {
+                table.clear();
+                nextCode = 258;
+            }
+        }
+        next[i] = nextCode;
+    }
+    return next;
+}
+
+TEST(GifEncoder, PictureEndsOnEveryWidthStepAndOnAFullTable) {
+    // The last string and the end code are written at the widths the
+    // decoder reaches by then: the edge cases are a picture whose last code
+    // makes the decoder widen (511, 512, 1023, 1024, 2047, 2048 strings),
+    // one that fills the table with its last code (4095), and one whose last
+    // pixel filled the table and so ends clear code, one pixel, end code.
+    const std::vector<uint8_t> noise = RandomIndices(20000, 1, 21);
+    const std::vector<uint32_t> next = NextCodeAfterEachPixel(noise);
+    std::vector<size_t> lengths;
+    for (uint32_t step : {511u, 512u, 1023u, 1024u, 2047u, 2048u, 4095u}) {
+        for (size_t n = 2; n <= next.size(); ++n) {
+            if (next[n - 1] == step) {
+                lengths.push_back(n);
+                break;
+            }
+        }
+    }
+    for (size_t n = 2; n <= next.size(); ++n) {
+        if (next[n - 1] == 258 && next[n - 2] == 4095) {
+            lengths.push_back(n);
+            break;
+        }
+    }
+    ASSERT_EQ(lengths.size(), 8u);
+    for (size_t n : lengths) {
+        const std::vector<uint8_t> head(noise.begin(), noise.begin() + static_cast<std::ptrdiff_t>(n));
+        ExpectRoundTrip(head, static_cast<int>(n), 1);
+        ExpectGiflibsCodes(head, static_cast<int>(n), 1);
+        // The same pixels in padded rows, where the length allows it.
+        for (size_t rows = 2; rows < 64; ++rows) {
+            if (n % rows != 0) continue;
+            ExpectRoundTrip(head, static_cast<int>(n / rows), static_cast<int>(rows));
+            ExpectGiflibsCodes(head, static_cast<int>(n / rows), static_cast<int>(rows));
+            break;
+        }
+    }
 }
 
 TEST(GifEncoder, RefusesSizesOutsideTheFormat) {

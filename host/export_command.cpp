@@ -1,0 +1,225 @@
+// Demo and export. The order is what keeps an existing output safe: the
+// command line, then the output (not the input, writable), then the module,
+// then the input and its first frame; only then is the output opened, by
+// the module.
+#include "host/export_command.h"
+
+#include <cstdio>
+#include <string>
+
+#include "host/frame_source.h"
+#include "host/job.h"
+#include "host/module_loader.h"
+#include "host/output_target.h"
+#include "host/progress.h"
+#include "host/report.h"
+#include "host/stop_signal.h"
+
+namespace {
+
+// Settings block: useRightHalfAsMask, then loopCount, each int32 little-endian.
+constexpr int32_t kSettingsBytes = 8;
+
+// Above this many frames per second, frames last under 2 hundredths of a second.
+constexpr int64_t kMaxSmoothRate = 50;
+// The module stores a frame's delay in 16 bits of hundredths of a second.
+constexpr int64_t kMaxDelayHundredths = 65535;
+
+void PutLittleEndian(uint8_t* out, int32_t value) {
+    const uint32_t v = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+std::string Frames(int64_t count) {
+    return std::to_string(count) + (count == 1 ? " frame" : " frames");
+}
+
+void WarnAboutRate(const FrameSource& source) {
+    const double perSecond = static_cast<double>(source.rate) / source.scale;
+    char text[64];
+    if (static_cast<int64_t>(source.rate) > kMaxSmoothRate * source.scale) {
+        std::snprintf(text, sizeof text, "%.3g", perSecond);
+        Warn(std::string(text) +
+             " frames per second: many viewers and browsers show a frame shorter than 2 hundredths of a second "
+             "for a tenth, so this GIF plays slowly there; lower the rate, e.g. with --fps 25 or ffmpeg -r 25");
+    }
+    // A delay past 16 bits wraps in the file: a very long frame would flash by.
+    if (static_cast<int64_t>(source.scale) * 100 > kMaxDelayHundredths * source.rate) {
+        std::snprintf(text, sizeof text, "%.2f", 1 / perSecond);
+        Warn("each frame lasts " + std::string(text) +
+             " s, longer than the 655.35 s a GIF frame can be shown: the delays wrap around and play "
+             "far too short; raise the rate");
+    }
+}
+
+// What the job came to, in one line, and how the command ends.
+RunOutcome Report(const JobReport& report, const FrameSource& source, const OutputTarget& target) {
+    const std::string frames = Frames(report.framesDelivered);
+    const std::string& output = target.name;
+    switch (report.end) {
+        case JobEnd::Done: return RunOutcome::Done;
+        case JobEnd::Interrupted:
+            if (report.framesDelivered > 0) {
+                Fail("interrupted; " + output + " holds the " + frames + " written before, as a complete GIF");
+            } else {
+                Fail("interrupted");
+            }
+            return RunOutcome::Interrupted;
+        case JobEnd::NoFrame:
+            Fail(source.input.name + ": " + (report.problem.empty() ? "holds no frame" : report.problem) + "; " +
+                 output + " was not touched");
+            return RunOutcome::Failed;
+        case JobEnd::InputCut:
+            Fail(source.input.name + ": " + report.problem + "; " + output + " holds the " + frames + " before it");
+            return RunOutcome::Failed;
+        case JobEnd::ModuleFailed:
+            Fail("cannot write " + output + ": " + WriteFailureReason(target, report.moduleAskedForFrames) +
+                 (report.framesDelivered > 0 ? " (after " + frames + ")" : std::string()));
+            return RunOutcome::Failed;
+    }
+    return RunOutcome::Failed;
+}
+
+// The message the module printed while its output was spooled or the run
+// quiet: on standard error, captioned with the output as the user named it.
+void PassMessageOn(const std::string& message, const OutputTarget& target, bool quiet) {
+    if (quiet || message.empty()) return;
+    std::string text = message;
+    if (text.compare(0, target.savePath.size(), target.savePath) == 0) {
+        text.replace(0, target.savePath.size(), target.name);
+    }
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
+                     OutputTarget* target) {
+    const OutputPluginTable* table = module.table;
+    if (table->output == nullptr || table->configSet == nullptr) {
+        Fail(module.path + ": the table lacks the output or the settings write entry");
+        return RunOutcome::Failed;
+    }
+    // In mask mode each half is a picture; a frame 1 pixel wide has none.
+    if (commandLine.mask && source->width < 2) {
+        Fail("mask mode needs frames at least 2 pixels wide; " + target->name + " was not touched");
+        return RunOutcome::Failed;
+    }
+    // The settings reach the module as the host's stored block would.
+    uint8_t block[kSettingsBytes];
+    PutLittleEndian(block, commandLine.mask ? 1 : 0);
+    PutLittleEndian(block + 4, commandLine.loopCount);
+    if (table->configSet(block, kSettingsBytes) != kSettingsBytes) {
+        Fail(module.path + ": the module refused the settings block");
+        return RunOutcome::Failed;
+    }
+    if (!commandLine.quiet) WarnAboutRate(*source);
+
+    // The module prints its message on standard output; when the GIF goes
+    // there, or nothing is to be shown, it is caught instead.
+    MessageCapture capture;
+    const bool capturing = (target->spooled || commandLine.quiet) && StartCapture(&capture);
+    const JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet};
+    const JobReport report = RunJob(table, source, target->savePath, plan);
+    if (capturing) PassMessageOn(EndCapture(&capture), *target, commandLine.quiet);
+
+    // A spool holds a GIF whenever the module got a frame to it.
+    const bool wrote = report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
+    std::string error;
+    const RunOutcome outcome = Report(report, *source, *target);
+    if (!FinishOutput(target, wrote, &error)) {
+        Fail(error);
+        return outcome == RunOutcome::Done ? RunOutcome::Failed : outcome;
+    }
+    return outcome;
+}
+
+bool WantsScaling(const CommandLine& commandLine) {
+    return commandLine.width != 0 || commandLine.height != 0 || commandLine.fpsRate != 0;
+}
+
+// Our own readers for raw frames and Y4M (the same bytes on both builds);
+// FFmpeg for any other video, and for Y4M that is to be scaled or resampled.
+bool OpenInputSource(const CommandLine& commandLine, FrameSource* source, std::string* error) {
+    const std::string& input = commandLine.input;
+    if (commandLine.raw) {
+        return OpenRawSource(input, commandLine.rawWidth, commandLine.rawHeight, commandLine.rawRate,
+                             commandLine.rawScale, source, error);
+    }
+    if (VideoInputBuilt() && (WantsScaling(commandLine) || !StartsLikeY4m(input))) {
+        const VideoRequest request = {commandLine.width, commandLine.height, commandLine.fpsRate,
+                                      commandLine.fpsScale, commandLine.verbose};
+        return OpenVideoSource(input, request, source, error);
+    }
+    if (OpenY4mSource(input, source, error)) return true;
+    if (!VideoInputBuilt() && error->find("not a Y4M stream") != std::string::npos) {
+        *error += "; this build reads Y4M and raw frames: convert with ffmpeg -i IN -f yuv4mpegpipe OUT.y4m";
+    }
+    return false;
+}
+
+}  // namespace
+
+RunOutcome RunDemo(const CommandLine& commandLine) {
+    std::string error;
+    OutputTarget target;
+    if (!StartOutput(commandLine.output, &target, &error)) {
+        Fail(error);
+        return RunOutcome::Failed;
+    }
+    LoadedModule module;
+    if (!LoadModule(ChosenModulePath(commandLine.modulePath), &module, &error)) {
+        FinishOutput(&target, false, &error);
+        Fail(error);
+        return RunOutcome::Failed;
+    }
+    FrameSource source;
+    OpenDemoSource(&source);
+    const RunOutcome outcome = RunOutput(commandLine, module, &source, &target);
+    FinishOutput(&target, false, &error);
+    CloseSource(&source);
+    UnloadModule(&module);
+    return outcome;
+}
+
+RunOutcome RunExport(const CommandLine& commandLine) {
+    std::string error;
+    if (OutputIsInput(commandLine.output, commandLine.input, &error)) {
+        Fail(error);
+        return RunOutcome::Usage;
+    }
+    if (commandLine.input == "-" && StandardInputIsTerminal()) {
+        Fail("standard input is a terminal, not a video: pipe one in (ffmpeg -i clip.mp4 -f yuv4mpegpipe - | "
+             "rozove export - out.gif) or name the input file");
+        return RunOutcome::Usage;
+    }
+    if (!VideoInputBuilt() && WantsScaling(commandLine)) {
+        Fail("--width, --height and --fps need video input through FFmpeg (the Linux build); here scale and "
+             "resample with ffmpeg first: ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
+        return RunOutcome::Usage;
+    }
+    OutputTarget target;
+    if (!StartOutput(commandLine.output, &target, &error)) {
+        Fail(error);
+        return RunOutcome::Failed;
+    }
+    LoadedModule module;
+    if (!LoadModule(ChosenModulePath(commandLine.modulePath), &module, &error)) {
+        FinishOutput(&target, false, &error);
+        Fail(error);
+        return RunOutcome::Failed;
+    }
+    FrameSource source;
+    RunOutcome outcome = RunOutcome::Failed;
+    if (OpenInputSource(commandLine, &source, &error)) {
+        outcome = RunOutput(commandLine, module, &source, &target);
+        CloseSource(&source);
+    } else if (StopRequested()) {
+        Fail("interrupted");
+        outcome = RunOutcome::Interrupted;
+    } else {
+        Fail(error);
+    }
+    FinishOutput(&target, false, &error);
+    UnloadModule(&module);
+    return outcome;
+}

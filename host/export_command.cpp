@@ -120,17 +120,18 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     const bool capturing = (target->spooled || commandLine.quiet) && StartCapture(&capture);
     const JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet};
     const JobReport report = RunJob(table, source, target->savePath, plan);
-    if (capturing) PassMessageOn(EndCapture(&capture), *target, commandLine.quiet);
+    const std::string message = capturing ? EndCapture(&capture) : std::string();
 
-    // A spool holds a GIF whenever the module got a frame to it.
+    // A spool holds a GIF whenever the module got a frame to it. The
+    // module's message says the output is done: shown only once it is.
     const bool wrote = report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
     std::string error;
-    const RunOutcome outcome = Report(report, *source, *target);
     if (!FinishOutput(target, wrote, &error)) {
         Fail(error);
-        return outcome == RunOutcome::Done ? RunOutcome::Failed : outcome;
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
-    return outcome;
+    PassMessageOn(message, *target, commandLine.quiet);
+    return Report(report, *source, *target);
 }
 
 bool WantsScaling(const CommandLine& commandLine) {

@@ -180,9 +180,10 @@ std::string CannotWrite(const std::string& path) {
     return std::string();
 }
 
+// A file system without blocks at all (/proc, say) is not full, only odd.
 bool DeviceIsFull(const std::string& path) {
     struct statvfs status;
-    return statvfs(FolderOf(path).c_str(), &status) == 0 && status.f_bavail == 0;
+    return statvfs(FolderOf(path).c_str(), &status) == 0 && status.f_blocks > 0 && status.f_bavail == 0;
 }
 
 // A device or a pipe by name: the module's writes there fail unseen.

@@ -155,6 +155,34 @@ except BrokenPipeError:
   err=$(cat err.txt)
 }
 
+# wait_for_growth FILE: waits until FILE holds its first frame (its head
+# alone is 781 bytes), however slow the machine.
+wait_for_growth() {
+  for _ in $(seq 300); do
+    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt 800 ] && return 0
+    sleep 0.1
+  done
+  fail "$1 never got a frame"
+}
+
+# wait_host PID: waits up to 60 s for rozove to end; sets status, out, err.
+wait_host() {
+  for _ in $(seq 300); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -s KILL "$1" 2>/dev/null && fail "rozove did not end"
+  wait "$1"
+  status=$?
+  out=$(cat out.txt)
+  err=$(cat err.txt)
+}
+
+# The completion message's frame count (its last line, "N コマ").
+message_count() {
+  printf '%s' "$1" | tail -1 | cut -d' ' -f1
+}
+
 ntsc_delays_20="3 3 4 3 3 4 3 3 4 3 3 4 3 3 4 3 3 4 3 3"
 
 case "$case_name" in
@@ -410,6 +438,191 @@ high_rate)
   make_y4m ok.y4m 3 32x18 50
   run export ok.y4m ok.gif
   [ -z "$err" ] || fail "a warning at 50 frames per second: $err"
+  ;;
+shrinking_input)
+  # Another program cuts the input while it is exported: the GIF holds what
+  # was read, the message tells that count, and the exit status is 1.
+  make_y4m long.y4m 3000 64x36 25
+  frame=$(( 64 * 36 * 3 / 2 + 6 ))
+  header=$(head -1 long.y4m | wc -c)
+  $emulator "$rozove" export long.y4m out.gif >out.txt 2>err.txt &
+  host=$!
+  wait_for_growth out.gif
+  truncate -s $(( header + 200 * frame )) long.y4m
+  wait_host "$host"
+  expect_status 1 "input cut during the export"
+  [[ "$err" == *"long.y4m: the file ends after 200 of the 3000 frames"* ]] || fail "shrinking input: $err"
+  probe out.gif
+  frames=$(probe_line frames)
+  [ "$frames" == 200 ] || fail "shrinking input: $frames frames in the GIF, expected 200"
+  [ "$(message_count "$out")" == "$frames" ] || fail "the message counts [$out], the GIF holds $frames"
+  # An output that is the input, by name, by link or behind standard input,
+  # is refused before anything is opened.
+  make_y4m clip.y4m 5 32x18 25
+  cp clip.y4m keep.y4m
+  ln -s clip.y4m link.gif
+  ln clip.y4m hard.gif
+  for output in link.gif hard.gif; do
+    run export clip.y4m "$output"
+    expect_status 2 "output $output is the input"
+    expect_one_line_error "output $output" "is the input itself"
+  done
+  timeout 60 $emulator "$rozove" export - clip.y4m <clip.y4m >out.txt 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 2 "export - clip.y4m < clip.y4m"
+  expect_one_line_error "export - clip.y4m < clip.y4m" "behind standard input"
+  cmp -s clip.y4m keep.y4m || fail "the input was overwritten"
+  ;;
+interrupted_file)
+  # Ctrl-C on a file input: the completion message counts the frames in the
+  # file, not the frames the file held.
+  make_y4m long.y4m 3000 64x36 25
+  $emulator "$rozove" export long.y4m out.gif >out.txt 2>err.txt &
+  host=$!
+  wait_for_growth out.gif
+  sleep 0.3
+  kill -s INT "$host"
+  wait_host "$host"
+  expect_status 130 "SIGINT on a file input"
+  expect_one_line_error "SIGINT on a file input" "interrupted"
+  probe out.gif
+  frames=$(probe_line frames)
+  if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 3000 ]; then fail "SIGINT: $frames frames in the GIF"; fi
+  [ "$(message_count "$out")" == "$frames" ] || fail "the message counts [$out], the GIF holds $frames"
+  [[ "$err" == *"holds the $frames frames"* ]] || fail "the error line counts otherwise: $err"
+  ;;
+standard_output)
+  # "-" as the output: the GIF alone on standard output, every message
+  # (the module's too) on standard error.
+  make_y4m clip.y4m 20
+  run export clip.y4m file.gif
+  timeout 60 $emulator "$rozove" export clip.y4m - >piped.gif 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 0 "export to standard output"
+  cmp -s file.gif piped.gif || fail "the GIF on standard output differs from the file's"
+  expected=$(printf 'standard output\n出力しました\n20 コマ')
+  [ "$err" == "$expected" ] || fail "standard error: [$err], expected [$expected]"
+  # Through a pipe, from a pipe.
+  cat clip.y4m | timeout 60 $emulator "$rozove" export - - 2>err.txt | cat >pipe.gif
+  cmp -s file.gif pipe.gif || fail "pipe to pipe differs"
+  # A closed standard output is a failure, with the reason.
+  timeout 60 $emulator "$rozove" export clip.y4m - 2>err.txt | true
+  status=${PIPESTATUS[0]}; err=$(cat err.txt)
+  expect_status 1 "closed standard output"
+  expect_one_line_error "closed standard output" "closed"
+  run info
+  timeout 60 $emulator "$rozove" info >/dev/full 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "info on a full standard output"
+  expect_one_line_error "info on a full standard output" "standard output"
+  ;;
+write_failures)
+  # The reason the host can know is named: no space, a folder, permission.
+  make_y4m clip.y4m 3 32x18 25
+  run export clip.y4m /dev/full
+  expect_status 1 "full device"
+  expect_one_line_error "full device" "cannot write /dev/full: no space left on the device"
+  timeout 60 $emulator "$rozove" export clip.y4m - >/dev/full 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "full standard output"
+  expect_one_line_error "full standard output" "cannot write standard output: no space left"
+  mkdir folder.gif
+  run export clip.y4m folder.gif
+  expect_one_line_error "output is a folder" "cannot write folder.gif: it is a folder"
+  if [ "$(id -u)" -ne 0 ]; then
+    mkdir locked && chmod 500 locked
+    run export clip.y4m locked/out.gif
+    expect_status 1 "folder without write permission"
+    expect_one_line_error "folder without write permission" "Permission denied"
+    keep_output readonly.gif && chmod 400 readonly.gif
+    run export clip.y4m readonly.gif
+    expect_one_line_error "read-only output" "Permission denied"
+    expect_kept readonly.gif "read-only output"
+  else
+    echo "running as root: the permission cases are skipped"
+  fi
+  ;;
+escaped_input)
+  # Control characters from a header are echoed escaped; the wordings that
+  # misled are mended.
+  make_y4m good.y4m 2 32x18 25
+  printf 'YUV4MPEG2 W3\r\033[2J H2 F25:1\nFRAME\n' >escape.y4m
+  run export escape.y4m out.gif
+  expect_status 1 "control characters in the header"
+  expect_one_line_error "control characters" 'bad width W3\r\e[2J'
+  [[ "$err" != *$'\r'* && "$err" != *$'\033'* ]] || fail "a raw control character reached the terminal: $(printf '%s' "$err" | cat -v)"
+  sed '1s/ Ip / Ix /' good.y4m >order.y4m
+  sed '1s/ F25:1 / F4294967295:1 /' good.y4m >rate.y4m
+  { printf 'YUV4MPEG2 W2 H2 F25:1 X'; head -c 1100000 /dev/zero | tr '\0' a; printf '\n'; } >long.y4m
+  while IFS='|' read -r input words; do
+    keep_output out.gif
+    run export "$input" out.gif
+    expect_status 1 "$input"
+    expect_one_line_error "$input" "$words"
+    [[ "$err" != *"does not end"* && "$err" != *"both positive"* && "$err" != *"interlaced"* ]] ||
+      fail "$input: a misleading wording: $err"
+    expect_kept out.gif "$input"
+  done <<'CASES'
+order.y4m|unknown interlacing Ix
+rate.y4m|F4294967295:1 (expected F<rate>:<scale>, each a whole number from 1 to 2147483647)
+long.y4m|longer than 64 KiB
+CASES
+  ;;
+readme_examples)
+  # The README's command-line examples run as written (with the build's own
+  # rozove for build/linux/rozove) on a clip ffmpeg makes.
+  readme=$(dirname "$0")/../../README.md
+  [ -f "$readme" ] || readme=$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)/README.md
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=640x360:rate=25 -frames:v 10 -pix_fmt yuv420p -y clip.mp4 ||
+    fail "ffmpeg could not make clip.mp4"
+  examples=$(awk '/^## Export your own clip/ { on = 1; next } /^## / { on = 0 } on && /^    / && /rozove/ { sub(/^    /, ""); print }' "$readme")
+  [ -n "$examples" ] || fail "no examples found in $readme"
+  count=0
+  while IFS= read -r example; do
+    # Only the Linux build's examples; the video ones need FFmpeg's libraries in rozove.
+    [[ "$example" == *build/linux/rozove* ]] || continue
+    if [[ "$example" == *".mp4 "*rozove* || "$example" == *rozove*" clip.mp4"* ]] && [ "${ROZOVE_VIDEO:-1}" == 0 ]; then continue; fi
+    command=${example//build\/linux\/rozove/$rozove}
+    timeout 120 bash -c "set -o pipefail; $command" >out.txt 2>err.txt || fail "README example failed: $example: $(cat err.txt)"
+    count=$((count + 1))
+  done <<<"$examples"
+  [ "$count" -ge 2 ] || fail "only $count README examples ran"
+  for gif in *.gif; do probe "$gif"; done
+  ;;
+user_habits)
+  # What users of ffmpeg and gifski reach for.
+  make_raw clip.raw 64 48 5
+  # A decimal NTSC rate is the exact one: the same delays as 30000/1001.
+  run export --size 64x48 --rate 29.97 clip.raw ntsc.gif
+  expect_status 0 "--rate 29.97"
+  probe ntsc.gif
+  expect_probe delays "3 3 4 3 3"
+  run export --size 64x48 --rate 12.5 clip.raw slow.gif
+  probe slow.gif
+  expect_probe delays "8 8 8 8 8"
+  # --quiet: nothing on standard output or standard error.
+  run export --quiet --size 64x48 --rate 25 clip.raw quiet.gif
+  expect_status 0 "--quiet"
+  [ -z "$out$err" ] || fail "--quiet printed: [$out] [$err]"
+  probe quiet.gif
+  expect_probe frames 5
+  # A frame longer than a GIF's 655.35 s is warned about.
+  run export --size 64x48 --rate 1/1000 clip.raw long.gif
+  expect_status 0 "a frame of 1000 s"
+  expect_one_line_error "a frame of 1000 s" "655.35 s"
+  if command -v script >/dev/null; then
+    make_y4m clip.y4m 20 64x36 25
+    # A terminal on standard input is refused with a hint, not waited on.
+    timeout 60 script -qec "$rozove export - out.gif" typescript.txt >/dev/null 2>&1
+    grep -q 'standard input is a terminal' typescript.txt || fail "terminal input: $(cat -v typescript.txt)"
+    grep -q 'yuv4mpegpipe' typescript.txt || fail "terminal input: no hint"
+    # A pipe's progress bar: the total and time left where --frames gives a
+    # count; the count, speed and time so far where nothing does.
+    timeout 60 script -qec "cat clip.y4m | $rozove export --frames 20 - counted.gif" typescript.txt >/dev/null 2>&1
+    grep -q '20/20' typescript.txt || fail "no total on a counted pipe: $(cat -v typescript.txt)"
+    timeout 60 script -qec "cat clip.y4m | $rozove export - open.gif" typescript.txt >/dev/null 2>&1
+    grep -Eq '20 frames +[0-9.]+ fps +0:[0-9]{2}' typescript.txt || fail "pipe without a count: $(cat -v typescript.txt)"
+  fi
   ;;
 demo)
   run demo

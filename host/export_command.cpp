@@ -194,8 +194,8 @@ RunOutcome RunExport(const CommandLine& commandLine) {
         return RunOutcome::Usage;
     }
     if (!VideoInputBuilt() && WantsScaling(commandLine)) {
-        Fail("--width, --height and --fps need video input through FFmpeg (the Linux build); here scale and "
-             "resample with ffmpeg first: ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
+        Fail("--width, --height and --fps need a build with FFmpeg's libraries (the Linux build); here scale "
+             "and resample with ffmpeg first: ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
         return RunOutcome::Usage;
     }
     OutputTarget target;

@@ -10,6 +10,7 @@
 
 #include "host/command_line.h"
 #include "host/export_command.h"
+#include "host/frame_source.h"
 #include "host/info_command.h"
 #include "host/report.h"
 #include "host/run_outcome.h"
@@ -39,7 +40,11 @@ int ExitStatus(RunOutcome outcome) {
 RunOutcome Run(const CommandLine& commandLine) {
     switch (commandLine.command) {
         case Command::Help: std::fputs(kUsage, stdout); return RunOutcome::Done;
-        case Command::Version: std::printf("rozove %s\n", ROZOVE_VERSION); return RunOutcome::Done;
+        case Command::Version:
+            std::printf("rozove %s\nvideo input: %s\n", ROZOVE_VERSION,
+                        VideoInputBuilt() ? "any video FFmpeg's libraries read, Y4M, raw bgr24"
+                                          : "Y4M and raw bgr24 (no FFmpeg in this build)");
+            return RunOutcome::Done;
         case Command::Info: return RunInfo(commandLine);
         case Command::Demo: return RunDemo(commandLine);
         case Command::Export: return RunExport(commandLine);

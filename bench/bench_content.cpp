@@ -24,7 +24,7 @@ inline uint32_t NextRandom(uint32_t* state) {
 
 // Pixel (x, y) of the picture, y = 0 at the top.
 inline uint8_t* HostPixel(std::vector<uint8_t>& frame, int width, int height, int x, int y) {
-    return frame.data() + static_cast<int64_t>(height - 1 - y) * FrameStride(width) + 3 * x;
+    return frame.data() + FrameRowOffset(width, height, y) + 3 * x;
 }
 
 void FillStatic(std::vector<uint8_t>& frame, int width, int height) {
@@ -123,9 +123,8 @@ OwnedIndexImage ConvertForEncoding(const std::vector<uint8_t>& frame, int width,
 
 __attribute__((optimize("no-tree-vectorize"))) void ConvertPlainReference(const uint8_t* frame, int32_t width,
                                                                           int32_t height, IndexImage* destination) {
-    const int64_t sourceStride = FrameStride(width);
     for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* source = frame + (height - 1 - y) * sourceStride;
+        const uint8_t* source = frame + FrameRowOffset(width, height, y);
         uint8_t* out = destination->pixels + y * destination->stride;
         for (int32_t x = 0; x < width; ++x) {
             out[x] = GrayLevel(source[3 * x], source[3 * x + 1], source[3 * x + 2]);

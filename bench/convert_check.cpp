@@ -10,7 +10,7 @@ namespace {
 
 // The frame's pixel (x, y), y = 0 at the top.
 const uint8_t* Pixel(const std::vector<uint8_t>& frame, int width, int height, int x, int y) {
-    return frame.data() + (height - 1 - y) * FrameStride(width) + 3 * x;
+    return frame.data() + FrameRowOffset(width, height, y) + 3 * x;
 }
 
 uint8_t Expected(const uint8_t* p) {
@@ -70,7 +70,7 @@ std::string CheckConversion() {
         for (int y = 0; y < side; ++y) {
             for (int x = 0; x < side; ++x) {
                 const uint32_t colour = static_cast<uint32_t>(y) * side + static_cast<uint32_t>(x);
-                uint8_t* p = frame.data() + (side - 1 - y) * FrameStride(side) + 3 * x;
+                uint8_t* p = frame.data() + FrameRowOffset(side, side, y) + 3 * x;
                 p[0] = static_cast<uint8_t>(colour);
                 p[1] = static_cast<uint8_t>(colour >> 8);
                 p[2] = static_cast<uint8_t>(colour >> 16);

@@ -35,18 +35,8 @@ OutputRequest StartJobHost(Content content, int width, int height, int frameCoun
     const int distinct = content == Content::Static ? 1 : kDistinctFrames;
     for (int i = 0; i < distinct; ++i) host.frames.push_back(MakeContentFrame(content, width, height, i));
     host.path = path;
-    OutputRequest request{};
-    request.width = width;
-    request.height = height;
-    request.rate = 30000;
-    request.scale = 1001;
-    request.frameCount = frameCount;
-    request.savePath = host.path.c_str();
-    request.getFrame = GetFrame;
-    request.isAborted = IsAborted;
-    request.reportProgress = ReportProgress;
-    request.afterClose = AfterClose;
-    return request;
+    return MakeOutputRequest(width, height, 30000, 1001, frameCount, host.path.c_str(),
+                             JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
 }
 
 void StopJobHost() {

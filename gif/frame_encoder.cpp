@@ -15,10 +15,11 @@
 
 #include "gif/gif_encoder.h"
 #include "gif/gif_layout.h"
+#include "gif/gif_limits.h"
 
 namespace {
 
-constexpr int32_t kMaxSide = 65535;  // GIF stores sizes in 16 bits
+using gif_limits::kMaxSide;
 
 enum class LibraryResult { Encoded, Unsuitable, Failed };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "gif/gif_layout.h"
+#include "gif/gif_limits.h"
 #include "gif/lzw_dictionary.h"
 
 namespace {
@@ -13,9 +14,9 @@ constexpr uint32_t kMinCodeSize = 8;  // 256 colours
 constexpr uint32_t kClearCode = 1u << kMinCodeSize;
 constexpr uint32_t kEndCode = kClearCode + 1;
 constexpr uint32_t kFirstFreeCode = kClearCode + 2;
-constexpr uint32_t kMaxCodes = 4096;  // codes are at most 12 bits
+using gif_limits::kMaxCodes;
 constexpr uint32_t kMaxSubBlock = 255;
-constexpr int32_t kMaxSide = 65535;
+using gif_limits::kMaxSide;
 
 // Everything before the LZW data: head (781), extension (8), image
 // descriptor (10) and the minimum code size (1).

@@ -29,7 +29,7 @@ namespace {
 
 // Source row feeding output row y: host frames are stored bottom-up.
 const uint8_t* SourceRow(const uint8_t* frame, int32_t width, int32_t height, int32_t y) {
-    return frame + static_cast<int64_t>(height - 1 - y) * FrameStride(width);
+    return frame + FrameRowOffset(width, height, y);
 }
 
 // Scalar forms: the reference, and the tails of rows the vector forms leave.

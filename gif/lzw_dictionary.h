@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "gif/gif_limits.h"
+
 // A direct table: codeOf[key] holds the code last given to that key, and
 // keyOf[code] confirms it. A lookup is two loads and one comparison, with no
 // hashing and no probing. Clearing the table only forgets the keys of the
@@ -22,7 +24,7 @@
 // that gives the prefix, so the chain from one lookup to the next is one
 // load and one addition.
 struct LzwDictionary {
-    static constexpr uint32_t kMaxCodes = 4096;
+    static constexpr uint32_t kMaxCodes = gif_limits::kMaxCodes;
     static constexpr uint32_t kNoKey = 0xFFFFFFFFu;
     uint32_t codeLimit;  // every code and every prefix is below it
     uint32_t* keyOf;     // per code; kNoKey for codes not in the table

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "gif/gif_limits.h"
+
 const char kUsage[] =
     "Usage: rozove [--module PATH] COMMAND [OPTIONS] [FILES]\n"
     "\n"
@@ -159,7 +161,7 @@ const OptionSpec kOptions[] = {
     {"--width", nullptr, true, kExport,
      [](const std::string& v, Parsed* p, std::string*) {
          int64_t n = 0;
-         if (!Count(v, 1, 65535, &n)) return false;
+         if (!Count(v, 1, gif_limits::kMaxSide, &n)) return false;
          p->line.width = static_cast<int32_t>(n);
          return true;
      },
@@ -167,7 +169,7 @@ const OptionSpec kOptions[] = {
     {"--height", nullptr, true, kExport,
      [](const std::string& v, Parsed* p, std::string*) {
          int64_t n = 0;
-         if (!Count(v, 1, 65535, &n)) return false;
+         if (!Count(v, 1, gif_limits::kMaxSide, &n)) return false;
          p->line.height = static_cast<int32_t>(n);
          return true;
      },
@@ -243,8 +245,8 @@ bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
     const size_t x = text.find_first_of("xX");
     int64_t w = 0;
     int64_t h = 0;
-    if (x == std::string::npos || !ParseNumber(text.substr(0, x), 1, 65535, &w) ||
-        !ParseNumber(text.substr(x + 1), 1, 65535, &h)) {
+    if (x == std::string::npos || !ParseNumber(text.substr(0, x), 1, gif_limits::kMaxSide, &w) ||
+        !ParseNumber(text.substr(x + 1), 1, gif_limits::kMaxSide, &h)) {
         return false;
     }
     *width = static_cast<int32_t>(w);

@@ -56,9 +56,8 @@ void DrawDemoFrame(int32_t index, uint8_t* frame) {
     const double ringX = 80, ringY = 70;
     const double ringRadius = 26 + 10 * std::sin(4 * kPi * phase);
 
-    const int64_t stride = FrameStride(kDemoWidth);
     for (int32_t y = 0; y < kDemoHeight; ++y) {
-        uint8_t* row = frame + (kDemoHeight - 1 - y) * stride;
+        uint8_t* row = frame + FrameRowOffset(kDemoWidth, kDemoHeight, y);
         for (int32_t x = 0; x < kDemoWidth; ++x) {
             Colour c = Background(x, y, phase);
             if (y < 16) {

@@ -14,21 +14,14 @@
 #include "host/progress.h"
 #include "host/report.h"
 #include "host/stop_signal.h"
+#include "settings/settings_block.h"
 
 namespace {
-
-// Settings block: useRightHalfAsMask, then loopCount, each int32 little-endian.
-constexpr int32_t kSettingsBytes = 8;
 
 // Above this many frames per second, frames last under 2 hundredths of a second.
 constexpr int64_t kMaxSmoothRate = 50;
 // The module stores a frame's delay in 16 bits of hundredths of a second.
 constexpr int64_t kMaxDelayHundredths = 65535;
-
-void PutLittleEndian(uint8_t* out, int32_t value) {
-    const uint32_t v = static_cast<uint32_t>(value);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 std::string Frames(int64_t count) {
     return std::to_string(count) + (count == 1 ? " frame" : " frames");
@@ -105,10 +98,9 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         return RunOutcome::Failed;
     }
     // The settings reach the module as the host's stored block would.
-    uint8_t block[kSettingsBytes];
-    PutLittleEndian(block, commandLine.mask ? 1 : 0);
-    PutLittleEndian(block + 4, commandLine.loopCount);
-    if (table->configSet(block, kSettingsBytes) != kSettingsBytes) {
+    uint8_t block[settings_block::kBytes];
+    settings_block::Write({commandLine.mask ? 1 : 0, commandLine.loopCount}, block);
+    if (table->configSet(block, settings_block::kBytes) != settings_block::kBytes) {
         Fail(module.path + ": the module refused the settings block");
         return RunOutcome::Failed;
     }

@@ -127,9 +127,8 @@ FrameRead ReadY4mFrame(FrameSource* source, std::string* problem) {
 FrameRead ReadRawFrame(FrameSource* source, std::string* problem) {
     const int64_t index = source->loaded + 1;
     const size_t rowBytes = 3 * static_cast<size_t>(source->width);
-    const size_t stride = static_cast<size_t>(FrameStride(source->width));
     for (int32_t y = 0; y < source->height; ++y) {
-        uint8_t* row = source->pixels.data() + static_cast<size_t>(source->height - 1 - y) * stride;
+        uint8_t* row = source->pixels.data() + FrameRowOffset(source->width, source->height, y);
         ReadResult result = ReadExact(&source->input, row, rowBytes);
         if (result == ReadResult::Complete) continue;
         if (result == ReadResult::End && y > 0) result = ReadResult::Short;

@@ -7,18 +7,10 @@
 
 #include "host/module_loader.h"
 #include "host/report.h"
-#include "host/text_convert.h"
+#include "platform/code_page_932.h"
+#include "settings/settings_block.h"
 
 namespace {
-
-// Settings block: useRightHalfAsMask, then loopCount, each int32 little-endian.
-constexpr int32_t kSettingsBytes = 8;
-
-int32_t GetLittleEndian(const uint8_t* in) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(in[i]) << (8 * i);
-    return static_cast<int32_t>(v);
-}
 
 void ShowTable(const LoadedModule& module) {
     const OutputPluginTable* table = module.table;
@@ -51,10 +43,10 @@ void ShowSettings(const OutputPluginTable* table) {
     std::printf("settings     %d bytes:", size);
     for (char byte : block) std::printf(" %02x", static_cast<unsigned>(static_cast<uint8_t>(byte)));
     std::printf("\n");
-    if (size == kSettingsBytes) {
-        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(block.data());
-        const int32_t mask = GetLittleEndian(bytes);
-        const int32_t loop = GetLittleEndian(bytes + 4);
+    if (size == settings_block::kBytes) {
+        const settings_block::Values values = settings_block::Read(reinterpret_cast<const uint8_t*>(block.data()));
+        const int32_t mask = values.useRightHalfAsMask;
+        const int32_t loop = values.loopCount;
         std::printf("             mask mode (useRightHalfAsMask) %d: %s\n", mask, mask != 0 ? "on" : "off");
         std::printf("             repeat count (loopCount) %d%s\n", loop, loop == 0 ? ": loops for ever" : "");
     }

@@ -101,16 +101,9 @@ JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std:
     job = Job{};
     job.source = source;
     job.ended = FrameRead::Frame;
-    job.request.width = source->width;
-    job.request.height = source->height;
-    job.request.rate = source->rate;
-    job.request.scale = source->scale;
-    job.request.frameCount = static_cast<int32_t>(frames >= 0 ? frames : INT32_MAX);
-    job.request.savePath = savePath.c_str();
-    job.request.getFrame = GetFrame;
-    job.request.isAborted = IsAborted;
-    job.request.reportProgress = ReportProgress;
-    job.request.afterClose = AfterClose;
+    job.request = MakeOutputRequest(source->width, source->height, source->rate, source->scale,
+                                    static_cast<int32_t>(frames >= 0 ? frames : INT32_MAX), savePath.c_str(),
+                                    JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
     StartProgress(&job.progress, expected, plan.showProgress);
 
     // The module's completion message goes to the same standard output.

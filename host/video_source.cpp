@@ -4,6 +4,7 @@
 // answers. Without ROZOVE_VIDEO (the Windows build) there is no decoder.
 #include "host/video_source.h"
 
+#include "gif/gif_limits.h"
 #include "plugin/host_contract.h"
 
 #if defined(ROZOVE_VIDEO)
@@ -37,7 +38,7 @@ bool OpenVideoSource(const std::string& path, const VideoRequest& request, Frame
         return false;
     }
     const uint64_t bytes = static_cast<uint64_t>(FrameStride(info.width)) * static_cast<uint64_t>(info.height);
-    if (info.width < 1 || info.height < 1 || info.width > 65535 || info.height > 65535 || info.rate < 1 ||
+    if (info.width < 1 || info.height < 1 || info.width > gif_limits::kMaxSide || info.height > gif_limits::kMaxSide || info.rate < 1 ||
         info.scale < 1 || bytes > (uint64_t(1) << 30)) {
         *error = source->input.name + ": frames of " + std::to_string(info.width) + "x" +
                  std::to_string(info.height) + " at " + std::to_string(info.rate) + "/" +

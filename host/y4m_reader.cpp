@@ -6,15 +6,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gif/gif_limits.h"
 #include "host/printable.h"
+#include "plugin/host_contract.h"
 #include "plugin/host_contract.h"
 
 const char kY4mSignature[] = "YUV4MPEG2 ";
 
 namespace {
 
-// GIF stores sizes in 16 bits.
-constexpr int32_t kMaxSide = 65535;
+using gif_limits::kMaxSide;
 
 bool ParsePositive(const std::string& text, int32_t* value) {
     if (text.empty() || text.size() > 10) return false;
@@ -154,14 +155,13 @@ void ConvertY4mFrame(const Y4mHeader& header, const uint8_t* planes, uint8_t* fr
     const uint8_t* lumaPlane = planes;
     const uint8_t* cbPlane = planes + width * height;
     const uint8_t* crPlane = cbPlane + chromaWidth * chromaHeight;
-    const size_t stride = static_cast<size_t>(FrameStride(header.width));
     const bool halfWidth = header.chroma == ChromaLayout::Yuv420 || header.chroma == ChromaLayout::Yuv422;
     const bool halfHeight = header.chroma == ChromaLayout::Yuv420;
 
     for (size_t y = 0; y < height; ++y) {
         const uint8_t* luma = lumaPlane + y * width;
         // The host frame is stored bottom-up.
-        uint8_t* out = frame + (height - 1 - y) * stride;
+        uint8_t* out = frame + FrameRowOffset(header.width, header.height, static_cast<int32_t>(y));
         if (header.chroma == ChromaLayout::Mono) {
             for (size_t x = 0; x < width; ++x) {
                 const BgrPixel p = YuvToBgr(luma[x], 128, 128, header.range);

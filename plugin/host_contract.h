@@ -84,8 +84,41 @@ static_assert(offsetof(OutputPluginTable, configSet) == 9 * 4, "word 9");
 static_assert(offsetof(OutputPluginTable, reserved) == 10 * 4, "word 10");
 #endif
 
+// The callbacks a host puts into a job record.
+struct JobCallbacks {
+    GetFrameFn getFrame;
+    IsAbortedFn isAborted;
+    ReportProgressFn reportProgress;
+    AfterCloseFn afterClose;
+};
+
+// The job record as a host fills it: the named fields set, every field the
+// module does not read zero. rozove, the benchmarks, the tests and the fuzz
+// target all fill it here.
+inline OutputRequest MakeOutputRequest(int32_t width, int32_t height, int32_t rate, int32_t scale,
+                                       int32_t frameCount, const char* savePath, const JobCallbacks& callbacks) {
+    OutputRequest request{};
+    request.width = width;
+    request.height = height;
+    request.rate = rate;
+    request.scale = scale;
+    request.frameCount = frameCount;
+    request.savePath = savePath;
+    request.getFrame = callbacks.getFrame;
+    request.isAborted = callbacks.isAborted;
+    request.reportProgress = callbacks.reportProgress;
+    request.afterClose = callbacks.afterClose;
+    return request;
+}
+
 // Bytes per row of a host frame: 24-bit pixels, rows padded to 32 bits.
 // 64-bit so that no width can overflow it.
 inline int64_t FrameStride(int32_t width) {
     return ((3 * static_cast<int64_t>(width) + 3) / 4) * 4;
+}
+
+// Host frames are stored bottom-up: picture row y (0 at the top) starts this
+// many bytes into the frame.
+inline int64_t FrameRowOffset(int32_t width, int32_t height, int32_t y) {
+    return static_cast<int64_t>(height - 1 - y) * FrameStride(width);
 }

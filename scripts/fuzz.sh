@@ -2,17 +2,18 @@
 # Builds the fuzz targets with clang (libFuzzer, ASan, UBSan) and runs each
 # for a bounded time from its seed corpus. A crash fails the run; its input
 # is kept under build/fuzz/crashes/ to be added to tests/fuzz/regressions/.
+# That folder is emptied first, so only a crash of this run fails it.
 # Usage: scripts/fuzz.sh [seconds per target, default 60]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 cmake -S . -B build/fuzz -DROZOVE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build/fuzz -j"$(nproc)" --target encoder_fuzz job_fuzz $(
-  grep -q y4m_fuzz tests/fuzz/CMakeLists.txt && echo y4m_fuzz)
+targets=(encoder_fuzz job_fuzz y4m_fuzz)
+cmake --build build/fuzz -j"$(nproc)" --target "${targets[@]}"
+rm -rf build/fuzz/crashes
 mkdir -p build/fuzz/crashes
-for target in encoder_fuzz job_fuzz y4m_fuzz; do
-  [ -x "build/fuzz/tests/fuzz/$target" ] || continue
+for target in "${targets[@]}"; do
   work="build/fuzz/corpus/$target"
   mkdir -p "$work"
   cp -n tests/fuzz/corpus/"$target"/* "$work"/ 2>/dev/null || true

@@ -12,5 +12,4 @@ struct GifSettings {
 
 extern GifSettings gifSettings;
 
-// The settings block the host stores: both fields as int32 little-endian.
-constexpr int32_t kSettingsBlockBytes = 8;
+// The host keeps them as the 8-byte block of settings/settings_block.h.

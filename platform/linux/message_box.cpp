@@ -3,7 +3,7 @@
 // the caption is the host's path, already in the system's own encoding.
 #include <cstdio>
 
-#include "platform/linux/code_page_932.h"
+#include "platform/code_page_932.h"
 #include "platform/linux/stand_in_control.h"
 #include "platform/linux/stand_in_internal.h"
 

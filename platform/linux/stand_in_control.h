@@ -7,7 +7,6 @@
 #include <functional>
 #include <string>
 
-#include "platform/linux/code_page_932.h"
 #include "platform/linux/stand_ins.h"
 
 // Every platform call that can fail.

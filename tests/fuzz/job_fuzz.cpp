@@ -79,13 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t taken = OnConfigSet(block, blockSize);
     if (taken != (blockSize == 8 ? 8 : 0)) std::abort();
 
-    OutputRequest request{};
-    request.width = PickSide(in.Take32());
-    request.height = PickSide(in.Take32());
-    request.rate = static_cast<int32_t>(in.Take32());
-    request.scale = static_cast<int32_t>(in.Take32());
-    if (in.Take8() & 1) request.rate = 1 + request.rate % 1000;  // plausible rates too
-    request.frameCount = static_cast<int8_t>(in.Take8()) % 12;
+    const int32_t width = PickSide(in.Take32());
+    const int32_t height = PickSide(in.Take32());
+    int32_t rate = static_cast<int32_t>(in.Take32());
+    const int32_t scale = static_cast<int32_t>(in.Take32());
+    if (in.Take8() & 1) rate = 1 + rate % 1000;  // plausible rates too
+    const int32_t frameCount = static_cast<int8_t>(in.Take8()) % 12;
+    const std::string path = "job_fuzz_" + std::to_string(getpid()) + ".gif";
+    OutputRequest request = MakeOutputRequest(width, height, rate, scale, frameCount, path.c_str(),
+                                              JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
     job = Job{};
     job.abortAt = in.Take8() % 16;
     job.nullAt = static_cast<int8_t>(in.Take8());
@@ -95,12 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int64_t bytes = readable ? ((3 * static_cast<int64_t>(request.width) + 3) / 4) * 4 * request.height : 16;
     if (bytes > (1 << 20)) return 0;  // a picture this host cannot serve
     job.frame.assign(static_cast<size_t>(bytes), 0x5A);
-    const std::string path = "job_fuzz_" + std::to_string(getpid()) + ".gif";
-    request.savePath = path.c_str();
-    request.getFrame = GetFrame;
-    request.isAborted = IsAborted;
-    request.reportProgress = ReportProgress;
-    request.afterClose = AfterClose;
 
     const int32_t result = OnOutput(&request);
     const StandInHeld held = StandInHeldNow();

@@ -591,7 +591,8 @@ readme_examples)
       continue
     fi
     command=${example//build\/linux\/rozove/$rozove}
-    timeout 120 bash -c "set -o pipefail; $command" >out.txt 2>err.txt || fail "README example failed: $example: $(cat err.txt)"
+    # ffmpeg reads its standard input for keys: not this loop's lines.
+    timeout 120 bash -c "set -o pipefail; $command" </dev/null >out.txt 2>err.txt || fail "README example failed: $example: $(cat err.txt)"
     count=$((count + 1))
   done <<<"$examples"
   [ "$count" -ge 2 ] || fail "only $count README examples ran"

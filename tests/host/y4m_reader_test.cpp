@@ -136,7 +136,7 @@ std::vector<uint8_t> MarkedFrame(int32_t width, int32_t height) {
 
 const uint8_t* PixelAt(const std::vector<uint8_t>& frame, int32_t width, int32_t height, int32_t x, int32_t y) {
     // Host frames are bottom-up: picture row y is memory row height - 1 - y.
-    return frame.data() + (height - 1 - y) * FrameStride(width) + 3 * x;
+    return frame.data() + FrameRowOffset(width, height, y) + 3 * x;
 }
 
 TEST(ConvertY4mFrame, TopRowLandsLastAndPaddingStaysUntouched) {

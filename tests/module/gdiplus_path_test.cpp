@@ -13,7 +13,7 @@
 
 #include "tests/module/host_job.h"
 #include "tests/module/module_under_test.h"
-#include "tests/support/iat_patch.h"
+#include "platform/win32/import_patch.h"
 
 namespace {
 
@@ -116,7 +116,8 @@ protected:
         TakeMessageBoxes();
     }
     void* Redirect(const char* function, void* replacement) {
-        void* original = PatchImport(module, "gdiplus.dll", function, replacement);
+        void* original = nullptr;
+        PatchImport(module, "gdiplus.dll", function, replacement, &original);
         EXPECT_NE(original, nullptr) << "the module does not import " << function;
         if (original != nullptr) patches.push_back({function, original});
         return original;

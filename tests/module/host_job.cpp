@@ -39,8 +39,7 @@ int32_t ROZOVE_CDECL HostAfterClose(void) {
 
 void PutPixel(std::vector<uint8_t>* frame, const HostJob& job, int32_t x, int32_t topDownY, uint8_t b, uint8_t g,
               uint8_t r) {
-    const size_t stride = static_cast<size_t>(FrameStride(job.width));
-    const size_t at = static_cast<size_t>(job.height - 1 - topDownY) * stride + 3 * static_cast<size_t>(x);
+    const size_t at = static_cast<size_t>(FrameRowOffset(job.width, job.height, topDownY)) + 3 * static_cast<size_t>(x);
     (*frame)[at] = b;
     (*frame)[at + 1] = g;
     (*frame)[at + 2] = r;
@@ -127,18 +126,9 @@ std::vector<uint8_t> ExpectedIndices(const HostJob& job, int32_t index, bool mas
 }
 
 int32_t RunHostJob(OutputPluginTable* table, HostJob* job) {
-    OutputRequest request;
-    std::memset(&request, 0, sizeof request);
-    request.width = job->width;
-    request.height = job->height;
-    request.rate = job->rate;
-    request.scale = job->scale;
-    request.frameCount = job->frameCount;
-    request.savePath = job->path.c_str();
-    request.getFrame = HostGetFrame;
-    request.isAborted = HostIsAborted;
-    request.reportProgress = HostReportProgress;
-    request.afterClose = HostAfterClose;
+    OutputRequest request =
+        MakeOutputRequest(job->width, job->height, job->rate, job->scale, job->frameCount, job->path.c_str(),
+                          JobCallbacks{HostGetFrame, HostIsAborted, HostReportProgress, HostAfterClose});
     current = job;
     const int32_t result = table->output(&request);
     current = nullptr;

@@ -7,7 +7,7 @@
 
 #include "tests/module/config_template.h"
 #include "tests/module/module_under_test.h"
-#include "tests/support/iat_patch.h"
+#include "platform/win32/import_patch.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "tests/support/iat_patch.h"
+#include "platform/win32/import_patch.h"
 #else
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -64,8 +64,7 @@ ModuleUnderTest Load() {
     module.handle = handle;
     // From here on the module's debugger lines and message boxes are ours.
     PatchImport(handle, "kernel32.dll", "OutputDebugStringA", reinterpret_cast<void*>(CaptureDebugString));
-    originalMessageBox =
-        PatchImport(handle, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(CaptureMessageBox));
+    PatchImport(handle, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(CaptureMessageBox), &originalMessageBox);
     auto lookup = reinterpret_cast<GetOutputPluginTableFn>(
         reinterpret_cast<void*>(GetProcAddress(handle, "GetOutputPluginTable")));
 #else

@@ -57,18 +57,8 @@ FakeHost& StartFakeHost(const std::string& path, int width, int height, int rate
     current.nullFrameAt = -1;
     current.fileSizeAtClose = -1;
     current.logCalls = true;
-    OutputRequest& r = current.request;
-    r = OutputRequest{};
-    r.width = width;
-    r.height = height;
-    r.rate = rate;
-    r.scale = scale;
-    r.frameCount = frameCount;
-    r.savePath = current.path.c_str();
-    r.getFrame = GetFrame;
-    r.isAborted = IsAborted;
-    r.reportProgress = ReportProgress;
-    r.afterClose = AfterClose;
+    current.request = MakeOutputRequest(width, height, rate, scale, frameCount, current.path.c_str(),
+                                        JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
     return current;
 }
 

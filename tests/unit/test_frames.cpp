@@ -12,7 +12,7 @@ std::vector<uint8_t> MakeHostFrame(int width, int height, const std::function<Bg
     // Padding bytes get a value no conversion may read.
     std::vector<uint8_t> frame(static_cast<size_t>(stride * height), 0xA5);
     for (int y = 0; y < height; ++y) {
-        uint8_t* row = frame.data() + (height - 1 - y) * stride;
+        uint8_t* row = frame.data() + FrameRowOffset(width, height, y);
         for (int x = 0; x < width; ++x) {
             const Bgr p = pixel(x, y);
             row[3 * x] = p.b;

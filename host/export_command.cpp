@@ -130,15 +130,23 @@ bool WantsScaling(const CommandLine& commandLine) {
     return commandLine.width != 0 || commandLine.height != 0 || commandLine.fpsRate != 0;
 }
 
-// Our own readers for raw frames and Y4M (the same bytes on both builds);
-// FFmpeg for any other video, and for Y4M that is to be scaled or resampled.
+bool NamedY4m(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string suffix = path.substr(path.size() - 4);
+    for (char& c : suffix) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return suffix == ".y4m";
+}
+
+// Our own readers for raw frames and Y4M (a file named .y4m, or an input
+// that starts as one): the same bytes on both builds, and the same
+// refusals. FFmpeg for any other video, and for Y4M to be scaled or resampled.
 bool OpenInputSource(const CommandLine& commandLine, FrameSource* source, std::string* error) {
     const std::string& input = commandLine.input;
     if (commandLine.raw) {
         return OpenRawSource(input, commandLine.rawWidth, commandLine.rawHeight, commandLine.rawRate,
                              commandLine.rawScale, source, error);
     }
-    if (VideoInputBuilt() && (WantsScaling(commandLine) || !StartsLikeY4m(input))) {
+    if (VideoInputBuilt() && (WantsScaling(commandLine) || (!NamedY4m(input) && !StartsLikeY4m(input)))) {
         const VideoRequest request = {commandLine.width, commandLine.height, commandLine.fpsRate,
                                       commandLine.fpsScale, commandLine.verbose};
         return OpenVideoSource(input, request, source, error);

@@ -1,17 +1,17 @@
 // Frames of any video through FFmpeg's libraries (video_decoder), behind
 // the frame source record. The decoder scales, resamples the rate and
 // converts into the host frame layout itself; this file only maps its
-// answers. Without ROZOVE_VIDEO (the Windows build) there is no decoder.
+// answers. Without ROZOVE_HAVE_FFMPEG (the Windows build) there is no decoder.
 #include "host/video_source.h"
 
 #include "gif/gif_limits.h"
 #include "plugin/host_contract.h"
 
-#if defined(ROZOVE_VIDEO)
+#if defined(ROZOVE_HAVE_FFMPEG)
 #include "host/video_decoder.h"
 #endif
 
-#if defined(ROZOVE_VIDEO)
+#if defined(ROZOVE_HAVE_FFMPEG)
 
 bool VideoInputBuilt() {
     return true;

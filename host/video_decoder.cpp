@@ -1,0 +1,618 @@
+// Video input through FFmpeg's libraries: the container is opened with
+// libavformat, the best video stream decoded with libavcodec, and each
+// frame converted by libswscale straight into the bottom-up host frame.
+// Frames are delivered by one rule (host/frame_timing.h): a source frame
+// is shown from its first output index until the next frame's; without
+// resampling that index is simply its position in the stream.
+#include "host/video_decoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include "host/frame_timing.h"
+#include "host/stop_signal.h"
+#include "plugin/host_contract.h"
+
+struct VideoDecoder {
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    SwsContext* scaler = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* pending = nullptr;  // the source frame decoded last, not yet shown
+    AVFrame* held = nullptr;     // the source frame being shown
+    int streamIndex = -1;
+    TimeBase timeBase = {1, 1};
+    int32_t width = 0;
+    int32_t height = 0;
+    bool resample = false;
+    int32_t rate = 0;
+    int32_t scale = 0;
+    int64_t frameCount = -1;
+    std::string walkProblem;          // what stopped the walk before a clean end
+    int64_t firstTicks = AV_NOPTS_VALUE;
+    int64_t lastEnd = 0;              // ticks after the first frame where the frames decoded so far end
+    int64_t decoded = 0;              // source frames decoded
+    int64_t delivered = 0;            // output frames delivered
+    int64_t pendingStart = 0;         // first output index of `pending`
+    bool heldValid = false;
+    bool pendingValid = false;
+    bool sourceEnded = false;
+    VideoRead endOutcome = VideoRead::End;  // how the source ended, given once its frames are shown
+    std::string endProblem;
+    bool draining = false;
+    std::string damage;               // why the decoder is drained before the input ends
+    int64_t sent = 0;                 // packets given to the decoder
+    // The source layout the scaler was set up for.
+    int scalerWidth = 0;
+    int scalerHeight = 0;
+    int scalerFormat = -1;
+    int scalerSpace = -1;
+    int scalerRange = -1;
+    // Once the frames end, the outcome every later call repeats.
+    bool finished = false;
+    VideoRead outcome = VideoRead::End;
+    std::string problem;
+};
+
+namespace {
+
+// The largest frame we take: 65535 pixels a side (a GIF's limit) and at
+// most 1 GiB of host frame.
+constexpr int32_t kMaxSide = 65535;
+constexpr int64_t kMaxFrameBytes = int64_t(1) << 30;
+
+std::string ErrorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+std::string FrameName(int64_t index) {
+    return "frame " + std::to_string(index + 1);
+}
+
+// Why reading stopped after COUNT good frames.
+std::string ReadFailure(int64_t count, int code) {
+    const std::string where = count > 0 ? " after " + FrameName(count - 1) : std::string();
+    return "the input cannot be read" + where + " (" + ErrorText(code) + ")";
+}
+
+int OnInterruptCheck(void*) {
+    return StopRequested() ? 1 : 0;
+}
+
+// Opens a container and reads its stream information. Only files and
+// standard input are read: a playlist or a concatenation list inside the
+// input cannot make us open a network address.
+int OpenContainer(const std::string& url, AVFormatContext** format) {
+    *format = avformat_alloc_context();
+    if (*format == nullptr) return AVERROR(ENOMEM);
+    (*format)->interrupt_callback.callback = OnInterruptCheck;
+    (*format)->interrupt_callback.opaque = nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file,pipe", 0);
+    int result = avformat_open_input(format, url.c_str(), nullptr, &options);  // frees *format on failure
+    av_dict_free(&options);
+    if (result >= 0) {
+        result = avformat_find_stream_info(*format, nullptr);
+        if (result < 0) avformat_close_input(format);
+    }
+    return result;
+}
+
+std::string OpenFailure(int code) {
+    if (code == AVERROR_EXIT) return "interrupted";
+    if (code == AVERROR_INVALIDDATA) return "not a video file the FFmpeg libraries can read, or its header is damaged";
+    if (code == AVERROR(ENOMEM)) return "out of memory";
+    return ErrorText(code);
+}
+
+// The stream's own rate, as rate / scale that fit in 32 bits.
+AVRational StreamRate(AVFormatContext* format, AVStream* stream) {
+    AVRational rate = av_guess_frame_rate(format, stream, nullptr);
+    if (rate.num <= 0 || rate.den <= 0) return AVRational{0, 1};
+    av_reduce(&rate.num, &rate.den, rate.num, rate.den, INT32_MAX);
+    return rate;
+}
+
+struct Walk {
+    bool walked = false;
+    int64_t packets = 0;
+    int64_t end = -1;   // ticks after the first frame where the last one ends
+    bool variable = false;
+    std::string problem;
+    int interruptedOrFailed = 0;  // an error code that must fail the open
+};
+
+// Timestamps evenly spaced at INTERVAL ticks, allowing for their rounding
+// to a tick and for a little jitter (5 % of a frame).
+bool EvenlySpaced(const std::vector<int64_t>& times, double interval) {
+    const double tolerance = std::max(1.0, interval / 20);
+    for (size_t i = 1; i < times.size(); ++i) {
+        if (std::fabs(static_cast<double>(times[i] - times[i - 1]) - interval) > tolerance) return false;
+    }
+    return true;
+}
+
+// Demuxes a seekable input once, decoding nothing: the count of the video
+// stream's packets (those the container does not mark for discarding), the
+// end of the last one and whether they are evenly spaced.
+Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate) {
+    Walk walk;
+    walk.walked = true;
+    AVStream* stream = format->streams[streamIndex];
+    AVPacket* packet = av_packet_alloc();
+    if (packet == nullptr) {
+        walk.interruptedOrFailed = AVERROR(ENOMEM);
+        return walk;
+    }
+    std::vector<int64_t> times;
+    int64_t end = INT64_MIN;
+    int64_t lastDuration = 0;
+    for (;;) {
+        const int result = av_read_frame(format, packet);
+        if (result == AVERROR_EOF) break;
+        if (result == AVERROR_EXIT || result == AVERROR(ENOMEM)) {
+            walk.interruptedOrFailed = result;
+            break;
+        }
+        if (result < 0) {
+            walk.problem = ReadFailure(walk.packets, result);
+            break;
+        }
+        if (packet->stream_index == streamIndex && (packet->flags & AV_PKT_FLAG_DISCARD) == 0) {
+            if ((packet->flags & AV_PKT_FLAG_CORRUPT) != 0) {
+                walk.problem = FrameName(walk.packets) + " is cut off or corrupt";
+                if (stream->nb_frames > walk.packets) {
+                    walk.problem += " (the input holds " + std::to_string(walk.packets) + " of the " +
+                                    std::to_string(stream->nb_frames) + " frames its header lists)";
+                }
+                av_packet_unref(packet);
+                break;
+            }
+            const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+            if (time != AV_NOPTS_VALUE) {
+                try {
+                    times.push_back(time);
+                } catch (const std::bad_alloc&) {
+                    walk.interruptedOrFailed = AVERROR(ENOMEM);
+                    av_packet_unref(packet);
+                    break;
+                }
+                if (packet->duration > 0) lastDuration = packet->duration;
+                end = std::max(end, time + std::max<int64_t>(packet->duration, 0));
+            }
+            ++walk.packets;
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    if (walk.problem.empty() && stream->nb_frames > walk.packets) {
+        walk.problem = "the input holds " + std::to_string(walk.packets) + " of the " +
+                       std::to_string(stream->nb_frames) + " frames its header lists";
+    }
+    if (times.empty()) return walk;
+    std::sort(times.begin(), times.end());
+    const AVRational base = stream->time_base;
+    double interval = 0;
+    if (nominalRate.num > 0) interval = (double(nominalRate.den) * base.den) / (double(nominalRate.num) * base.num);
+    if (interval > 0) walk.variable = !EvenlySpaced(times, interval);
+    // Packets without durations: the last frame lasts a frame at the nominal rate.
+    if (lastDuration == 0 && end == times.back() && interval > 0) end += std::llround(interval);
+    walk.end = end - times.front();
+    return walk;
+}
+
+// The size frames are delivered at; see the header for the rules.
+bool OutputSize(const AVCodecParameters* parameters, AVRational sampleAspect, const VideoOptions& options,
+                int32_t* width, int32_t* height, std::string* reason) {
+    int64_t w = options.width;
+    int64_t h = options.height;
+    if (sampleAspect.num <= 0 || sampleAspect.den <= 0) sampleAspect = AVRational{1, 1};
+    const double displayWidth = double(parameters->width) * sampleAspect.num / sampleAspect.den;
+    if (w == 0 && h == 0) {
+        w = parameters->width;
+        h = parameters->height;
+    } else if (h == 0) {
+        h = std::max<int64_t>(1, std::llround(double(w) * parameters->height / displayWidth));
+    } else if (w == 0) {
+        w = std::max<int64_t>(1, std::llround(double(h) * displayWidth / parameters->height));
+    }
+    if (w < 1 || h < 1) {
+        *reason = "the video stream gives no frame size";
+        return false;
+    }
+    if (w > kMaxSide || h > kMaxSide || FrameStride(static_cast<int32_t>(w)) * h > kMaxFrameBytes) {
+        *reason = "frames of " + std::to_string(w) + "x" + std::to_string(h) +
+                  " are too large (at most 65535 a side and 1 GiB each)";
+        return false;
+    }
+    *width = static_cast<int32_t>(w);
+    *height = static_cast<int32_t>(h);
+    return true;
+}
+
+std::string Describe(const AVCodecParameters* parameters, AVRational rate) {
+    const char* pixels = av_get_pix_fmt_name(static_cast<AVPixelFormat>(parameters->format));
+    return std::string(avcodec_get_name(parameters->codec_id)) + " " + std::to_string(parameters->width) + "x" +
+           std::to_string(parameters->height) + " " + (pixels != nullptr ? pixels : "unknown") + ", " +
+           std::to_string(rate.num) + "/" + std::to_string(rate.den) + " fps";
+}
+
+// The matrix for the scaler's tables. Unnamed: BT.709 for HD, BT.601 below.
+int ScalerColourSpace(AVColorSpace space, int width, int height) {
+    switch (space) {
+        case AVCOL_SPC_BT709: return SWS_CS_ITU709;
+        case AVCOL_SPC_FCC: return SWS_CS_FCC;
+        case AVCOL_SPC_BT470BG:
+        case AVCOL_SPC_SMPTE170M: return SWS_CS_ITU601;
+        case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
+        // Constant luminance is not a matrix; its non-constant twin is near.
+        case AVCOL_SPC_BT2020_NCL:
+        case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
+        default: return width > 1024 || height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    }
+}
+
+bool IsJpegFormat(AVPixelFormat format) {
+    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P ||
+           format == AV_PIX_FMT_YUVJ440P || format == AV_PIX_FMT_YUVJ411P;
+}
+
+// Converts FRAME into the host frame at PIXELS, setting the scaler up again
+// when the source layout changes (a stream may change size midway).
+bool ConvertFrame(VideoDecoder* decoder, const AVFrame* frame, uint8_t* pixels) {
+    const AVPixelFormat format = static_cast<AVPixelFormat>(frame->format);
+    const int range = frame->color_range == AVCOL_RANGE_JPEG ||
+                              (frame->color_range != AVCOL_RANGE_MPEG && IsJpegFormat(format))
+                          ? 1 : 0;
+    const int space = ScalerColourSpace(frame->colorspace, frame->width, frame->height);
+    if (decoder->scaler == nullptr || frame->width != decoder->scalerWidth || frame->height != decoder->scalerHeight ||
+        format != decoder->scalerFormat || space != decoder->scalerSpace || range != decoder->scalerRange) {
+        sws_freeContext(decoder->scaler);
+        decoder->scaler = sws_getContext(frame->width, frame->height, format, decoder->width, decoder->height,
+                                         AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                         nullptr, nullptr, nullptr);
+        if (decoder->scaler == nullptr) return false;
+        const AVPixFmtDescriptor* description = av_pix_fmt_desc_get(format);
+        // RGB sources carry no matrix; the output is full-range RGB.
+        if (description != nullptr && (description->flags & AV_PIX_FMT_FLAG_RGB) == 0) {
+            sws_setColorspaceDetails(decoder->scaler, sws_getCoefficients(space), range,
+                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        }
+        decoder->scalerWidth = frame->width;
+        decoder->scalerHeight = frame->height;
+        decoder->scalerFormat = format;
+        decoder->scalerSpace = space;
+        decoder->scalerRange = range;
+    }
+    // The host frame is bottom-up: start at its last row and step back.
+    const int stride = static_cast<int>(FrameStride(decoder->width));
+    uint8_t* rows[4] = {pixels + static_cast<size_t>(decoder->height - 1) * stride, nullptr, nullptr, nullptr};
+    const int strides[4] = {-stride, 0, 0, 0};
+    return sws_scale(decoder->scaler, frame->data, frame->linesize, 0, frame->height, rows, strides) ==
+           decoder->height;
+}
+
+// Stops feeding the decoder: the frames of the packets it already has
+// still come out, then DAMAGE (if any) is the outcome instead of the end.
+void StartDraining(VideoDecoder* decoder, const std::string& damage) {
+    decoder->draining = true;
+    decoder->damage = damage;
+    avcodec_send_packet(decoder->codec, nullptr);
+}
+
+// Decodes the next source frame into `pending`.
+VideoRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
+    for (;;) {
+        int result = avcodec_receive_frame(decoder->codec, decoder->pending);
+        if (result == 0) {
+            if (decoder->pending->decode_error_flags != 0 || (decoder->pending->flags & AV_FRAME_FLAG_CORRUPT) != 0) {
+                av_frame_unref(decoder->pending);
+                *problem = FrameName(decoder->decoded) + " is damaged";
+                return VideoRead::Damaged;
+            }
+            ++decoder->decoded;
+            return VideoRead::Frame;
+        }
+        if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && decoder->draining)) {
+            if (decoder->damage.empty()) return VideoRead::End;
+            *problem = decoder->damage;
+            return VideoRead::Damaged;
+        }
+        if (result != AVERROR(EAGAIN)) {
+            *problem = FrameName(decoder->decoded) + " cannot be decoded (" + ErrorText(result) + ")";
+            return result == AVERROR(ENOMEM) ? VideoRead::Failed : VideoRead::Damaged;
+        }
+        result = av_read_frame(decoder->format, decoder->packet);
+        if (result == AVERROR_EOF) {
+            StartDraining(decoder, std::string());
+            continue;
+        }
+        if (result == AVERROR_EXIT) return VideoRead::Interrupted;
+        if (result == AVERROR(ENOMEM) || result == AVERROR(EIO)) {
+            *problem = ReadFailure(decoder->sent, result);
+            return VideoRead::Failed;
+        }
+        if (result < 0) {
+            StartDraining(decoder, ReadFailure(decoder->sent, result));
+            continue;
+        }
+        if (decoder->packet->stream_index != decoder->streamIndex) {
+            av_packet_unref(decoder->packet);
+            continue;
+        }
+        const bool corrupt = (decoder->packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
+        if (!corrupt) result = avcodec_send_packet(decoder->codec, decoder->packet);
+        av_packet_unref(decoder->packet);
+        if (corrupt || (result < 0 && result != AVERROR(EAGAIN))) {
+            if (result == AVERROR(ENOMEM)) {
+                *problem = "out of memory";
+                return VideoRead::Failed;
+            }
+            StartDraining(decoder, corrupt ? FrameName(decoder->sent) + " is cut off or corrupt"
+                                           : FrameName(decoder->sent) + " cannot be decoded (" + ErrorText(result) + ")");
+            continue;
+        }
+        ++decoder->sent;
+    }
+}
+
+// Takes the decoded frame in `pending`: its time after the first frame,
+// its first output index, and how far the frames decoded so far reach.
+void PlacePending(VideoDecoder* decoder) {
+    AVFrame* frame = decoder->pending;
+    int64_t ticks = frame->best_effort_timestamp;
+    if (ticks == AV_NOPTS_VALUE) ticks = frame->pts;
+    if (!decoder->resample) {
+        decoder->pendingStart = decoder->decoded - 1;
+        return;
+    }
+    if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = ticks == AV_NOPTS_VALUE ? 0 : ticks;
+    // A frame without a time follows the one before it by a frame.
+    const int64_t time = ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks;
+    decoder->pendingStart = OutputFramesBefore(time, decoder->timeBase, decoder->rate, decoder->scale);
+#if LIBAVUTIL_VERSION_INT >= AV_VERSION_INT(57, 30, 100)
+    int64_t duration = frame->duration;
+#else
+    int64_t duration = frame->pkt_duration;
+#endif
+    if (duration <= 0) {
+        duration = std::max<int64_t>(1, av_rescale_q(1, AVRational{decoder->scale, decoder->rate},
+                                                     AVRational{decoder->timeBase.num, decoder->timeBase.den}));
+    }
+    decoder->lastEnd = std::max(decoder->lastEnd, time + duration);
+}
+
+VideoRead Finish(VideoDecoder* decoder, VideoRead outcome, const std::string& problem) {
+    decoder->finished = true;
+    decoder->outcome = outcome;
+    decoder->problem = problem;
+    return outcome;
+}
+
+// The output index where the last source frame stops being shown once the
+// source has ended: one for one, after the last frame decoded; resampled,
+// at the walked end of a sound input, else as far as the last frame reaches.
+int64_t EndIndex(const VideoDecoder* decoder) {
+    if (!decoder->resample) return decoder->decoded;
+    if (decoder->frameCount >= 0 && decoder->endOutcome == VideoRead::End) return decoder->frameCount;
+    return OutputFramesBefore(decoder->lastEnd, decoder->timeBase, decoder->rate, decoder->scale);
+}
+
+}  // namespace
+
+bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecoder** decoderOut, VideoInfo* info,
+               std::string* error) {
+    *decoderOut = nullptr;
+    av_log_set_level(options.verbose ? AV_LOG_INFO : AV_LOG_QUIET);
+    const std::string name = path == "-" ? "standard input" : path;
+    // "file:" keeps a name with a colon in it from being read as a protocol.
+    const std::string url = path == "-" ? "pipe:0" : "file:" + path;
+    VideoDecoder* decoder = new (std::nothrow) VideoDecoder;
+    std::string reason;
+    int result = decoder == nullptr ? AVERROR(ENOMEM) : OpenContainer(url, &decoder->format);
+    if (result < 0) reason = OpenFailure(result);
+
+    const AVCodec* codec = nullptr;
+    if (reason.empty()) {
+        result = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        if (result == AVERROR_STREAM_NOT_FOUND) {
+            reason = decoder->format->nb_streams > 0 ? "no video stream (it holds only audio or other data)"
+                                                     : "no video stream";
+        } else if (result == AVERROR_DECODER_NOT_FOUND) {
+            // The stream is there; find it again without asking for a decoder, to name its codec.
+            const int index = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+            const AVCodecID id = index >= 0 ? decoder->format->streams[index]->codecpar->codec_id : AV_CODEC_ID_NONE;
+            reason = std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
+        } else if (result < 0) {
+            reason = OpenFailure(result);
+        } else {
+            decoder->streamIndex = result;
+        }
+    }
+
+    AVStream* stream = reason.empty() ? decoder->format->streams[decoder->streamIndex] : nullptr;
+    AVRational rate = {0, 1};
+    Walk walk;
+    if (reason.empty()) {
+        rate = StreamRate(decoder->format, stream);
+        const bool seekable = decoder->format->pb != nullptr && (decoder->format->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0;
+        if (seekable) {
+            walk = WalkStream(decoder->format, decoder->streamIndex, rate);
+            if (walk.interruptedOrFailed != 0) reason = OpenFailure(walk.interruptedOrFailed);
+            // Read again from the start: reopening is the one way back that every format keeps exact.
+            avformat_close_input(&decoder->format);
+            if (reason.empty()) {
+                result = OpenContainer(url, &decoder->format);
+                if (result < 0) reason = OpenFailure(result);
+                else if (decoder->streamIndex >= static_cast<int>(decoder->format->nb_streams)) reason = "the input changed while it was read";
+            }
+            if (reason.empty()) stream = decoder->format->streams[decoder->streamIndex];
+            if (reason.empty() && walk.packets == 0 && walk.problem.empty()) reason = "the video stream holds no frames";
+        } else {
+            walk.packets = stream->nb_frames > 0 ? stream->nb_frames : -1;
+        }
+    }
+
+    if (reason.empty()) {
+        decoder->timeBase = TimeBase{stream->time_base.num, stream->time_base.den};
+        if (decoder->timeBase.num <= 0 || decoder->timeBase.den <= 0) decoder->timeBase = TimeBase{1, 90000};
+        if (options.fpsRate > 0 && options.fpsScale > 0) {
+            decoder->resample = true;
+            decoder->rate = options.fpsRate;
+            decoder->scale = options.fpsScale;
+        } else if (walk.variable) {
+            // Resampled to the average rate by the timestamps, so the timing stays true.
+            AVRational average = stream->avg_frame_rate;
+            if ((average.num <= 0 || average.den <= 0) && walk.end > 0) {
+                av_reduce(&average.num, &average.den, (walk.packets - 1) * int64_t(decoder->timeBase.den),
+                          walk.end * int64_t(decoder->timeBase.num), INT32_MAX);
+            }
+            if (average.num > 0 && average.den > 0) {
+                average = av_d2q(av_q2d(average), 100000);
+                decoder->resample = true;
+                decoder->rate = average.num;
+                decoder->scale = average.den;
+            }
+        }
+        if (!decoder->resample) {
+            decoder->rate = rate.num;
+            decoder->scale = rate.den;
+            if (rate.num <= 0) reason = "the video stream gives no frame rate";
+        }
+    }
+    if (reason.empty()) {
+        if (!decoder->resample) {
+            decoder->frameCount = walk.packets;
+        } else if (walk.walked) {
+            decoder->frameCount = walk.end >= 0 ? OutputFramesBefore(walk.end, decoder->timeBase, decoder->rate, decoder->scale)
+                                                : walk.packets;
+        }
+        decoder->walkProblem = walk.problem;
+        OutputSize(stream->codecpar, av_guess_sample_aspect_ratio(decoder->format, stream, nullptr), options,
+                   &decoder->width, &decoder->height, &reason);
+    }
+
+    if (reason.empty()) {
+        decoder->codec = avcodec_alloc_context3(codec);
+        decoder->packet = av_packet_alloc();
+        decoder->pending = av_frame_alloc();
+        decoder->held = av_frame_alloc();
+        if (decoder->codec == nullptr || decoder->packet == nullptr || decoder->pending == nullptr ||
+            decoder->held == nullptr) {
+            reason = "out of memory";
+        }
+    }
+    if (reason.empty()) {
+        result = avcodec_parameters_to_context(decoder->codec, stream->codecpar);
+        if (result >= 0) {
+            decoder->codec->pkt_timebase = stream->time_base;
+            // A damaged packet is an error, not something to conceal.
+            decoder->codec->err_recognition |= AV_EF_EXPLODE;
+            // Threads on slices only: frame threads report an error a few
+            // packets late, which would name the wrong frame.
+            decoder->codec->thread_count = 0;
+            decoder->codec->thread_type = FF_THREAD_SLICE;
+            result = avcodec_open2(decoder->codec, codec, nullptr);
+        }
+        if (result < 0) {
+            reason = std::string("its video stream (") + avcodec_get_name(stream->codecpar->codec_id) +
+                     ") cannot be decoded: " + ErrorText(result);
+        }
+    }
+    if (!reason.empty()) {
+        *error = name + ": " + reason;
+        CloseVideo(decoder);
+        return false;
+    }
+    info->width = decoder->width;
+    info->height = decoder->height;
+    info->rate = decoder->rate;
+    info->scale = decoder->scale;
+    info->frameCount = decoder->frameCount;
+    info->variableRate = walk.variable;
+    info->description = Describe(stream->codecpar, rate);
+    *decoderOut = decoder;
+    return true;
+}
+
+VideoRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
+    if (decoder->finished) {
+        *problem = decoder->problem;
+        return decoder->outcome;
+    }
+    for (;;) {
+        if (decoder->frameCount >= 0 && decoder->delivered >= decoder->frameCount) {
+            const VideoRead outcome = decoder->walkProblem.empty() ? VideoRead::End : VideoRead::Damaged;
+            *problem = decoder->walkProblem;
+            return Finish(decoder, outcome, *problem);
+        }
+        const int64_t heldUntil = decoder->pendingValid ? decoder->pendingStart
+                                  : decoder->sourceEnded ? EndIndex(decoder) : -1;
+        if (decoder->heldValid && decoder->delivered < heldUntil) {
+            if (!ConvertFrame(decoder, decoder->held, pixels)) {
+                *problem = FrameName(decoder->delivered) + " cannot be converted to BGR";
+                return Finish(decoder, VideoRead::Failed, *problem);
+            }
+            ++decoder->delivered;
+            return VideoRead::Frame;
+        }
+        if (decoder->pendingValid) {
+            av_frame_unref(decoder->held);
+            av_frame_move_ref(decoder->held, decoder->pending);
+            decoder->heldValid = true;
+            decoder->pendingValid = false;
+            continue;
+        }
+        if (decoder->sourceEnded) {
+            if (decoder->endOutcome != VideoRead::End) {
+                *problem = decoder->endProblem;
+                return Finish(decoder, decoder->endOutcome, *problem);
+            }
+            // Fewer frames than the walk counted: the input changed or the decoder dropped some.
+            if (decoder->frameCount >= 0) {
+                *problem = "the input ends after " + std::to_string(decoder->delivered) + " of its " +
+                           std::to_string(decoder->frameCount) + " frames";
+                return Finish(decoder, VideoRead::Damaged, *problem);
+            }
+            problem->clear();
+            return Finish(decoder, VideoRead::End, *problem);
+        }
+        const VideoRead read = DecodeNext(decoder, problem);
+        if (read == VideoRead::Frame) {
+            PlacePending(decoder);
+            decoder->pendingValid = true;
+        } else if (read == VideoRead::Interrupted) {
+            // Not final: the stop request ends the job anyway.
+            problem->clear();
+            return read;
+        } else {
+            // The frame on screen is sound; it is shown before the outcome.
+            decoder->sourceEnded = true;
+            decoder->endOutcome = read;
+            decoder->endProblem = read == VideoRead::End ? std::string() : *problem;
+        }
+    }
+}
+
+void CloseVideo(VideoDecoder* decoder) {
+    if (decoder == nullptr) return;
+    av_frame_free(&decoder->held);
+    av_frame_free(&decoder->pending);
+    av_packet_free(&decoder->packet);
+    avcodec_free_context(&decoder->codec);
+    avformat_close_input(&decoder->format);
+    sws_freeContext(decoder->scaler);
+    delete decoder;
+}

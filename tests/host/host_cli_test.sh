@@ -633,6 +633,83 @@ user_habits)
     grep -Eq '20 frames +[0-9.]+ fps +0:[0-9]{2}' typescript.txt || fail "pipe without a count: $(cat -v typescript.txt)"
   fi
   ;;
+video_input)
+  # Any video through FFmpeg's libraries (the Linux build): files, a pipe,
+  # scaling and resampling, deep and alpha streams, and bad inputs refused
+  # in one line with an existing output untouched.
+  "$rozove" --version | grep -q "FFmpeg's libraries" || { echo "no video input in this build: skipped"; exit 0; }
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=640x360:rate=25 -frames:v 30 -pix_fmt yuv420p -y clip.mp4 ||
+    fail "ffmpeg could not make clip.mp4"
+  run export clip.mp4 out.gif
+  expect_status 0 "export clip.mp4"
+  expect_message out.gif 30
+  probe out.gif
+  expect_probe size "640 360"
+  expect_probe frames 30
+  expect_ffprobe out.gif 30 1.20
+  while IFS='|' read -r options size frames; do
+    # shellcheck disable=SC2086
+    run export $options clip.mp4 scaled.gif
+    expect_status 0 "export $options"
+    probe scaled.gif
+    expect_probe size "$size"
+    expect_probe frames "$frames"
+  done <<'CASES'
+--width 320|320 180|30
+--height 90|160 90|30
+--width 100 --height 100|100 100|30
+--width 160 --fps 10|160 90|12
+--width 160 --fps 12.5|160 90|15
+CASES
+  run export --width 160 --fps 10 clip.mp4 slow.gif
+  probe slow.gif
+  expect_probe delays "10 10 10 10 10 10 10 10 10 10 10 10"
+  # Matroska through a pipe: no length, the count learnt at the end.
+  ffmpeg -v error -nostdin -i clip.mp4 -f matroska - |
+    timeout 60 $emulator "$rozove" export --width 160 - piped.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 0 "matroska through a pipe"
+  expect_message piped.gif 30
+  probe piped.gif
+  expect_probe frames 30
+  # A 10-bit stream and one with alpha.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -pix_fmt yuv420p10le -c:v ffv1 -y deep.mkv
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -vf format=rgba -c:v png -y alpha.mov
+  for input in deep.mkv alpha.mov; do
+    run export "$input" "$input.gif"
+    expect_status 0 "export $input"
+    expect_message "$input.gif" 5
+    probe "$input.gif"
+    expect_probe size "64 36"
+  done
+  # Bad inputs: one line, the existing output untouched.
+  ffmpeg -v error -nostdin -f lavfi -i sine=duration=1 -y sound.m4a
+  head -c 2000 clip.mp4 >cut.mp4
+  printf 'not a video at all\n' >text.mp4
+  while IFS='|' read -r input words; do
+    keep_output out.gif
+    run export "$input" out.gif
+    expect_status 1 "$input"
+    expect_one_line_error "$input" "$words"
+    expect_kept out.gif "$input"
+  done <<'CASES'
+sound.m4a|no video stream
+cut.mp4|cut.mp4
+text.mp4|text.mp4
+missing.mp4|missing.mp4
+CASES
+  # Damage in the middle of a stream: the frames before it, the true count,
+  # exit status 1.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 40 -pix_fmt yuv420p -c:v mpeg4 -f mpegts -y clip.ts
+  size=$(stat -c %s clip.ts)
+  head -c $((size / 2)) clip.ts >half.ts
+  cat half.ts | timeout 60 $emulator "$rozove" export - half.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  probe half.gif
+  frames=$(probe_line frames)
+  [ "$(message_count "$out")" == "$frames" ] || fail "cut stream: the message counts [$out], the GIF holds $frames"
+  if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 40 ]; then fail "cut stream: $frames frames"; fi
+  ;;
 demo)
   run demo
   expect_status 0 "demo"

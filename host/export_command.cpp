@@ -158,9 +158,16 @@ bool OpenInputSource(const CommandLine& commandLine, FrameSource* source, std::s
     return false;
 }
 
-}  // namespace
+bool OpenDemo(const CommandLine&, FrameSource* source, std::string*) {
+    OpenDemoSource(source);
+    return true;
+}
 
-RunOutcome RunDemo(const CommandLine& commandLine) {
+using OpenSource = bool (*)(const CommandLine& commandLine, FrameSource* source, std::string* error);
+
+// The output checked, the module loaded, then the source opened: the order
+// that keeps an existing output safe from a bad input or module.
+RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
     std::string error;
     OutputTarget target;
     if (!StartOutput(commandLine.output, &target, &error)) {
@@ -174,12 +181,25 @@ RunOutcome RunDemo(const CommandLine& commandLine) {
         return RunOutcome::Failed;
     }
     FrameSource source;
-    OpenDemoSource(&source);
-    const RunOutcome outcome = RunOutput(commandLine, module, &source, &target);
+    RunOutcome outcome = RunOutcome::Failed;
+    if (open(commandLine, &source, &error)) {
+        outcome = RunOutput(commandLine, module, &source, &target);
+        CloseSource(&source);
+    } else if (StopRequested()) {
+        Fail("interrupted");
+        outcome = RunOutcome::Interrupted;
+    } else {
+        Fail(error);
+    }
     FinishOutput(&target, false, &error);
-    CloseSource(&source);
     UnloadModule(&module);
     return outcome;
+}
+
+}  // namespace
+
+RunOutcome RunDemo(const CommandLine& commandLine) {
+    return RunFrom(commandLine, OpenDemo);
 }
 
 RunOutcome RunExport(const CommandLine& commandLine) {
@@ -198,29 +218,5 @@ RunOutcome RunExport(const CommandLine& commandLine) {
              "and resample with ffmpeg first: ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
         return RunOutcome::Usage;
     }
-    OutputTarget target;
-    if (!StartOutput(commandLine.output, &target, &error)) {
-        Fail(error);
-        return RunOutcome::Failed;
-    }
-    LoadedModule module;
-    if (!LoadModule(ChosenModulePath(commandLine.modulePath), &module, &error)) {
-        FinishOutput(&target, false, &error);
-        Fail(error);
-        return RunOutcome::Failed;
-    }
-    FrameSource source;
-    RunOutcome outcome = RunOutcome::Failed;
-    if (OpenInputSource(commandLine, &source, &error)) {
-        outcome = RunOutput(commandLine, module, &source, &target);
-        CloseSource(&source);
-    } else if (StopRequested()) {
-        Fail("interrupted");
-        outcome = RunOutcome::Interrupted;
-    } else {
-        Fail(error);
-    }
-    FinishOutput(&target, false, &error);
-    UnloadModule(&module);
-    return outcome;
+    return RunFrom(commandLine, OpenInputSource);
 }

@@ -112,6 +112,16 @@ expect_kept() {
   [ "$(cat "$1" 2>/dev/null)" == "KEEP" ] || fail "$2: the existing $1 was changed"
 }
 
+# wait_for_growth FILE: waits until FILE holds its first frame (its head
+# alone is 781 bytes), however slow the machine.
+wait_for_growth() {
+  for _ in $(seq 600); do
+    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt 800 ] && return 0
+    sleep 0.1
+  done
+  fail "$1 never got a frame"
+}
+
 # interrupt_export SIGNAL INPUT.y4m OUT.gif: exports INPUT, fed through a
 # pipe one frame every 0.2 s, and sends SIGNAL once the first frame is in
 # OUT.gif. Sets status and err. (A pipe, not a named FIFO: Wine reads a
@@ -137,12 +147,8 @@ except BrokenPipeError:
   # Started without `timeout`, which would pass the signal on a second
   # time; the loops below are the time limit instead.
   host=$!
-  # Wait until the first frame is in the file (its head alone is 781
-  # bytes), however slow the machine, then let a few more arrive.
-  for _ in $(seq 300); do
-    [ "$(stat -c %s "$output" 2>/dev/null || echo 0)" -gt 800 ] && break
-    sleep 0.2
-  done
+  # Once the first frame is in, let a few more arrive.
+  wait_for_growth "$output"
   sleep 0.5
   kill -s "$sig" "$host"
   for _ in $(seq 100); do
@@ -155,15 +161,6 @@ except BrokenPipeError:
   err=$(cat err.txt)
 }
 
-# wait_for_growth FILE: waits until FILE holds its first frame (its head
-# alone is 781 bytes), however slow the machine.
-wait_for_growth() {
-  for _ in $(seq 300); do
-    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt 800 ] && return 0
-    sleep 0.1
-  done
-  fail "$1 never got a frame"
-}
 
 # wait_host PID: waits up to 60 s for rozove to end; sets status, out, err.
 wait_host() {
@@ -768,6 +765,26 @@ wine_export)
   expect_message piped.gif 20
   run export missing.y4m out.gif
   expect_status 1 "rozove.exe with a missing input"
+  # The GIF on standard output, every message on standard error.
+  run export clip.y4m plain.gif
+  timeout -k 5 120 $emulator "$rozove" export clip.y4m - >stdout.gif 2>err.txt
+  status=$?; err=$(tr -d '\r' <err.txt)
+  expect_status 0 "rozove.exe to standard output"
+  cmp -s plain.gif stdout.gif || fail "rozove.exe: the GIF on standard output differs from the file's"
+  expected=$(printf 'standard output\n出力しました\n20 コマ')
+  [ "$err" == "$expected" ] || fail "rozove.exe to standard output: stderr [$err], expected [$expected]"
+  # The output that is the input is refused there too.
+  run export clip.y4m clip.y4m
+  expect_status 2 "rozove.exe: output is the input"
+  # No FFmpeg in the Windows build: scaling is refused with a hint.
+  run export --width 160 clip.y4m scaled.gif
+  expect_status 2 "rozove.exe --width"
+  [[ "$err" == *"ffmpeg"* ]] || fail "rozove.exe --width: no hint: $err"
+  [ ! -e scaled.gif ] || fail "rozove.exe --width wrote scaled.gif"
+  # --quiet: nothing but errors.
+  run export --quiet clip.y4m quiet.gif
+  expect_status 0 "rozove.exe --quiet"
+  [ -z "$out$err" ] || fail "rozove.exe --quiet printed: [$out] [$err]"
   # Ctrl-C: Wine turns SIGINT into the console's Ctrl-C event.
   interrupt_export INT clip.y4m int.gif
   expect_status 130 "rozove.exe interrupted"

@@ -169,6 +169,10 @@ using OpenSource = bool (*)(const CommandLine& commandLine, FrameSource* source,
 // that keeps an existing output safe from a bad input or module.
 RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
     std::string error;
+    if (OutputIsTerminal(commandLine.output)) {
+        Fail("standard output is a terminal: send the GIF into a file (> out.gif) or a pipe, or name the file");
+        return RunOutcome::Usage;
+    }
     OutputTarget target;
     if (!StartOutput(commandLine.output, &target, &error)) {
         Fail(error);

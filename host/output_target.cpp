@@ -228,6 +228,14 @@ bool OutputIsInput(const std::string& output, const std::string& input, std::str
     return true;
 }
 
+bool OutputIsTerminal(const std::string& output) {
+#if defined(_WIN32)
+    return output == "-" && _isatty(_fileno(stdout)) != 0;
+#else
+    return output == "-" && isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
 bool StartOutput(const std::string& output, OutputTarget* target, std::string* error) {
     target->path = output;
     target->name = output == "-" ? "standard output" : output;

@@ -20,6 +20,10 @@ struct OutputTarget {
 // INPUT is a path, "-" for standard input, or empty (no input).
 bool OutputIsInput(const std::string& output, const std::string& input, std::string* error);
 
+// "-" names standard output, and that is a terminal: a GIF would only
+// scramble it.
+bool OutputIsTerminal(const std::string& output);
+
 // Checks that OUTPUT can be written (not a folder, in a folder that exists
 // and lets us write) and sets up TARGET; the spool file is created here.
 bool StartOutput(const std::string& output, OutputTarget* target, std::string* error);

@@ -622,6 +622,10 @@ user_habits)
     timeout 60 script -qec "$rozove export - out.gif" typescript.txt >/dev/null 2>&1
     grep -q 'standard input is a terminal' typescript.txt || fail "terminal input: $(cat -v typescript.txt)"
     grep -q 'yuv4mpegpipe' typescript.txt || fail "terminal input: no hint"
+    # Nor is a GIF written onto a terminal.
+    timeout 60 script -qec "$rozove export clip.y4m -" typescript.txt >/dev/null 2>&1
+    grep -q 'standard output is a terminal' typescript.txt || fail "terminal output: $(cat -v typescript.txt)"
+    grep -q 'GIF89a' typescript.txt && fail "a GIF was written onto the terminal"
     # A pipe's progress bar: the total and time left where --frames gives a
     # count; the count, speed and time so far where nothing does.
     timeout 60 script -qec "cat clip.y4m | $rozove export --frames 20 - counted.gif" typescript.txt >/dev/null 2>&1

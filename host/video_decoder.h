@@ -20,8 +20,11 @@
 // - Frame count: a seekable input is walked once at open time, demuxing
 //   only (no decoding): the count is that of its video packets, exact where
 //   the container's own count is missing (Matroska, WebM) or differs from
-//   what is shown (edit lists). A pipe keeps the container's count where its
-//   header has one and no resampling is asked, else -1.
+//   what is shown (edit lists). A pipe's count is -1: the host reads ahead.
+// - A cut-off input is Damaged, not a short clean end: the demuxers end
+//   quietly at a cut, so at the end the frames are checked against the
+//   header's frame count, the video stream's declared length (MP4, MOV,
+//   Matroska, WebM) and, for Y4M, a left-over part of a frame.
 // - Rate: the stream's own. A stream whose timestamps are not evenly spaced
 //   (variableRate) is resampled by its timestamps to its average rate, so
 //   that its timing stays true; `fpsRate`/`fpsScale` resample any stream to

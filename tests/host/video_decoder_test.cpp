@@ -88,6 +88,27 @@ protected:
         return decoded;
     }
 
+    // Decodes PATH as standard input, read from a pipe.
+    static Decoded DecodePipe(const std::string& path) {
+        FILE* pipe = popen(("cat '" + path + "'").c_str(), "r");
+        EXPECT_NE(pipe, nullptr);
+        if (pipe == nullptr) return Decoded();
+        const int saved = dup(0);
+        EXPECT_EQ(dup2(fileno(pipe), 0), 0);
+        const Decoded decoded = DecodeAll("-");
+        dup2(saved, 0);
+        close(saved);
+        pclose(pipe);
+        return decoded;
+    }
+
+    // The first BYTES of PATH, as a new file.
+    static std::string Head(const std::string& path, const std::string& bytes, const std::string& name) {
+        const std::string cut = folder + "/" + name;
+        EXPECT_EQ(std::system(("head -c " + bytes + " '" + path + "' >'" + cut + "'").c_str()), 0);
+        return cut;
+    }
+
     static std::string Refusal(const std::string& path) {
         VideoDecoder* decoder = reinterpret_cast<VideoDecoder*>(1);
         VideoInfo info;
@@ -209,15 +230,8 @@ TEST_F(VideoDecoderTest, TenBitAndAlphaStreams) {
 
 TEST_F(VideoDecoderTest, StandardInputFromAPipe) {
     const std::string path = MakeColour("piped.mkv", "0x28C864", "32x18", 7, "-c:v ffv1");
-    FILE* pipe = popen(("cat '" + path + "'").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    const int saved = dup(0);
-    ASSERT_EQ(dup2(fileno(pipe), 0), 0);
-    const Decoded d = DecodeAll("-");
-    dup2(saved, 0);
-    close(saved);
-    pclose(pipe);
-    EXPECT_EQ(d.info.frameCount, -1);  // Matroska has no count, and a pipe is not walked
+    const Decoded d = DecodePipe(path);
+    EXPECT_EQ(d.info.frameCount, -1);  // a pipe is not walked
     EXPECT_EQ(d.frames.size(), 7u);
     EXPECT_EQ(d.last, VideoRead::End) << d.problem;
     ExpectColour(d, 40, 200, 100, 3, "pipe");
@@ -335,23 +349,56 @@ TEST_F(VideoDecoderTest, DamagedMiddleDeliversTheFramesBeforeIt) {
     EXPECT_EQ(d.problem.find('\n'), std::string::npos);
 }
 
-TEST_F(VideoDecoderTest, TruncatedFiles) {
-    // moov at the end (ffmpeg's default): the cut loses the index.
+TEST_F(VideoDecoderTest, CutOffInputsEndDamagedAfterTheirWholeFrames) {
+    // MP4 with its index at the end (ffmpeg's default): the cut loses the index.
     const std::string plain = Make("cut-index.mp4", "-f lavfi -i testsrc=s=64x36:r=25 -frames:v 20 -c:v libx264 -g 1");
-    const std::string cut = folder + "/cut-index-short.mp4";
-    ASSERT_EQ(std::system(("head -c 3000 '" + plain + "' >'" + cut + "'").c_str()), 0);
-    EXPECT_NE(Refusal(cut).find("cut-index-short.mp4: "), std::string::npos);
-    // moov first: the index lists frames the file no longer holds.
-    const std::string fast = Make("cut-data.mp4", "-f lavfi -i testsrc=s=64x36:r=25 -frames:v 20 -c:v libx264 -g 1 -movflags +faststart");
-    const std::string cutData = folder + "/cut-data-short.mp4";
-    ASSERT_EQ(std::system(("head -c $(( $(stat -c %s '" + fast + "') * 2 / 3 )) '" + fast + "' >'" + cutData + "'").c_str()), 0);
-    const Decoded d = DecodeAll(cutData);
-    EXPECT_EQ(d.last, VideoRead::Damaged);
-    EXPECT_GT(d.frames.size(), 5u);
-    EXPECT_LT(d.frames.size(), 20u);
+    EXPECT_NE(Refusal(Head(plain, "3000", "cut-index-short.mp4")).find("cut-index-short.mp4: "), std::string::npos);
+    // MP4 with its index first: it lists frames the file no longer holds.
+    const std::string fast = Make("cut-data.mp4", "-f lavfi -i testsrc=s=64x36:r=25 -frames:v 20 -c:v libx264 -g 1 "
+                                                  "-movflags +faststart");
+    const Decoded mp4 = DecodeAll(Head(fast, "$(( $(stat -c %s '" + fast + "') * 2 / 3 ))", "cut-data-short.mp4"));
+    EXPECT_EQ(mp4.last, VideoRead::Damaged);
+    EXPECT_GT(mp4.frames.size(), 5u);
+    EXPECT_LT(mp4.frames.size(), 20u);
+    EXPECT_EQ(static_cast<int64_t>(mp4.frames.size()), mp4.info.frameCount);
+    EXPECT_NE(mp4.problem.find("frame " + std::to_string(mp4.frames.size() + 1)), std::string::npos) << mp4.problem;
+    EXPECT_NE(mp4.problem.find("of the 20 frames"), std::string::npos) << mp4.problem;
+
+    // Y4M cut inside frame 6 (64x36 4:2:0 frames are 3456 bytes and a
+    // 6-byte header), as a file and through a pipe.
+    const std::string y4m = MakeColour("twelve.y4m", "0x28C864", "64x36", 12, "-pix_fmt yuv420p");
+    const std::string cutY4m = Head(y4m, "$(( $(head -1 '" + y4m + "' | wc -c) + 5 * 3462 + 100 ))", "cut.y4m");
+    for (const Decoded& d : {DecodeAll(cutY4m), DecodePipe(cutY4m)}) {
+        EXPECT_EQ(d.frames.size(), 5u);
+        EXPECT_EQ(d.last, VideoRead::Damaged);
+        EXPECT_EQ(d.problem, "the stream ends in the middle of frame 6");
+    }
+    // Matroska cut: its track's declared length tells.
+    const std::string mkv = Make("forty.mkv", "-f lavfi -i testsrc=s=64x36:r=25 -frames:v 40 -c:v ffv1");
+    const std::string cutMkv = Head(mkv, "$(( $(stat -c %s '" + mkv + "') / 2 ))", "cut.mkv");
+    for (const Decoded& d : {DecodeAll(cutMkv), DecodePipe(cutMkv)}) {
+        EXPECT_EQ(d.last, VideoRead::Damaged);
+        EXPECT_GT(d.frames.size(), 5u);
+        EXPECT_LT(d.frames.size(), 40u);
+        EXPECT_NE(d.problem.find("of the 1.60 s its header gives"), std::string::npos) << d.problem;
+    }
+    // The whole files end cleanly, as a file and through a pipe.
+    for (const std::string& whole : {y4m, mkv}) {
+        EXPECT_EQ(DecodeAll(whole).last, VideoRead::End) << whole;
+        EXPECT_EQ(DecodePipe(whole).last, VideoRead::End) << whole;
+    }
+}
+
+TEST_F(VideoDecoderTest, EditListsAndCopiedCutsAreSound) {
+    // A cut copied without re-encoding starts after a key frame: the frames
+    // before the cut are decoded for their references but not shown, and
+    // the header still counts them.
+    const std::string source = Make("long.mp4", "-f lavfi -i testsrc=s=64x36:r=25:d=4 -c:v libx264 -g 50");
+    const std::string cut = Make("copied-cut.mp4", "-ss 1.3 -i '" + source + "' -t 1.2 -c copy");
+    const Decoded d = DecodeAll(cut);
+    EXPECT_EQ(d.last, VideoRead::End) << d.problem;
     EXPECT_EQ(static_cast<int64_t>(d.frames.size()), d.info.frameCount);
-    EXPECT_NE(d.problem.find("frame " + std::to_string(d.frames.size() + 1)), std::string::npos) << d.problem;
-    EXPECT_NE(d.problem.find("of the 20 frames"), std::string::npos) << d.problem;
+    EXPECT_NEAR(d.frames.size() * double(d.info.scale) / d.info.rate, 1.2, 0.1);
 }
 
 TEST_F(VideoDecoderTest, InputsWithoutVideoAreRefusedInOneLine) {

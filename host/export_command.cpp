@@ -108,8 +108,14 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
 
     // The module prints its message on standard output; when the GIF goes
     // there, or nothing is to be shown, it is caught instead.
+    std::string error;
     MessageCapture capture;
     const bool capturing = (target->spooled || commandLine.quiet) && StartCapture(&capture);
+    if (target->spooled && !capturing) {
+        FinishOutput(target, false, &error);
+        Fail("cannot catch the module's message away from " + target->name + " (no temporary file)");
+        return RunOutcome::Failed;
+    }
     const JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet};
     const JobReport report = RunJob(table, source, target->savePath, plan);
     const std::string message = capturing ? EndCapture(&capture) : std::string();
@@ -117,7 +123,6 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     // A spool holds a GIF whenever the module got a frame to it. The
     // module's message says the output is done: shown only once it is.
     const bool wrote = report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
-    std::string error;
     if (!FinishOutput(target, wrote, &error)) {
         Fail(error);
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;

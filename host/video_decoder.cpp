@@ -329,6 +329,10 @@ bool OutputSize(const AVCodecParameters* parameters, AVRational sampleAspect, co
                 int32_t* width, int32_t* height, std::string* reason) {
     int64_t w = options.width;
     int64_t h = options.height;
+    if (parameters->width <= 0 || parameters->height <= 0) {
+        *reason = "the video stream gives no frame size";
+        return false;
+    }
     if (sampleAspect.num <= 0 || sampleAspect.den <= 0) sampleAspect = AVRational{1, 1};
     const double displayWidth = double(parameters->width) * sampleAspect.num / sampleAspect.den;
     if (w == 0 && h == 0) {
@@ -338,10 +342,6 @@ bool OutputSize(const AVCodecParameters* parameters, AVRational sampleAspect, co
         h = std::max<int64_t>(1, std::llround(double(w) * parameters->height / displayWidth));
     } else if (w == 0) {
         w = std::max<int64_t>(1, std::llround(double(h) * displayWidth / parameters->height));
-    }
-    if (w < 1 || h < 1) {
-        *reason = "the video stream gives no frame size";
-        return false;
     }
     if (w > kMaxSide || h > kMaxSide || FrameStride(static_cast<int32_t>(w)) * h > kMaxFrameBytes) {
         *reason = "frames of " + std::to_string(w) + "x" + std::to_string(h) +
@@ -700,6 +700,9 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
             // packets late, which would name the wrong frame.
             decoder->codec->thread_count = 0;
             decoder->codec->thread_type = FF_THREAD_SLICE;
+            // A header may claim any size; frames past 16384 x 16384 are
+            // refused before they are allocated.
+            decoder->codec->max_pixels = int64_t(1) << 28;
             result = avcodec_open2(decoder->codec, codec, nullptr);
         }
         if (result < 0) {

@@ -139,7 +139,9 @@ std::string OpenFailure(int code) {
     if (code == AVERROR_EXIT) return "interrupted";
     if (code == AVERROR_INVALIDDATA) return "not a video file the FFmpeg libraries can read, or its header is damaged";
     if (code == AVERROR(ENOMEM)) return "out of memory";
-    return ErrorText(code);
+    if (code == AVERROR_EOF) return "the input ends before its first frame (empty or cut off)";
+    if (code == AVERROR(ENOENT) || code == AVERROR(EACCES) || code == AVERROR(EISDIR)) return ErrorText(code);
+    return "it cannot be read as video (" + ErrorText(code) + ")";
 }
 
 // The stream's own rate, as rate / scale that fit in 32 bits.
@@ -596,7 +598,8 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
             // The stream is there; find it again without asking for a decoder, to name its codec.
             const int index = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
             const AVCodecID id = index >= 0 ? decoder->format->streams[index]->codecpar->codec_id : AV_CODEC_ID_NONE;
-            reason = std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
+            reason = id == AV_CODEC_ID_NONE ? std::string("its video stream is of an unknown codec")
+                                            : std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
         } else if (result < 0) {
             reason = OpenFailure(result);
         } else {

@@ -431,6 +431,7 @@ TEST_F(VideoDecoderTest, InputsWithoutVideoAreRefusedInOneLine) {
     std::ofstream(empty).flush();
     EXPECT_NE(Refusal(empty).find(empty + ": "), std::string::npos);
     EXPECT_EQ(Refusal(folder + "/missing.mp4"), folder + "/missing.mp4: No such file or directory");
+    EXPECT_EQ(Refusal(folder), folder + ": Is a directory");
     // A name with a colon is a file, not a protocol.
     const std::string colon = MakeColour("a:b.mkv", "0x28C864", "16x8", 1, "-c:v ffv1");
     EXPECT_EQ(DecodeAll(colon).frames.size(), 1u);

@@ -1,6 +1,6 @@
 // Video input through FFmpeg's libraries: the container is opened with
 // libavformat, the best video stream decoded with libavcodec, and each
-// frame converted by libswscale straight into the bottom-up host frame.
+// frame converted by libswscale and laid into the bottom-up host frame.
 // Frames are delivered by one rule (host/frame_timing.h): a source frame
 // is shown from its first output index until the next frame's; without
 // resampling that index is simply its position in the stream.
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct VideoDecoder {
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     SwsContext* scaler = nullptr;
+    uint8_t* staging = nullptr;       // the scaler's output, top-down
+    int stagingStride = 0;
     AVPacket* packet = nullptr;
     AVFrame* pending = nullptr;  // the source frame decoded last, not yet shown
     AVFrame* held = nullptr;     // the source frame being shown
@@ -69,7 +72,10 @@ struct VideoDecoder {
     bool draining = false;
     std::string damage;               // why the decoder is drained before the input ends
     int64_t sent = 0;                 // packets given to the decoder
-    PacketSpan span;                  // what they cover
+    PacketSpan span;                  // what the video packets read cover
+    bool waitForKey = false;          // packets before the first key frame are skipped, as the walk did
+    int64_t skippedLeading = 0;       // frames before the first one that could not be decoded
+    int leadingError = 0;
     AVRational nominalRate = {0, 1};  // the stream's own rate
     // The source layout the scaler was set up for.
     int scalerWidth = 0;
@@ -133,7 +139,9 @@ std::string OpenFailure(int code) {
     if (code == AVERROR_EXIT) return "interrupted";
     if (code == AVERROR_INVALIDDATA) return "not a video file the FFmpeg libraries can read, or its header is damaged";
     if (code == AVERROR(ENOMEM)) return "out of memory";
-    return ErrorText(code);
+    if (code == AVERROR_EOF) return "the input ends before its first frame (empty or cut off)";
+    if (code == AVERROR(ENOENT) || code == AVERROR(EACCES) || code == AVERROR(EISDIR)) return ErrorText(code);
+    return "it cannot be read as video (" + ErrorText(code) + ")";
 }
 
 // The stream's own rate, as rate / scale that fit in 32 bits.
@@ -175,8 +183,9 @@ int64_t SpanLength(const PacketSpan& span, double frameTicks) {
 // The video stream's length as its container declares it, in microseconds,
 // or 0: the stream's own duration (MP4, MOV) or the DURATION tag that
 // Matroska writers put on each track.
-int64_t DeclaredMicroseconds(const AVStream* stream) {
-    if (stream->duration > 0) return av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
+int64_t DeclaredMicroseconds(const AVFormatContext* format, const AVStream* stream) {
+    // A length the libraries estimated (from timestamps or the bit rate) is no promise.
+    if (stream->duration > 0 && format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM) return av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
     const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
     int64_t microseconds = 0;
     if (tag != nullptr && av_parse_time(&microseconds, tag->value, 1) == 0 && microseconds > 0) return microseconds;
@@ -203,7 +212,7 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
         avio_tell(format->pb) > span.bytesEnd) {
         return "the stream ends in the middle of " + FrameName(span.count);
     }
-    const int64_t declared = DeclaredMicroseconds(stream);
+    const int64_t declared = DeclaredMicroseconds(format, stream);
     const double frameTicks = FrameTicks(rate, stream->time_base);
     const int64_t length = SpanLength(span, frameTicks);
     if (declared > 0 && length >= 0 && span.count > 0) {
@@ -221,6 +230,7 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
 
 struct Walk {
     bool walked = false;
+    bool sawKey = false;
     int64_t packets = 0;
     int64_t end = -1;   // ticks after the first frame where the last one ends
     bool variable = false;
@@ -239,9 +249,10 @@ bool EvenlySpaced(const std::vector<int64_t>& times, double interval) {
 }
 
 // Demuxes a seekable input once, decoding nothing: the count of the video
-// stream's packets (those the container does not mark for discarding), the
-// end of the last one, whether they are evenly spaced, and whether the
-// input is cut short or damaged.
+// stream's packets that are shown (not marked for discarding, and from the
+// first key frame on: a recording that starts between key frames has
+// nothing to decode before one), the end of the last one, whether they are
+// evenly spaced, and whether the input is cut short or damaged.
 Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate) {
     Walk walk;
     walk.walked = true;
@@ -252,7 +263,9 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
         return walk;
     }
     std::vector<int64_t> times;
-    PacketSpan span;
+    size_t timesBeforeKey = 0;
+    PacketSpan all;      // every packet, for what the container declares
+    PacketSpan fromKey;  // from the first key frame on
     bool clean = false;
     for (;;) {
         const int result = av_read_frame(format, packet);
@@ -265,18 +278,22 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
             break;
         }
         if (result < 0) {
-            walk.problem = ReadFailure(span.count, result);
+            walk.problem = ReadFailure(fromKey.count, result);
             break;
         }
         if (packet->stream_index == streamIndex) {
             if ((packet->flags & AV_PKT_FLAG_CORRUPT) != 0) {
-                walk.problem = FrameName(span.count) + " is cut off or corrupt";
-                if (stream->nb_frames > span.stored) {
-                    walk.problem += " (the input holds " + std::to_string(span.stored) + " of the " +
+                walk.problem = FrameName(fromKey.count) + " is cut off or corrupt";
+                if (stream->nb_frames > all.stored) {
+                    walk.problem += " (the input holds " + std::to_string(all.stored) + " of the " +
                                     std::to_string(stream->nb_frames) + " frames its header lists)";
                 }
                 av_packet_unref(packet);
                 break;
+            }
+            if (!walk.sawKey && (packet->flags & AV_PKT_FLAG_KEY) != 0) {
+                walk.sawKey = true;
+                timesBeforeKey = times.size();
             }
             const bool shown = (packet->flags & AV_PKT_FLAG_DISCARD) == 0;
             if (shown && (packet->pts != AV_NOPTS_VALUE || packet->dts != AV_NOPTS_VALUE)) {
@@ -288,15 +305,22 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
                     break;
                 }
             }
-            AddPacket(&span, packet);
+            AddPacket(&all, packet);
+            if (walk.sawKey) AddPacket(&fromKey, packet);
         }
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
-    walk.packets = span.count;
-    if (clean) walk.problem = CutShort(format, stream, span, nominalRate);
+    // A stream whose packets carry no key flags is taken whole.
+    if (!walk.sawKey) {
+        fromKey = all;
+        timesBeforeKey = 0;
+    }
+    walk.packets = fromKey.count;
+    if (clean) walk.problem = CutShort(format, stream, all, nominalRate);
     const double interval = FrameTicks(nominalRate, stream->time_base);
-    walk.end = SpanLength(span, interval);
+    walk.end = SpanLength(fromKey, interval);
+    times.erase(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(timesBeforeKey));
     std::sort(times.begin(), times.end());
     if (interval > 0) walk.variable = !EvenlySpaced(times, interval);
     return walk;
@@ -307,6 +331,10 @@ bool OutputSize(const AVCodecParameters* parameters, AVRational sampleAspect, co
                 int32_t* width, int32_t* height, std::string* reason) {
     int64_t w = options.width;
     int64_t h = options.height;
+    if (parameters->width <= 0 || parameters->height <= 0) {
+        *reason = "the video stream gives no frame size";
+        return false;
+    }
     if (sampleAspect.num <= 0 || sampleAspect.den <= 0) sampleAspect = AVRational{1, 1};
     const double displayWidth = double(parameters->width) * sampleAspect.num / sampleAspect.den;
     if (w == 0 && h == 0) {
@@ -316,10 +344,6 @@ bool OutputSize(const AVCodecParameters* parameters, AVRational sampleAspect, co
         h = std::max<int64_t>(1, std::llround(double(w) * parameters->height / displayWidth));
     } else if (w == 0) {
         w = std::max<int64_t>(1, std::llround(double(h) * displayWidth / parameters->height));
-    }
-    if (w < 1 || h < 1) {
-        *reason = "the video stream gives no frame size";
-        return false;
     }
     if (w > kMaxSide || h > kMaxSide || FrameStride(static_cast<int32_t>(w)) * h > kMaxFrameBytes) {
         *reason = "frames of " + std::to_string(w) + "x" + std::to_string(h) +
@@ -388,12 +412,28 @@ bool ConvertFrame(VideoDecoder* decoder, const AVFrame* frame, uint8_t* pixels) 
         decoder->scalerSpace = space;
         decoder->scalerRange = range;
     }
-    // The host frame is bottom-up: start at its last row and step back.
-    const int stride = static_cast<int>(FrameStride(decoder->width));
-    uint8_t* rows[4] = {pixels + static_cast<size_t>(decoder->height - 1) * stride, nullptr, nullptr, nullptr};
-    const int strides[4] = {-stride, 0, 0, 0};
-    return sws_scale(decoder->scaler, frame->data, frame->linesize, 0, frame->height, rows, strides) ==
-           decoder->height;
+    // The scaler writes into a staging frame with room to spare at the end
+    // of each row: its vector converters work in blocks of pixels and skip
+    // a row's last few pixels (up to 15) when the row's stride leaves no
+    // room for a whole block, as the host frame's tight rows do. The rows
+    // are then copied bottom-up into the host frame, padding untouched.
+    const size_t rowBytes = 3 * static_cast<size_t>(decoder->width);
+    if (decoder->staging == nullptr) {
+        decoder->stagingStride = static_cast<int>(((rowBytes + 3 * 32) + 63) / 64 * 64);
+        decoder->staging = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(decoder->stagingStride) * decoder->height));
+        if (decoder->staging == nullptr) return false;
+    }
+    uint8_t* rows[4] = {decoder->staging, nullptr, nullptr, nullptr};
+    const int strides[4] = {decoder->stagingStride, 0, 0, 0};
+    if (sws_scale(decoder->scaler, frame->data, frame->linesize, 0, frame->height, rows, strides) != decoder->height) {
+        return false;
+    }
+    const size_t stride = static_cast<size_t>(FrameStride(decoder->width));
+    for (int32_t y = 0; y < decoder->height; ++y) {
+        std::memcpy(pixels + static_cast<size_t>(decoder->height - 1 - y) * stride,
+                    decoder->staging + static_cast<size_t>(y) * decoder->stagingStride, rowBytes);
+    }
+    return true;
 }
 
 // Stops feeding the decoder: the frames of the packets it already has
@@ -418,9 +458,18 @@ VideoRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
             return VideoRead::Frame;
         }
         if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && decoder->draining)) {
+            if (decoder->decoded == 0 && decoder->skippedLeading > 0) {
+                *problem = "no frame of its video stream can be decoded (" + ErrorText(decoder->leadingError) + ")";
+                return VideoRead::Damaged;
+            }
             if (decoder->damage.empty()) return VideoRead::End;
             *problem = decoder->damage;
             return VideoRead::Damaged;
+        }
+        if (result != AVERROR(EAGAIN) && result != AVERROR(ENOMEM) && decoder->decoded == 0 && !decoder->draining) {
+            ++decoder->skippedLeading;  // as above
+            decoder->leadingError = result;
+            continue;
         }
         if (result != AVERROR(EAGAIN)) {
             *problem = FrameName(decoder->decoded) + " cannot be decoded (" + ErrorText(result) + ")";
@@ -446,13 +495,27 @@ VideoRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
             continue;
         }
         const bool corrupt = (decoder->packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
-        if (!corrupt) {
-            // Packets marked for discarding (before an edit list's start) are
-            // decoded for their references; the decoder drops their frames.
-            AddPacket(&decoder->span, decoder->packet);
-            result = avcodec_send_packet(decoder->codec, decoder->packet);
+        if (!corrupt) AddPacket(&decoder->span, decoder->packet);
+        if (decoder->waitForKey && (decoder->packet->flags & AV_PKT_FLAG_KEY) == 0) {
+            av_packet_unref(decoder->packet);  // as the walk did: nothing to decode before a key frame
+            continue;
         }
+        decoder->waitForKey = false;
+        const bool key = (decoder->packet->flags & AV_PKT_FLAG_KEY) != 0;
+        // Packets marked for discarding (before an edit list's start) are
+        // decoded for their references; the decoder drops their frames.
+        if (!corrupt) result = avcodec_send_packet(decoder->codec, decoder->packet);
         av_packet_unref(decoder->packet);
+        if (!corrupt && !key && result < 0 && result != AVERROR(EAGAIN) && result != AVERROR(ENOMEM) &&
+            decoder->decoded == 0) {
+            // Before the first frame, an error in a frame that is not a key
+            // frame is one whose references came before the input's start
+            // (a cut between key frames): it is skipped, and the first
+            // frame stands in for it. A damaged key frame is damage.
+            ++decoder->skippedLeading;
+            decoder->leadingError = result;
+            continue;
+        }
         if (corrupt || (result < 0 && result != AVERROR(EAGAIN))) {
             if (result == AVERROR(ENOMEM)) {
                 *problem = "out of memory";
@@ -473,7 +536,10 @@ void PlacePending(VideoDecoder* decoder) {
     int64_t ticks = frame->best_effort_timestamp;
     if (ticks == AV_NOPTS_VALUE) ticks = frame->pts;
     if (!decoder->resample) {
-        decoder->pendingStart = decoder->decoded - 1;
+        // With a planned count, skipped leading frames are filled by the
+        // first frame that decodes; a pipe simply starts with it.
+        const int64_t filled = decoder->frameCount >= 0 ? decoder->skippedLeading : 0;
+        decoder->pendingStart = decoder->decoded == 1 ? 0 : decoder->decoded - 1 + filled;
         return;
     }
     if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = ticks == AV_NOPTS_VALUE ? 0 : ticks;
@@ -503,7 +569,7 @@ VideoRead Finish(VideoDecoder* decoder, VideoRead outcome, const std::string& pr
 // source has ended: one for one, after the last frame decoded; resampled,
 // at the walked end of a sound input, else as far as the last frame reaches.
 int64_t EndIndex(const VideoDecoder* decoder) {
-    if (!decoder->resample) return decoder->decoded;
+    if (!decoder->resample) return decoder->decoded + (decoder->frameCount >= 0 ? decoder->skippedLeading : 0);
     if (decoder->frameCount >= 0 && decoder->endOutcome == VideoRead::End) return decoder->frameCount;
     return OutputFramesBefore(decoder->lastEnd, decoder->timeBase, decoder->rate, decoder->scale);
 }
@@ -532,7 +598,8 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
             // The stream is there; find it again without asking for a decoder, to name its codec.
             const int index = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
             const AVCodecID id = index >= 0 ? decoder->format->streams[index]->codecpar->codec_id : AV_CODEC_ID_NONE;
-            reason = std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
+            reason = id == AV_CODEC_ID_NONE ? std::string("its video stream is of an unknown codec")
+                                            : std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
         } else if (result < 0) {
             reason = OpenFailure(result);
         } else {
@@ -611,6 +678,7 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
                                                 : walk.packets;
         }
         decoder->walkProblem = walk.problem;
+        decoder->waitForKey = walk.sawKey;
         OutputSize(stream->codecpar, av_guess_sample_aspect_ratio(decoder->format, stream, nullptr), options,
                    &decoder->width, &decoder->height, &reason);
     }
@@ -635,6 +703,9 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
             // packets late, which would name the wrong frame.
             decoder->codec->thread_count = 0;
             decoder->codec->thread_type = FF_THREAD_SLICE;
+            // A header may claim any size; frames past 16384 x 16384 are
+            // refused before they are allocated.
+            decoder->codec->max_pixels = int64_t(1) << 28;
             result = avcodec_open2(decoder->codec, codec, nullptr);
         }
         if (result < 0) {
@@ -725,5 +796,6 @@ void CloseVideo(VideoDecoder* decoder) {
     avcodec_free_context(&decoder->codec);
     avformat_close_input(&decoder->format);
     sws_freeContext(decoder->scaler);
+    av_free(decoder->staging);
     delete decoder;
 }

@@ -25,12 +25,21 @@
 //   quietly at a cut, so at the end the frames are checked against the
 //   header's frame count, the video stream's declared length (MP4, MOV,
 //   Matroska, WebM) and, for Y4M, a left-over part of a frame.
+// - Start: a seekable input starts at its first key frame (a recording cut
+//   between key frames has nothing to decode before one). Frames before the
+//   first decoded one that fail for want of their references are skipped;
+//   with a known count the first frame stands in for them, so the count
+//   holds. A damaged key frame is damage.
 // - Rate: the stream's own. A stream whose timestamps are not evenly spaced
 //   (variableRate) is resampled by its timestamps to its average rate, so
 //   that its timing stays true; `fpsRate`/`fpsScale` resample any stream to
 //   the rate given. Resampling duplicates and drops frames: output frame k
 //   shows the latest source frame whose time is at most k / rate (see
-//   host/frame_timing.h).
+//   host/frame_timing.h). A pipe is not walked: its frames are taken one
+//   for one at the rate its header gives (variableRate stays false).
+// - Only files and standard input are read: a playlist inside the input
+//   cannot make the libraries open a network address. Their log goes to
+//   stderr at its usual level when `verbose` is set, else nowhere.
 #pragma once
 
 #include <cstdint>

@@ -158,12 +158,14 @@ TEST_F(VideoDecoderTest, ContainersGiveCountRateSizeAndColour) {
         {"qtrle.mov", "-c:v qtrle -pix_fmt rgb24", "qtrle", 0},
         {"clip.y4m", "-pix_fmt yuv420p", "rawvideo", 3},
     };
+    // 50 wide: not a whole number of the scaler's 16-pixel blocks, whose
+    // last pixels it would skip in rows as tight as the host frame's.
     for (const Case& c : cases) {
-        const Decoded d = DecodeAll(MakeColour(c.name, "0x28C864", "48x28", 6, c.encoding));
+        const Decoded d = DecodeAll(MakeColour(c.name, "0x28C864", "50x28", 6, c.encoding));
         EXPECT_EQ(d.last, VideoRead::End) << c.name << ": " << d.problem;
         EXPECT_EQ(d.info.frameCount, 6) << c.name;
         EXPECT_EQ(d.frames.size(), 6u) << c.name;
-        EXPECT_EQ(d.info.width, 48) << c.name;
+        EXPECT_EQ(d.info.width, 50) << c.name;
         EXPECT_EQ(d.info.height, 28) << c.name;
         EXPECT_EQ(d.info.rate * 1.0 / d.info.scale, 25.0) << c.name;
         EXPECT_FALSE(d.info.variableRate) << c.name;
@@ -201,9 +203,12 @@ TEST_F(VideoDecoderTest, MatrixAndRangeFromTheStreamOrItsSize) {
         {"709-limited.mkv", "32x18", "-vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p -colorspace bt709 -color_range tv"},
         {"709-full.mkv", "32x18", "-vf scale=out_color_matrix=bt709:out_range=pc,format=yuv420p -colorspace bt709 -color_range pc"},
         {"2020-limited.mkv", "32x18", "-vf scale=out_color_matrix=bt2020:out_range=tv,format=yuv420p -colorspace bt2020nc -color_range tv"},
-        // Untagged: BT.601 below HD, BT.709 from 1280x720; limited range.
-        {"untagged-sd.mkv", "720x576", "-vf scale=out_color_matrix=bt601:out_range=tv,format=yuv420p"},
-        {"untagged-hd.mkv", "1280x720", "-vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"},
+        // Untagged: BT.709 wider than 1024 or taller than 576, else BT.601;
+        // limited range.
+        {"untagged-sd.mkv", "1024x16", "-vf scale=out_color_matrix=bt601:out_range=tv,format=yuv420p"},
+        {"untagged-sd-tall.mkv", "16x576", "-vf scale=out_color_matrix=bt601:out_range=tv,format=yuv420p"},
+        {"untagged-hd.mkv", "1026x16", "-vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"},
+        {"untagged-hd-tall.mkv", "16x578", "-vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"},
         // JPEG-style formats are full range by definition.
         {"jpeg.mkv", "32x18", "-vf scale=out_color_matrix=bt601:out_range=pc,format=yuvj420p"},
     };
@@ -389,6 +394,21 @@ TEST_F(VideoDecoderTest, CutOffInputsEndDamagedAfterTheirWholeFrames) {
     }
 }
 
+TEST_F(VideoDecoderTest, RecordingStartingBetweenKeyFramesStartsAtTheFirstOne) {
+    // A transport stream cut 200 packets in: half of its first two-second
+    // group is gone, and the rest of that group has nothing to refer to.
+    const std::string whole = Make("recording.ts", "-f lavfi -i testsrc=s=64x36:r=25:d=4 -c:v libx264 -g 50");
+    const std::string cut = folder + "/mid-group.ts";
+    ASSERT_EQ(std::system(("tail -c +" + std::to_string(188 * 40 + 1) + " '" + whole + "' >'" + cut + "'").c_str()), 0);
+    const Decoded file = DecodeAll(cut);
+    EXPECT_EQ(file.last, VideoRead::End) << file.problem;
+    EXPECT_EQ(file.info.frameCount, 50);
+    EXPECT_EQ(file.frames.size(), 50u);
+    const Decoded piped = DecodePipe(cut);
+    EXPECT_EQ(piped.last, VideoRead::End) << piped.problem;
+    EXPECT_EQ(piped.frames.size(), 50u);
+}
+
 TEST_F(VideoDecoderTest, EditListsAndCopiedCutsAreSound) {
     // A cut copied without re-encoding starts after a key frame: the frames
     // before the cut are decoded for their references but not shown, and
@@ -411,6 +431,7 @@ TEST_F(VideoDecoderTest, InputsWithoutVideoAreRefusedInOneLine) {
     std::ofstream(empty).flush();
     EXPECT_NE(Refusal(empty).find(empty + ": "), std::string::npos);
     EXPECT_EQ(Refusal(folder + "/missing.mp4"), folder + "/missing.mp4: No such file or directory");
+    EXPECT_EQ(Refusal(folder), folder + ": Is a directory");
     // A name with a colon is a file, not a protocol.
     const std::string colon = MakeColour("a:b.mkv", "0x28C864", "16x8", 1, "-c:v ffv1");
     EXPECT_EQ(DecodeAll(colon).frames.size(), 1u);

@@ -122,9 +122,22 @@ wait_for_growth() {
   fail "$1 never got a frame"
 }
 
+# wait_host PID: waits up to 60 s for rozove to end; sets status, out, err.
+wait_host() {
+  for _ in $(seq 300); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -s KILL "$1" 2>/dev/null && fail "rozove did not end"
+  wait "$1"
+  status=$?
+  out=$(cat out.txt)
+  err=$(cat err.txt)
+}
+
 # interrupt_export SIGNAL INPUT.y4m OUT.gif: exports INPUT, fed through a
 # pipe one frame every 0.2 s, and sends SIGNAL once the first frame is in
-# OUT.gif. Sets status and err. (A pipe, not a named FIFO: Wine reads a
+# OUT.gif. Sets status, out and err. (A pipe, not a named FIFO: Wine reads a
 # FIFO opened by name as if it ended whenever it is momentarily empty.)
 interrupt_export() {
   local sig=$1 input=$2 output=$3 host
@@ -151,29 +164,9 @@ except BrokenPipeError:
   wait_for_growth "$output"
   sleep 0.5
   kill -s "$sig" "$host"
-  for _ in $(seq 100); do
-    kill -0 "$host" 2>/dev/null || break
-    sleep 0.2
-  done
-  kill -s KILL "$host" 2>/dev/null && fail "SIG$sig: rozove did not stop"
-  wait "$host"
-  status=$?
-  err=$(cat err.txt)
+  wait_host "$host"
 }
 
-
-# wait_host PID: waits up to 60 s for rozove to end; sets status, out, err.
-wait_host() {
-  for _ in $(seq 300); do
-    kill -0 "$1" 2>/dev/null || break
-    sleep 0.2
-  done
-  kill -s KILL "$1" 2>/dev/null && fail "rozove did not end"
-  wait "$1"
-  status=$?
-  out=$(cat out.txt)
-  err=$(cat err.txt)
-}
 
 # The completion message's frame count (its last line, "N コマ").
 message_count() {
@@ -308,6 +301,7 @@ interrupted)
     probe "int_$sig.gif"
     frames=$(probe_line frames)
     if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 60 ]; then fail "SIG$sig: $frames frames in the GIF"; fi
+    [ "$(message_count "$out")" == "$frames" ] || fail "SIG$sig: the message counts [$out], the GIF holds $frames"
   done
   ;;
 truncated)

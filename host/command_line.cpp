@@ -1,9 +1,14 @@
-// Command-line parsing. Options may stand before or after the command; "--"
-// ends them, so that a file named like an option can still be given.
+// Command-line parsing over one table of options: each knows whether it
+// takes a value, which commands it belongs to and how it is stored.
+// Options may stand before or after the command; "--" ends them, so that a
+// file named like an option can still be given.
 #include "host/command_line.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <vector>
+
+#include "gif/gif_limits.h"
 
 const char kUsage[] =
     "Usage: rozove [--module PATH] COMMAND [OPTIONS] [FILES]\n"
@@ -12,12 +17,13 @@ const char kUsage[] =
     "module (zezodav_odevad), driving it as its host application does.\n"
     "\n"
     "Commands:\n"
-    "  demo [--loop N] [--mask] [OUT.gif]\n"
+    "  demo [--loop N] [--mask] [--quiet] [OUT.gif]\n"
     "      Write a 3-second built-in clip (320x180, 29.97 frames per second)\n"
     "      to OUT.gif (default demo.gif).\n"
-    "  export [--loop N] [--mask] [--frames N] [--size WxH --rate R[/S]] INPUT OUT.gif\n"
-    "      Write the frames of INPUT, a Y4M stream (a file, or - for standard\n"
-    "      input), to OUT.gif. With --size and --rate, INPUT is raw bgr24.\n"
+    "  export [OPTIONS] INPUT OUT.gif\n"
+    "      Write the frames of INPUT (a file, or - for standard input) to\n"
+    "      OUT.gif (- for standard output). INPUT is any video FFmpeg reads\n"
+    "      (Linux build) or a Y4M stream; with --size and --rate, raw bgr24.\n"
     "  info\n"
     "      Show what the module's table holds and its current settings.\n"
     "\n"
@@ -27,15 +33,24 @@ const char kUsage[] =
     "  --mask         mask mode: the right half of each frame is a mask whose\n"
     "                 black makes the picture transparent; the GIF is half as wide\n"
     "  --frames N     write at most the first N frames\n"
+    "  --width N      scale to N pixels wide (--height: high); given alone, the\n"
+    "  --height N     other side keeps the aspect; video input, Linux build\n"
+    "  --fps R        resample to R frames per second, e.g. 15 or 12.5; video\n"
+    "                 input, Linux build\n"
     "  --size WxH     frame size of raw bgr24 input (top-down rows, no padding)\n"
-    "  --rate R[/S]   frame rate of raw input, e.g. 25 or 30000/1001\n"
+    "  --rate R       frame rate of raw input: 25, 30000/1001 or 29.97\n"
+    "  -q, --quiet    no progress bar, warnings or completion message\n"
+    "  --verbose      the video libraries' own messages on standard error\n"
     "  -h, --help     show this help\n"
     "  --version      show the version\n"
     "\n"
-    "Example:\n"
-    "  ffmpeg -i clip.mp4 -vf scale=320:-2 -f yuv4mpegpipe - | rozove export - clip.gif\n"
+    "Examples (after scripts/build.sh linux):\n"
+    "  build/linux/rozove demo\n"
+    "  build/linux/rozove export --width 320 --fps 15 clip.mp4 clip.gif\n"
+    "  ffmpeg -i clip.mp4 -vf scale=320:-2 -f yuv4mpegpipe - | build/linux/rozove export - clip.gif\n"
     "\n"
-    "Exit status: 0 done, 1 the job failed, 2 usage error, 130 interrupted.\n";
+    "Exit status: 0 done, 1 the job failed or wrote fewer frames than the input\n"
+    "held, 2 usage error, 130 (143) interrupted by SIGINT (SIGTERM).\n";
 
 namespace {
 
@@ -50,8 +65,178 @@ bool ParseNumber(const std::string& text, int64_t low, int64_t high, int64_t* va
     return true;
 }
 
-bool TakesValue(const std::string& name) {
-    return name == "--module" || name == "--loop" || name == "--frames" || name == "--size" || name == "--rate";
+int64_t CommonDivisor(int64_t a, int64_t b) {
+    while (b != 0) {
+        const int64_t r = a % b;
+        a = b;
+        b = r;
+    }
+    return a;
+}
+
+bool ParseDecimalRate(const std::string& text, int32_t* rate, int32_t* scale) {
+    const size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string digits = text.substr(point + 1);
+    int64_t w = 0;
+    int64_t d = 0;
+    if (digits.empty() || digits.size() > 9 || !ParseNumber(whole.empty() ? "0" : whole, 0, INT32_MAX, &w) ||
+        !ParseNumber(digits, 0, 999999999, &d)) {
+        return false;
+    }
+    int64_t unit = 1;
+    for (size_t i = 0; i < digits.size(); ++i) unit *= 10;
+    const double value = static_cast<double>(w) + static_cast<double>(d) / static_cast<double>(unit);
+    // The NTSC rates are written rounded (29.97 for 30000/1001); take the
+    // exact one when the digits written are what it rounds to.
+    const int64_t ntsc = std::llround(value * 1.001);
+    if (d != 0 && digits.size() >= 2 && ntsc >= 1 && ntsc <= INT32_MAX / 1000 &&
+        std::fabs(static_cast<double>(ntsc) * 1000.0 / 1001.0 - value) < 0.5 / static_cast<double>(unit)) {
+        *rate = static_cast<int32_t>(ntsc * 1000);
+        *scale = 1001;
+        return true;
+    }
+    const int64_t numerator = w * unit + d;
+    const int64_t divisor = CommonDivisor(numerator, unit);
+    if (numerator == 0 || numerator / divisor > INT32_MAX) return false;
+    *rate = static_cast<int32_t>(numerator / divisor);
+    *scale = static_cast<int32_t>(unit / divisor);
+    return true;
+}
+
+enum : unsigned { kDemo = 1, kExport = 2, kInfo = 4, kJobs = kDemo | kExport, kAll = kDemo | kExport | kInfo };
+
+struct OptionSpec;
+
+struct Parsed {
+    CommandLine line;
+    bool help;
+    bool version;
+    bool haveSize;
+    bool haveRate;
+    std::vector<const OptionSpec*> given;  // checked against the command once it is known
+};
+
+// Stores VALUE in PARSED; false with a reason when it is no valid value.
+using Store = bool (*)(const std::string& value, Parsed* parsed, std::string* error);
+
+struct OptionSpec {
+    const char* name;
+    const char* shortName;  // nullptr: none
+    bool takesValue;
+    unsigned commands;      // where it belongs; help and version go anywhere
+    Store store;
+    const char* expected;   // what a bad value is told it should be
+};
+
+bool Count(const std::string& value, int64_t low, int64_t high, int64_t* number) {
+    return ParseNumber(value, low, high, number);
+}
+
+const OptionSpec kOptions[] = {
+    {"--module", nullptr, true, kAll,
+     [](const std::string& v, Parsed* p, std::string*) { p->line.modulePath = v; return true; }, ""},
+    {"--loop", nullptr, true, kJobs,
+     [](const std::string& v, Parsed* p, std::string*) {
+         int64_t n = 0;
+         if (!Count(v, 0, 65535, &n)) return false;
+         p->line.loopCount = static_cast<int32_t>(n);
+         return true;
+     },
+     "a repeat count from 0 to 65535; 0 loops for ever"},
+    {"--mask", nullptr, false, kJobs,
+     [](const std::string&, Parsed* p, std::string*) { p->line.mask = true; return true; }, ""},
+    {"--quiet", "-q", false, kJobs,
+     [](const std::string&, Parsed* p, std::string*) { p->line.quiet = true; return true; }, ""},
+    {"--verbose", nullptr, false, kExport,
+     [](const std::string&, Parsed* p, std::string*) { p->line.verbose = true; return true; }, ""},
+    {"--frames", nullptr, true, kExport,
+     [](const std::string& v, Parsed* p, std::string*) {
+         int64_t n = 0;
+         if (!Count(v, 1, INT32_MAX, &n)) return false;
+         p->line.frameLimit = n;
+         return true;
+     },
+     "a positive number of frames"},
+    {"--width", nullptr, true, kExport,
+     [](const std::string& v, Parsed* p, std::string*) {
+         int64_t n = 0;
+         if (!Count(v, 1, gif_limits::kMaxSide, &n)) return false;
+         p->line.width = static_cast<int32_t>(n);
+         return true;
+     },
+     "pixels, 1 to 65535"},
+    {"--height", nullptr, true, kExport,
+     [](const std::string& v, Parsed* p, std::string*) {
+         int64_t n = 0;
+         if (!Count(v, 1, gif_limits::kMaxSide, &n)) return false;
+         p->line.height = static_cast<int32_t>(n);
+         return true;
+     },
+     "pixels, 1 to 65535"},
+    {"--fps", nullptr, true, kExport,
+     [](const std::string& v, Parsed* p, std::string*) {
+         return ParseRate(v, &p->line.fpsRate, &p->line.fpsScale);
+     },
+     "frames per second, e.g. 15, 12.5 or 30000/1001"},
+    {"--size", nullptr, true, kExport,
+     [](const std::string& v, Parsed* p, std::string*) {
+         p->haveSize = ParseSize(v, &p->line.rawWidth, &p->line.rawHeight);
+         return p->haveSize;
+     },
+     "WIDTHxHEIGHT, each 1 to 65535, e.g. 320x180"},
+    {"--rate", nullptr, true, kExport,
+     [](const std::string& v, Parsed* p, std::string*) {
+         p->haveRate = ParseRate(v, &p->line.rawRate, &p->line.rawScale);
+         return p->haveRate;
+     },
+     "frames per second as RATE, RATE/SCALE or a decimal, e.g. 25, 30000/1001 or 29.97"},
+    {"--help", "-h", false, kAll,
+     [](const std::string&, Parsed* p, std::string*) { p->help = true; return true; }, ""},
+    {"--version", nullptr, false, kAll,
+     [](const std::string&, Parsed* p, std::string*) { p->version = true; return true; }, ""},
+};
+
+const OptionSpec* FindOption(const std::string& name) {
+    for (const OptionSpec& option : kOptions) {
+        if (name == option.name || (option.shortName != nullptr && name == option.shortName)) return &option;
+    }
+    return nullptr;
+}
+
+const char* CommandsOf(unsigned commands) {
+    return commands == kExport ? "export" : "demo and export";
+}
+
+// The files each command takes, checked once the command is known.
+bool TakeFiles(const std::string& command, const std::vector<std::string>& files, CommandLine* c,
+               std::string* error) {
+    if (command == "demo") {
+        c->command = Command::Demo;
+        if (files.size() > 1) {
+            *error = "demo takes at most one file, the GIF to write";
+            return false;
+        }
+        c->output = files.empty() ? "demo.gif" : files[0];
+    } else if (command == "export") {
+        c->command = Command::Export;
+        if (files.size() != 2) {
+            *error = "export takes two files: INPUT (or - for standard input) and OUT.gif (or - for standard output)";
+            return false;
+        }
+        c->input = files[0];
+        c->output = files[1];
+    } else if (command == "info") {
+        c->command = Command::Info;
+        if (!files.empty()) {
+            *error = "info takes no file";
+            return false;
+        }
+    } else {
+        *error = "unknown command " + command + " (demo, export or info)";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -60,8 +245,8 @@ bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
     const size_t x = text.find_first_of("xX");
     int64_t w = 0;
     int64_t h = 0;
-    if (x == std::string::npos || !ParseNumber(text.substr(0, x), 1, 65535, &w) ||
-        !ParseNumber(text.substr(x + 1), 1, 65535, &h)) {
+    if (x == std::string::npos || !ParseNumber(text.substr(0, x), 1, gif_limits::kMaxSide, &w) ||
+        !ParseNumber(text.substr(x + 1), 1, gif_limits::kMaxSide, &h)) {
         return false;
     }
     *width = static_cast<int32_t>(w);
@@ -70,6 +255,7 @@ bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
 }
 
 bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale) {
+    if (text.find('.') != std::string::npos) return ParseDecimalRate(text, rate, scale);
     const size_t slash = text.find_first_of("/:");
     int64_t r = 0;
     int64_t s = 1;
@@ -81,18 +267,14 @@ bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale) {
 }
 
 bool ParseCommandLine(int argc, char** argv, CommandLine* commandLine, std::string* error) {
-    CommandLine c = {Command::Help, std::string(), 0, false, -1, false, 0, 0, 0, 0, std::string(), std::string()};
+    Parsed p{};
+    p.line = CommandLine{Command::Help, std::string(), 0, false, false, -1, false, 0, 0, 0, 0, 0, 0, 0, 0,
+                         false, std::string(), std::string()};
     std::vector<std::string> words;
-    bool haveSize = false;
-    bool haveRate = false;
     bool optionsEnded = false;
-    bool sawHelp = false;
-    bool sawVersion = false;
-    bool sawExportOption = false;
-    bool sawJobOption = false;
 
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+        const std::string arg = argv[i];
         if (optionsEnded || arg == "-" || arg.size() < 2 || arg[0] != '-') {
             words.push_back(arg);
             continue;
@@ -101,74 +283,37 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* commandLine, std::stri
             optionsEnded = true;
             continue;
         }
-        if (arg == "-h" || arg == "--help") {
-            sawHelp = true;
-            continue;
-        }
-        if (arg == "--version") {
-            sawVersion = true;
-            continue;
-        }
-        if (arg == "--mask") {
-            c.mask = true;
-            sawJobOption = true;
-            continue;
-        }
-        std::string name = arg;
-        std::string value;
         const size_t equals = arg.find('=');
-        if (equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-        }
-        if (!TakesValue(name)) {
+        const std::string name = arg.substr(0, equals);
+        const OptionSpec* option = FindOption(name);
+        if (option == nullptr) {
             *error = "unknown option " + name;
             return false;
         }
-        if (equals == std::string::npos) {
+        std::string value;
+        if (!option->takesValue && equals != std::string::npos) {
+            *error = name + " takes no value";
+            return false;
+        }
+        if (option->takesValue && equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (option->takesValue) {
             if (i + 1 >= argc) {
                 *error = name + " needs a value";
                 return false;
             }
             value = argv[++i];
         }
-        int64_t number = 0;
-        if (name == "--module") {
-            c.modulePath = value;
-        } else if (name == "--loop") {
-            if (!ParseNumber(value, 0, 65535, &number)) {
-                *error = "bad --loop " + value + " (a repeat count from 0 to 65535; 0 loops for ever)";
-                return false;
-            }
-            c.loopCount = static_cast<int32_t>(number);
-            sawJobOption = true;
-        } else if (name == "--frames") {
-            if (!ParseNumber(value, 1, INT32_MAX, &number)) {
-                *error = "bad --frames " + value + " (a positive number of frames)";
-                return false;
-            }
-            c.frameLimit = number;
-            sawExportOption = true;
-        } else if (name == "--size") {
-            if (!ParseSize(value, &c.rawWidth, &c.rawHeight)) {
-                *error = "bad --size " + value + " (WIDTHxHEIGHT, each 1 to 65535, e.g. 320x180)";
-                return false;
-            }
-            haveSize = true;
-            sawExportOption = true;
-        } else {
-            if (!ParseRate(value, &c.rawRate, &c.rawScale)) {
-                *error = "bad --rate " + value + " (frames per second as RATE or RATE/SCALE, e.g. 25 or 30000/1001)";
-                return false;
-            }
-            haveRate = true;
-            sawExportOption = true;
+        if (!option->store(value, &p, error)) {
+            *error = "bad " + name + " " + value + " (" + option->expected + ")";
+            return false;
         }
+        p.given.push_back(option);
     }
 
-    if (sawHelp || sawVersion) {
-        c.command = sawHelp ? Command::Help : Command::Version;
-        *commandLine = c;
+    if (p.help || p.version) {
+        p.line.command = p.help ? Command::Help : Command::Version;
+        *commandLine = p.line;
         return true;
     }
     if (words.empty()) {
@@ -177,45 +322,25 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* commandLine, std::stri
     }
     const std::string command = words.front();
     words.erase(words.begin());
-    if (command == "demo") {
-        c.command = Command::Demo;
-        if (words.size() > 1) {
-            *error = "demo takes at most one file, the GIF to write";
+    CommandLine& c = p.line;
+    if (!TakeFiles(command, words, &c, error)) return false;
+    const unsigned given = c.command == Command::Demo ? kDemo : c.command == Command::Export ? kExport : kInfo;
+    for (const OptionSpec* option : p.given) {
+        if ((option->commands & given) == 0) {
+            *error = std::string(option->name) + " belongs to " + CommandsOf(option->commands);
             return false;
         }
-        c.output = words.empty() ? "demo.gif" : words[0];
-    } else if (command == "export") {
-        c.command = Command::Export;
-        if (words.size() != 2) {
-            *error = "export takes two files: INPUT (or - for standard input) and OUT.gif";
-            return false;
-        }
-        c.input = words[0];
-        c.output = words[1];
-        if (haveSize != haveRate) {
-            *error = "raw bgr24 input needs both --size and --rate";
-            return false;
-        }
-        c.raw = haveSize;
-    } else if (command == "info") {
-        c.command = Command::Info;
-        if (!words.empty()) {
-            *error = "info takes no file";
-            return false;
-        }
-    } else {
-        *error = "unknown command " + command + " (demo, export or info)";
+    }
+    if (p.haveSize != p.haveRate) {
+        *error = "raw bgr24 input needs both --size and --rate";
         return false;
     }
-    if (c.command != Command::Export && sawExportOption) {
-        *error = "--frames, --size and --rate belong to export";
+    c.raw = p.haveSize;
+    if (c.raw && (c.width != 0 || c.height != 0 || c.fpsRate != 0)) {
+        *error = "--width, --height and --fps read video input; raw frames are taken as they come";
         return false;
     }
-    if (c.command == Command::Info && sawJobOption) {
-        *error = "--loop and --mask belong to demo and export";
-        return false;
-    }
-    if (!c.output.empty() && (c.output == "-" || c.output.back() == '/')) {
+    if (!c.output.empty() && c.output != "-" && c.output.back() == '/') {
         *error = "the output must be a file path, not " + c.output;
         return false;
     }

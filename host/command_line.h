@@ -18,14 +18,20 @@ struct CommandLine {
     std::string modulePath;  // empty: the module beside the executable
     int32_t loopCount;       // 0 loops for ever
     bool mask;
+    bool quiet;              // no progress bar, warnings or completion message; errors still
     int64_t frameLimit;      // -1: every frame
     bool raw;                // raw bgr24 input, with the size and rate below
     int32_t rawWidth;
     int32_t rawHeight;
     int32_t rawRate;
     int32_t rawScale;
+    int32_t width;           // --width/--height: the size to scale to, 0 where not given
+    int32_t height;
+    int32_t fpsRate;         // --fps: the rate to resample to, 0 when not given
+    int32_t fpsScale;
+    bool verbose;            // the video libraries' own log on standard error
     std::string input;       // "-" for standard input
-    std::string output;
+    std::string output;      // "-" for standard output
 };
 
 // False with a one-line reason on a usage error.
@@ -33,7 +39,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* commandLine, std::stri
 
 // "WxH", both 1..65535.
 bool ParseSize(const std::string& text, int32_t* width, int32_t* height);
-// "R", "R/S" or "R:S", both positive 32-bit.
+// "R", "R/S" or "R:S", both positive 32-bit; or a decimal "R.D": the NTSC
+// rate N*1000/1001 when that is what the digits written round it to (29.97,
+// 23.976, 59.94), otherwise the decimal as an exact fraction (12.5 = 25/2).
 bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale);
 
 extern const char kUsage[];

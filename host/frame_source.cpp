@@ -1,10 +1,12 @@
 // Frame sources. Raw bgr24 comes top-down and unpadded, as ffmpeg writes it;
 // each row is read straight into its place in the bottom-up host frame.
+// The FFmpeg source is in video_source.cpp.
 #include "host/frame_source.h"
 
 #include <new>
 
 #include "host/demo_clip.h"
+#include "host/video_source.h"
 #include "plugin/host_contract.h"
 
 namespace {
@@ -40,13 +42,16 @@ void StartSource(FrameSource* source, SourceKind kind) {
     source->kind = kind;
     source->input = InputStream{nullptr, false, false, 0, std::string()};
     source->y4m = Y4mHeader{0, 0, 0, 0, ChromaLayout::Yuv420, ColourRange::Limited};
+    source->video = nullptr;
     source->width = source->height = source->rate = source->scale = 0;
     source->knownFrames = -1;
+    source->expectedFrames = -1;
+    source->description.clear();
+    source->variableRate = false;
     source->loaded = -1;
     source->planes.clear();
     source->pixels.clear();
-    source->problem.clear();
-    source->interrupted = false;
+    source->tail.clear();
 }
 
 std::string FrameName(int64_t index) {
@@ -58,9 +63,21 @@ std::string Cut(int64_t index, ReadResult result) {
     return "the stream ends in the middle of " + FrameName(index);
 }
 
+// What a read that got no whole frame means.
+FrameRead Outcome(ReadResult result) {
+    switch (result) {
+        case ReadResult::Complete: return FrameRead::Frame;
+        case ReadResult::End: return FrameRead::End;
+        case ReadResult::Short: return FrameRead::Damaged;
+        case ReadResult::Interrupted: return FrameRead::Interrupted;
+        case ReadResult::Failed: return FrameRead::Failed;
+    }
+    return FrameRead::Failed;
+}
+
 // Walks a regular Y4M file from its first frame header to the end: one
 // header line and one seek per frame. Returns the count of complete frames
-// and notes in `problem` what stops the walk early.
+// and notes in `tail` what stops the walk early.
 int64_t CountY4mFrames(FrameSource* source, int64_t firstFrame) {
     const uint64_t frameBytes = Y4mFrameBytes(source->y4m);
     int64_t position = firstFrame;
@@ -68,19 +85,19 @@ int64_t CountY4mFrames(FrameSource* source, int64_t firstFrame) {
     std::string line;
     while (count < INT32_MAX) {
         if (!SeekInput(&source->input, position)) {
-            source->problem = "cannot seek to " + FrameName(count);
+            source->tail = "cannot seek to " + FrameName(count);
             break;
         }
         const ReadResult result = ReadLine(&source->input, &line, kY4mMaxLineBytes);
         if (result == ReadResult::End) break;
         if (result != ReadResult::Complete || !IsY4mFrameHeader(line)) {
-            source->problem = result == ReadResult::Complete ? FrameName(count) + " has no FRAME header"
-                                                              : Cut(count, result);
+            source->tail = result == ReadResult::Complete ? FrameName(count) + " has no FRAME header"
+                                                           : Cut(count, result);
             break;
         }
         const int64_t next = position + static_cast<int64_t>(line.size()) + 1 + static_cast<int64_t>(frameBytes);
         if (next > source->input.size) {
-            source->problem = Cut(count, ReadResult::Short);
+            source->tail = Cut(count, ReadResult::Short);
             break;
         }
         position = next;
@@ -89,41 +106,36 @@ int64_t CountY4mFrames(FrameSource* source, int64_t firstFrame) {
     return count;
 }
 
-bool ReadY4mFrame(FrameSource* source) {
+FrameRead ReadY4mFrame(FrameSource* source, std::string* problem) {
     const int64_t index = source->loaded + 1;
     std::string line;
     ReadResult result = ReadLine(&source->input, &line, kY4mMaxLineBytes);
     if (result == ReadResult::Complete && !IsY4mFrameHeader(line)) {
-        source->problem = FrameName(index) + " has no FRAME header";
-        return false;
+        *problem = FrameName(index) + " has no FRAME header";
+        return FrameRead::Damaged;
     }
     if (result == ReadResult::Complete) {
         result = ReadExact(&source->input, source->planes.data(), source->planes.size());
         if (result == ReadResult::End) result = ReadResult::Short;
     }
-    if (result == ReadResult::Interrupted) source->interrupted = true;
-    if (result == ReadResult::Short || result == ReadResult::Failed) source->problem = Cut(index, result);
-    if (result != ReadResult::Complete) return false;
+    if (result == ReadResult::Short || result == ReadResult::Failed) *problem = Cut(index, result);
+    if (result != ReadResult::Complete) return Outcome(result);
     ConvertY4mFrame(source->y4m, source->planes.data(), source->pixels.data());
-    return true;
+    return FrameRead::Frame;
 }
 
-bool ReadRawFrame(FrameSource* source) {
+FrameRead ReadRawFrame(FrameSource* source, std::string* problem) {
     const int64_t index = source->loaded + 1;
     const size_t rowBytes = 3 * static_cast<size_t>(source->width);
     for (int32_t y = 0; y < source->height; ++y) {
         uint8_t* row = source->pixels.data() + FrameRowOffset(source->width, source->height, y);
         ReadResult result = ReadExact(&source->input, row, rowBytes);
         if (result == ReadResult::Complete) continue;
-        if (result == ReadResult::End && y == 0) return false;  // a clean end between frames
-        if (result == ReadResult::Interrupted) {
-            source->interrupted = true;
-        } else {
-            source->problem = Cut(index, result);
-        }
-        return false;
+        if (result == ReadResult::End && y > 0) result = ReadResult::Short;
+        if (result == ReadResult::Short || result == ReadResult::Failed) *problem = Cut(index, result);
+        return Outcome(result);
     }
-    return true;
+    return FrameRead::Frame;
 }
 
 }  // namespace
@@ -139,8 +151,13 @@ bool OpenY4mSource(const std::string& path, FrameSource* source, std::string* er
     } else if (result == ReadResult::Interrupted) {
         reason = "interrupted";
     } else if (result != ReadResult::Complete) {
-        reason = line.compare(0, 9, "YUV4MPEG2") == 0 ? "the Y4M header line does not end"
-                                                       : "not a Y4M stream (it does not start with \"YUV4MPEG2 \")";
+        if (line.compare(0, 9, "YUV4MPEG2") != 0) {
+            reason = "not a Y4M stream (it does not start with \"YUV4MPEG2 \")";
+        } else if (line.size() >= kY4mMaxLineBytes) {
+            reason = "the Y4M header line is longer than 64 KiB, far beyond any real header";
+        } else {
+            reason = "the input stops inside the Y4M header line";
+        }
     } else {
         ParseY4mHeader(line, &source->y4m, &reason);
     }
@@ -154,7 +171,7 @@ bool OpenY4mSource(const std::string& path, FrameSource* source, std::string* er
     // The count comes first: a file without a complete frame needs no buffers.
     if (reason.empty() && source->input.regular) {
         const int64_t firstFrame = static_cast<int64_t>(line.size()) + 1;
-        source->knownFrames = CountY4mFrames(source, firstFrame);
+        source->knownFrames = source->expectedFrames = CountY4mFrames(source, firstFrame);
         if (!SeekInput(&source->input, firstFrame)) reason = "cannot seek back to the first frame";
     }
     if (reason.empty() && source->knownFrames != 0) {
@@ -186,8 +203,9 @@ bool OpenRawSource(const std::string& path, int32_t width, int32_t height, int32
         const uint64_t size = static_cast<uint64_t>(source->input.size);
         const uint64_t count = size / frameBytes;
         source->knownFrames = static_cast<int64_t>(count < INT32_MAX ? count : INT32_MAX);
+        source->expectedFrames = source->knownFrames;
         if (count < INT32_MAX && size % frameBytes != 0) {
-            source->problem = Cut(source->knownFrames, ReadResult::Short) + " (" + std::to_string(size) +
+            source->tail = Cut(source->knownFrames, ReadResult::Short) + " (" + std::to_string(size) +
                               " bytes are not a whole number of " + std::to_string(width) + "x" +
                               std::to_string(height) + " bgr24 frames)";
         }
@@ -206,28 +224,43 @@ void OpenDemoSource(FrameSource* source) {
     source->height = kDemoHeight;
     source->rate = kDemoRate;
     source->scale = kDemoScale;
-    source->knownFrames = kDemoFrames;
+    source->knownFrames = source->expectedFrames = kDemoFrames;
     source->pixels.assign(FrameBytes(kDemoWidth, kDemoHeight), 0);
 }
 
 void CloseSource(FrameSource* source) {
+    if (source->kind == SourceKind::Video) CloseVideoSource(source);
     CloseInput(&source->input);
     std::vector<uint8_t>().swap(source->planes);
     std::vector<uint8_t>().swap(source->pixels);
 }
 
-bool ReadNextFrame(FrameSource* source) {
+FrameRead ReadNextFrame(FrameSource* source, std::string* problem) {
     const int64_t index = source->loaded + 1;
-    if (source->knownFrames >= 0 && index >= source->knownFrames) return false;
-    bool read = false;
+    problem->clear();
+    // A counted file ends where the walk said, damaged or not; the
+    // decoder keeps its own count.
+    const bool walked = source->kind != SourceKind::Video && source->knownFrames >= 0;
+    if (walked && index >= source->knownFrames) {
+        *problem = source->tail;
+        return source->tail.empty() ? FrameRead::End : FrameRead::Damaged;
+    }
+    FrameRead read = FrameRead::Failed;
     switch (source->kind) {
         case SourceKind::Demo:
             DrawDemoFrame(static_cast<int32_t>(index), source->pixels.data());
-            read = true;
+            read = FrameRead::Frame;
             break;
-        case SourceKind::Y4m: read = ReadY4mFrame(source); break;
-        case SourceKind::RawBgr: read = ReadRawFrame(source); break;
+        case SourceKind::Y4m: read = ReadY4mFrame(source, problem); break;
+        case SourceKind::RawBgr: read = ReadRawFrame(source, problem); break;
+        case SourceKind::Video: read = ReadVideoSourceFrame(source, problem); break;
     }
-    if (read) source->loaded = index;
+    // A file that held more frames when it was counted has been cut since.
+    if (read == FrameRead::End && walked) {
+        *problem = "the file ends after " + std::to_string(index) + " of the " +
+                   std::to_string(source->knownFrames) + " frames it held when the export started";
+        read = FrameRead::Damaged;
+    }
+    if (read == FrameRead::Frame) source->loaded = index;
     return read;
 }

@@ -1,6 +1,7 @@
-// Input files and standard input. A stop request ends a blocked read: the
-// signal handler is installed without SA_RESTART, so the read returns with
-// EINTR, which we tell apart from a real failure by the stop flag.
+// Input files and standard input, and a look at how an input starts. A
+// stop request ends a blocked read: the signal handler is installed without
+// SA_RESTART, so the read returns with EINTR, which we tell apart from a
+// real failure by the stop flag.
 #include "host/input_stream.h"
 
 #include <sys/stat.h>
@@ -9,12 +10,17 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/y4m_reader.h"
+
 #include "host/stop_signal.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -130,34 +136,73 @@ bool SeekInput(InputStream* input, int64_t offset) {
 
 #if defined(_WIN32)
 
-namespace {
-
-bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool ok = GetFileInformationByHandle(handle, info) != 0;
-    CloseHandle(handle);
-    return ok;
+bool StartsLikeY4m(const std::string& path) {
+    (void)path;
+    return true;  // the Windows build reads nothing else
 }
 
-}  // namespace
-
-bool SameFile(const std::string& a, const std::string& b) {
-    BY_HANDLE_FILE_INFORMATION first;
-    BY_HANDLE_FILE_INFORMATION second;
-    if (!FileIdentity(a, &first) || !FileIdentity(b, &second)) return false;
-    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+bool StandardInputIsTerminal() {
+    return _isatty(_fileno(stdin)) != 0;
 }
 
 #else
 
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat first;
-    struct stat second;
-    if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0) return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+namespace {
+
+// Compares what arrived so far with the signature: 1 a match, 0 a
+// mismatch, -1 too little yet to tell.
+int CompareSignature(const char* bytes, size_t got) {
+    const size_t length = std::strlen(kY4mSignature);
+    const size_t n = got < length ? got : length;
+    if (std::memcmp(bytes, kY4mSignature, n) != 0) return 0;
+    return n == length ? 1 : -1;
+}
+
+// A pipe's first bytes without taking them: tee() copies them into a pipe
+// of our own and leaves them for whoever reads standard input next.
+bool PipeStartsLikeY4m() {
+    int copy[2];
+    if (pipe(copy) != 0) return true;
+    bool likeY4m = true;
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        char bytes[16];
+        const ssize_t got = tee(STDIN_FILENO, copy[1], sizeof bytes, 0);
+        if (got <= 0) break;  // the end (the Y4M reader says "empty"), or a stop request
+        const ssize_t taken = read(copy[0], bytes, static_cast<size_t>(got));
+        const int verdict = CompareSignature(bytes, taken > 0 ? static_cast<size_t>(taken) : 0);
+        if (verdict >= 0) {
+            likeY4m = verdict == 1;
+            break;
+        }
+        usleep(20000);  // the writer has sent only part of the signature yet
+    }
+    close(copy[0]);
+    close(copy[1]);
+    return likeY4m;
+}
+
+}  // namespace
+
+bool StartsLikeY4m(const std::string& path) {
+    char bytes[16];
+    if (path != "-") {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr) return true;  // the Y4M reader names the problem
+        const size_t got = std::fread(bytes, 1, sizeof bytes, file);
+        std::fclose(file);
+        return got == 0 || CompareSignature(bytes, got) != 0;
+    }
+    struct stat status;
+    if (fstat(STDIN_FILENO, &status) != 0) return true;
+    if (S_ISFIFO(status.st_mode)) return PipeStartsLikeY4m();
+    if (!S_ISREG(status.st_mode)) return false;
+    const off_t at = lseek(STDIN_FILENO, 0, SEEK_CUR);
+    const ssize_t got = at < 0 ? -1 : pread(STDIN_FILENO, bytes, sizeof bytes, at);
+    return got <= 0 || CompareSignature(bytes, static_cast<size_t>(got)) != 0;
+}
+
+bool StandardInputIsTerminal() {
+    return isatty(STDIN_FILENO) != 0;
 }
 
 #endif

@@ -34,5 +34,10 @@ ReadResult ReadLine(InputStream* input, std::string* line, size_t limit);
 
 bool SeekInput(InputStream* input, int64_t offset);
 
-// True when both paths name the same existing file.
-bool SameFile(const std::string& a, const std::string& b);
+// Whether PATH ("-": standard input) starts as a Y4M stream does, found
+// without taking a byte from it (a pipe is peeked at). True too when that
+// cannot be told: the Y4M reader then says what is wrong.
+bool StartsLikeY4m(const std::string& path);
+
+// True when standard input is a terminal: nobody is piping a video into it.
+bool StandardInputIsTerminal();

@@ -13,36 +13,42 @@ namespace {
 struct Job {
     FrameSource* source;
     OutputRequest request;
-    bool countKnown;       // the source knew its length before the job
     int64_t nextFrame;     // the frame the module will ask for next
     bool callbacksMade;
-    bool interrupted;
+    FrameRead ended;       // why the frames ended early; Frame while they have not
+    std::string problem;
     Progress progress;
 };
 
 Job job;
 
-// The frames end at COUNT: when the length was not known, the request now
-// learns it, so that the completion message shows it.
-void EndFramesAt(int64_t count) {
-    if (!job.countKnown) job.request.frameCount = static_cast<int32_t>(count);
-    if (job.source->interrupted) job.interrupted = true;
+// The frames end at the next one: the request learns the true count, so
+// that the completion message shows it.
+void EndFrames(FrameRead why) {
+    job.ended = why;
+    job.request.frameCount = static_cast<int32_t>(job.nextFrame);
+}
+
+// Loads frame job.nextFrame when it is not loaded yet; false (and the
+// frames ended) when there is none.
+bool LoadNext() {
+    if (job.source->loaded >= job.nextFrame) return true;
+    const FrameRead read = ReadNextFrame(job.source, &job.problem);
+    if (read == FrameRead::Frame) return true;
+    EndFrames(read);
+    return false;
 }
 
 int32_t ROZOVE_CDECL IsAborted(void) {
     job.callbacksMade = true;
+    if (job.ended != FrameRead::Frame) return 1;
     if (StopRequested()) {
-        job.interrupted = true;
-        EndFramesAt(job.nextFrame);
+        EndFrames(FrameRead::Interrupted);
         return 1;
     }
     // Read ahead, so that the end of a stream stops the module before it
     // asks for a frame that does not exist.
-    if (job.source->loaded < job.nextFrame && !ReadNextFrame(job.source)) {
-        EndFramesAt(job.nextFrame);
-        return 1;
-    }
-    return 0;
+    return LoadNext() ? 0 : 1;
 }
 
 int32_t ROZOVE_CDECL ReportProgress(int32_t current, int32_t) {
@@ -53,11 +59,11 @@ int32_t ROZOVE_CDECL ReportProgress(int32_t current, int32_t) {
 
 void* ROZOVE_CDECL GetFrame(int32_t frame) {
     job.callbacksMade = true;
-    if (frame < 0) return nullptr;
-    job.nextFrame = static_cast<int64_t>(frame) + 1;
+    if (frame < 0 || frame != job.nextFrame) return nullptr;
     // Frames come in order; a module that skipped isAborted still gets the next one.
-    if (job.source->loaded + 1 == frame && !ReadNextFrame(job.source)) return nullptr;
-    return job.source->loaded == frame ? job.source->pixels.data() : nullptr;
+    if (job.ended != FrameRead::Frame || !LoadNext()) return nullptr;
+    job.nextFrame = static_cast<int64_t>(frame) + 1;
+    return job.source->pixels.data();
 }
 
 int32_t ROZOVE_CDECL AfterClose(void) {
@@ -66,41 +72,66 @@ int32_t ROZOVE_CDECL AfterClose(void) {
     return 0;
 }
 
+JobEnd EndOf(FrameRead read) {
+    switch (read) {
+        case FrameRead::Frame:
+        case FrameRead::End: return JobEnd::Done;
+        case FrameRead::Interrupted: return JobEnd::Interrupted;
+        case FrameRead::Damaged:
+        case FrameRead::Failed: break;
+    }
+    return JobEnd::InputCut;
+}
+
 }  // namespace
 
-JobOutcome RunJob(const OutputPluginTable* table, FrameSource* source, const std::string& savePath,
-                  int64_t frameLimit, bool showProgress) {
-    JobOutcome outcome = {false, 0, false, 0, false, std::string()};
-    if (!ReadNextFrame(source)) {
-        outcome.interrupted = source->interrupted;
-        outcome.problem = source->problem;
-        return outcome;
+JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std::string& savePath,
+                 const JobPlan& plan) {
+    JobReport report = {JobEnd::NoFrame, 0, -1, false, std::string()};
+    const FrameRead first = ReadNextFrame(source, &report.problem);
+    if (first != FrameRead::Frame) {
+        if (first == FrameRead::Interrupted) report.end = JobEnd::Interrupted;
+        return report;
     }
 
     int64_t frames = source->knownFrames;
-    if (frameLimit >= 0 && (frames < 0 || frameLimit < frames)) frames = frameLimit;
+    if (plan.frameLimit >= 0 && (frames < 0 || plan.frameLimit < frames)) frames = plan.frameLimit;
+    int64_t expected = frames >= 0 ? frames : source->expectedFrames;
+    if (expected >= 0 && plan.frameLimit >= 0 && plan.frameLimit < expected) expected = plan.frameLimit;
     job = Job{};
     job.source = source;
-    job.countKnown = source->knownFrames >= 0;
+    job.ended = FrameRead::Frame;
     job.request = MakeOutputRequest(source->width, source->height, source->rate, source->scale,
                                     static_cast<int32_t>(frames >= 0 ? frames : INT32_MAX), savePath.c_str(),
                                     JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
-    StartProgress(&job.progress, frames, showProgress);
+    StartProgress(&job.progress, expected, plan.showProgress);
 
     // The module's completion message goes to the same standard output.
     std::fflush(stdout);
-    outcome.started = true;
-    outcome.result = table->output(&job.request);
+    const int32_t result = table->output(&job.request);
     FinishProgress(&job.progress, job.nextFrame);
 
-    outcome.callbacksMade = job.callbacksMade;
-    outcome.framesDelivered = job.nextFrame;
-    outcome.interrupted = job.interrupted;
-    // A damaged tail counts once the frames before it are all written: a
-    // pipe finds it while reading ahead, a file's walk found it up front.
-    const bool reachedEnd = source->knownFrames < 0 ? job.request.frameCount == job.nextFrame
-                                                    : job.nextFrame >= source->knownFrames;
-    if (!job.interrupted && reachedEnd) outcome.problem = source->problem;
+    report.framesDelivered = job.nextFrame;
+    report.framesPlanned = frames;
+    report.moduleAskedForFrames = job.callbacksMade;
+    report.problem = job.problem;
+    // A stop request wins: the file then holds what was written before it.
+    if (job.ended == FrameRead::Interrupted) {
+        report.end = JobEnd::Interrupted;
+    } else if (result == 0) {
+        report.end = JobEnd::ModuleFailed;
+    } else {
+        report.end = EndOf(job.ended);
+    }
+    // Every counted frame written (and --frames did not stop short): one
+    // more read tells whether the input really ends there or is damaged.
+    const bool tailReached = source->knownFrames >= 0 && job.nextFrame >= source->knownFrames &&
+                             (plan.frameLimit < 0 || plan.frameLimit > source->knownFrames);
+    if (report.end == JobEnd::Done && tailReached) {
+        const FrameRead after = ReadNextFrame(source, &report.problem);
+        if (after == FrameRead::Damaged || after == FrameRead::Failed) report.end = JobEnd::InputCut;
+        if (after == FrameRead::Interrupted) report.end = JobEnd::Interrupted;
+    }
     job = Job{};
-    return outcome;
+    return report;
 }

@@ -35,6 +35,10 @@ bool TakeTable(GetOutputPluginTableFn lookup, LoadedModule* module, std::string*
 
 }  // namespace
 
+std::string ChosenModulePath(const std::string& given) {
+    return given.empty() ? DefaultModulePath() : given;
+}
+
 #if defined(_WIN32)
 
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* error) {

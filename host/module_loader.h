@@ -21,3 +21,5 @@ void UnloadModule(LoadedModule* module);
 // zezodav_odevad.so (Linux) or zezodav_odevad.auo (Windows) in the folder
 // of the running executable.
 std::string DefaultModulePath();
+// GIVEN, or the default module when it is empty.
+std::string ChosenModulePath(const std::string& given);

@@ -58,6 +58,8 @@ std::string FormatProgress(int64_t done, int64_t total, double seconds) {
         std::snprintf(text, sizeof text, "  %.1f fps", rate);
         line += text;
         if (total > 0 && done < total) line += "  " + Clock((total - done) / rate) + " left";
+        // Without a total there is no time left to tell: the time so far instead.
+        if (total <= 0) line += "  " + Clock(seconds);
     }
     return line;
 }

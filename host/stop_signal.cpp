@@ -32,6 +32,9 @@ void InstallStopHandlers() {
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader that closes standard output early is a failure to report
+    // with its reason, not a silent death by SIGPIPE: writes then fail with EPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 #endif

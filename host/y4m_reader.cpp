@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "gif/gif_limits.h"
+#include "host/printable.h"
+#include "plugin/host_contract.h"
 #include "plugin/host_contract.h"
 
 const char kY4mSignature[] = "YUV4MPEG2 ";
@@ -71,16 +73,18 @@ bool ParseY4mHeader(const std::string& line, Y4mHeader* header, std::string* err
         pos = end + 1;
         if (token.empty()) continue;
         const std::string value = token.substr(1);
+        // The text goes into messages: control characters shown escaped.
+        const std::string shown = Printable(value);
         switch (token[0]) {
             case 'W':
                 if (!ParsePositive(value, &h.width) || h.width > kMaxSide) {
-                    *error = "bad width W" + value + " (1 to 65535)";
+                    *error = "bad width W" + shown + " (a whole number from 1 to 65535)";
                     return false;
                 }
                 break;
             case 'H':
                 if (!ParsePositive(value, &h.height) || h.height > kMaxSide) {
-                    *error = "bad height H" + value + " (1 to 65535)";
+                    *error = "bad height H" + shown + " (a whole number from 1 to 65535)";
                     return false;
                 }
                 break;
@@ -88,21 +92,26 @@ bool ParseY4mHeader(const std::string& line, Y4mHeader* header, std::string* err
                 const size_t colon = value.find(':');
                 if (colon == std::string::npos || !ParsePositive(value.substr(0, colon), &h.rate) ||
                     !ParsePositive(value.substr(colon + 1), &h.scale)) {
-                    *error = "bad frame rate F" + value + " (expected F<rate>:<scale>, both positive)";
+                    *error = "bad frame rate F" + shown +
+                             " (expected F<rate>:<scale>, each a whole number from 1 to 2147483647)";
                     return false;
                 }
                 break;
             }
             case 'I':
-                if (value != "p" && value != "?") {
-                    *error = "interlaced video (I" + value +
+                if (value == "t" || value == "b" || value == "m") {
+                    *error = "interlaced video (I" + shown +
                              ") is not supported; deinterlace it first, e.g. with ffmpeg -vf yadif";
+                    return false;
+                }
+                if (value != "p" && value != "?") {
+                    *error = "unknown interlacing I" + shown + " (Ip, It, Ib, Im or I?)";
                     return false;
                 }
                 break;
             case 'C':
                 if (!ParseColourSpace(value, &h.chroma)) {
-                    *error = "colour space C" + value +
+                    *error = "colour space C" + shown +
                              " is not supported (4:2:0, 4:2:2, 4:4:4 or mono at 8 bits; "
                              "convert with ffmpeg -pix_fmt yuv420p)";
                     return false;

@@ -13,6 +13,7 @@ need=(
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
   locales-all fonts-ipafont-gothic
   ffmpeg valgrind python3 zip unzip
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
 
 missing=()

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (source.width < 1 || source.height < 1 || source.rate < 1 || source.scale < 1) std::abort();
         if (source.knownFrames < 0) std::abort();  // a regular file is counted up front
         int64_t frames = 0;
-        while (frames < 64 && ReadNextFrame(&source)) {
+        std::string problem;
+        while (frames < 64 && ReadNextFrame(&source, &problem) == FrameRead::Frame) {
             const uint64_t expected = static_cast<uint64_t>(FrameStride(source.width)) * source.height;
             if (source.pixels.size() < expected) std::abort();
             ++frames;

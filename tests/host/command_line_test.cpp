@@ -79,7 +79,6 @@ TEST(CommandLine, UsageErrors) {
         {"frobnicate"},
         {"export", "in.y4m"},
         {"export", "a", "b", "c"},
-        {"export", "in.y4m", "-"},         // output to standard output
         {"export", "in.y4m", "dir/"},
         {"demo", "a.gif", "b.gif"},
         {"info", "x"},
@@ -122,9 +121,52 @@ TEST(ParseRate, WholeOrFractionPositiveOnly) {
     EXPECT_TRUE(ParseRate("30000:1001", &r, &s));
     EXPECT_EQ(s, 1001);
     EXPECT_TRUE(ParseRate("2147483647/1", &r, &s));
-    for (const char* text : {"", "0", "25/0", "/25", "25/", "-25", "29.97", "2147483648", "abc", "25/1/2"}) {
+    for (const char* text : {"", "0", "25/0", "/25", "25/", "-25", "2147483648", "abc", "25/1/2", "0.0", ".",
+                             "29.", "29.97.1", "1.2x", "3000000000.5", "1.0000000001"}) {
         EXPECT_FALSE(ParseRate(text, &r, &s)) << text;
     }
+}
+
+// The NTSC rates as people write them come out exact; other decimals as
+// exact fractions in lowest terms.
+TEST(ParseRate, DecimalRates) {
+    const struct {
+        const char* text;
+        int32_t rate;
+        int32_t scale;
+    } cases[] = {
+        {"29.97", 30000, 1001}, {"23.976", 24000, 1001}, {"59.94", 60000, 1001}, {"29.970", 30000, 1001},
+        {"23.98", 24000, 1001}, {"119.88", 120000, 1001}, {"12.5", 25, 2},       {"25.0", 25, 1},
+        {"29.9", 299, 10},      {"0.5", 1, 2},            {".25", 1, 4},         {"29.971", 29971, 1000},
+    };
+    for (const auto& c : cases) {
+        int32_t r = 0, s = 0;
+        ASSERT_TRUE(ParseRate(c.text, &r, &s)) << c.text;
+        EXPECT_EQ(r, c.rate) << c.text;
+        EXPECT_EQ(s, c.scale) << c.text;
+    }
+}
+
+TEST(CommandLine, StandardOutputQuietAndVideoOptions) {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"export", "-q", "--width", "320", "--fps=12.5", "clip.mp4", "-"}, &c));
+    EXPECT_EQ(c.output, "-");
+    EXPECT_TRUE(c.quiet);
+    EXPECT_EQ(c.width, 320);
+    EXPECT_EQ(c.height, 0);
+    EXPECT_EQ(c.fpsRate, 25);
+    EXPECT_EQ(c.fpsScale, 2);
+    ASSERT_TRUE(Parse({"demo", "--quiet"}, &c));
+    EXPECT_TRUE(c.quiet);
+    std::string error;
+    EXPECT_FALSE(Parse({"demo", "--width", "10"}, &c, &error));
+    EXPECT_NE(error.find("--width belongs to export"), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"export", "--size", "2x2", "--rate", "25", "--width", "10", "a", "b"}, &c, &error));
+    EXPECT_NE(error.find("raw frames"), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"export", "--mask=1", "a", "b"}, &c, &error));
+    EXPECT_NE(error.find("takes no value"), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"export", "--height", "0", "a", "b"}, &c, &error));
+    EXPECT_NE(error.find("bad --height 0"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Frame sources over files: the frame count found by walking a Y4M file
 // (frame headers with parameters included), a damaged tail found before the
-// export starts, raw bgr24 frames turned bottom-up, and a clean end.
+// export starts and told by the read after the last frame, raw bgr24 frames
+// turned bottom-up, a clean end, and a file cut while it is read.
 #include "host/frame_source.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,11 @@ std::string MonoFrame(const std::string& header, char value) {
     return header + "\n" + std::string(4, value);
 }
 
+FrameRead Next(FrameSource* source, std::string* problem = nullptr) {
+    std::string ignored;
+    return ReadNextFrame(source, problem != nullptr ? problem : &ignored);
+}
+
 const char kMonoHeader[] = "YUV4MPEG2 W2 H2 F25:1 Cmono XCOLORRANGE=FULL\n";
 
 TEST_F(FrameSourceFile, Y4mFileIsCountedAndReadInOrder) {
@@ -45,13 +51,14 @@ TEST_F(FrameSourceFile, Y4mFileIsCountedAndReadInOrder) {
     EXPECT_EQ(source.width, 2);
     EXPECT_EQ(source.rate, 25);
     for (int value : {10, 20, 30}) {
-        ASSERT_TRUE(ReadNextFrame(&source));
+        ASSERT_EQ(Next(&source), FrameRead::Frame);
         EXPECT_EQ(source.pixels[0], value);
         EXPECT_EQ(source.pixels[FrameStride(2) + 5], value);
     }
-    EXPECT_FALSE(ReadNextFrame(&source));
-    EXPECT_TRUE(source.problem.empty());
-    EXPECT_FALSE(source.interrupted);
+    std::string problem;
+    EXPECT_EQ(Next(&source, &problem), FrameRead::End);
+    EXPECT_TRUE(problem.empty());
+    EXPECT_TRUE(source.tail.empty());
     CloseSource(&source);
 }
 
@@ -61,10 +68,12 @@ TEST_F(FrameSourceFile, CutOffLastFrameIsFoundBeforeTheExport) {
     std::string error;
     ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
     EXPECT_EQ(source.knownFrames, 2);
-    EXPECT_NE(source.problem.find("middle of frame 3"), std::string::npos) << source.problem;
-    EXPECT_TRUE(ReadNextFrame(&source));
-    EXPECT_TRUE(ReadNextFrame(&source));
-    EXPECT_FALSE(ReadNextFrame(&source));
+    EXPECT_NE(source.tail.find("middle of frame 3"), std::string::npos) << source.tail;
+    EXPECT_EQ(Next(&source), FrameRead::Frame);
+    EXPECT_EQ(Next(&source), FrameRead::Frame);
+    std::string problem;
+    EXPECT_EQ(Next(&source, &problem), FrameRead::Damaged);
+    EXPECT_EQ(problem, source.tail);
     CloseSource(&source);
 }
 
@@ -74,7 +83,7 @@ TEST_F(FrameSourceFile, GarbageWhereAFrameHeaderBelongs) {
     std::string error;
     ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
     EXPECT_EQ(source.knownFrames, 1);
-    EXPECT_NE(source.problem.find("frame 2 has no FRAME header"), std::string::npos) << source.problem;
+    EXPECT_NE(source.tail.find("frame 2 has no FRAME header"), std::string::npos) << source.tail;
     CloseSource(&source);
 }
 
@@ -84,9 +93,32 @@ TEST_F(FrameSourceFile, HeaderOnlyHoldsNoFrame) {
     std::string error;
     ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
     EXPECT_EQ(source.knownFrames, 0);
-    EXPECT_FALSE(ReadNextFrame(&source));
-    EXPECT_TRUE(source.problem.empty());
+    EXPECT_EQ(Next(&source), FrameRead::End);
+    EXPECT_TRUE(source.tail.empty());
     CloseSource(&source);
+}
+
+// Another program cuts the file after it was counted: the frames end early
+// and the read says so, at a frame boundary as in the middle of a frame.
+// The frames are far larger than a stream buffer, so the reader cannot
+// have the cut bytes buffered already.
+TEST_F(FrameSourceFile, FileCutAfterItWasCountedIsDamaged) {
+    const std::string header = "YUV4MPEG2 W256 H256 F25:1 Cmono\n";
+    const std::string frame = "FRAME\n" + std::string(256 * 256, 'a');
+    for (size_t cut : {size_t(0), size_t(1000)}) {
+        Write(header + frame + frame + frame);
+        FrameSource source;
+        std::string error;
+        ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
+        ASSERT_EQ(source.knownFrames, 3);
+        Write(header + frame + frame.substr(0, cut));
+        ASSERT_EQ(Next(&source), FrameRead::Frame);
+        std::string problem;
+        EXPECT_EQ(Next(&source, &problem), FrameRead::Damaged);
+        const char* expected = cut == 0 ? "after 1 of the 3 frames" : "middle of frame 2";
+        EXPECT_NE(problem.find(expected), std::string::npos) << problem;
+        CloseSource(&source);
+    }
 }
 
 TEST_F(FrameSourceFile, RefusalsNameTheInput) {
@@ -104,6 +136,10 @@ TEST_F(FrameSourceFile, RefusalsNameTheInput) {
     EXPECT_NE(error.find("too large"), std::string::npos) << error;
     Write("YUV4MPEG2 W2 H2 F25:1");  // no line end
     EXPECT_FALSE(OpenY4mSource(path, &source, &error));
+    EXPECT_NE(error.find("stops inside the Y4M header"), std::string::npos) << error;
+    Write("YUV4MPEG2 W2 H2 F25:1 X" + std::string(70000, 'a') + "\n");  // a line no header has
+    EXPECT_FALSE(OpenY4mSource(path, &source, &error));
+    EXPECT_NE(error.find("longer than 64 KiB"), std::string::npos) << error;
     EXPECT_FALSE(OpenY4mSource(path + ".missing", &source, &error));
     EXPECT_NE(error.find(".missing"), std::string::npos);
 }
@@ -117,15 +153,15 @@ TEST_F(FrameSourceFile, RawFramesAreTurnedBottomUpAndPadded) {
     std::string error;
     ASSERT_TRUE(OpenRawSource(path, 2, 2, 30000, 1001, &source, &error)) << error;
     EXPECT_EQ(source.knownFrames, 1);
-    EXPECT_NE(source.problem.find("middle of frame 2"), std::string::npos) << source.problem;
-    ASSERT_TRUE(ReadNextFrame(&source));
+    EXPECT_NE(source.tail.find("middle of frame 2"), std::string::npos) << source.tail;
+    ASSERT_EQ(Next(&source), FrameRead::Frame);
     const int stride = static_cast<int>(FrameStride(2));
     ASSERT_EQ(stride, 8);
     EXPECT_EQ(source.pixels[0], 7);           // bottom row first in memory
     EXPECT_EQ(source.pixels[stride], 1);      // then the top row
     EXPECT_EQ(source.pixels[stride + 5], 6);
     EXPECT_EQ(source.pixels[6], 0);           // padding
-    EXPECT_FALSE(ReadNextFrame(&source));
+    EXPECT_EQ(Next(&source), FrameRead::Damaged);
     CloseSource(&source);
 }
 
@@ -135,12 +171,12 @@ TEST(DemoSource, NinetyFramesThatLoop) {
     EXPECT_EQ(source.knownFrames, 90);
     EXPECT_EQ(source.rate, 30000);
     EXPECT_EQ(source.scale, 1001);
-    ASSERT_TRUE(ReadNextFrame(&source));
+    ASSERT_EQ(Next(&source), FrameRead::Frame);
     const std::vector<uint8_t> first = source.pixels;
-    ASSERT_TRUE(ReadNextFrame(&source));
+    ASSERT_EQ(Next(&source), FrameRead::Frame);
     EXPECT_NE(source.pixels, first);  // it moves
     int read = 2;
-    while (ReadNextFrame(&source)) ++read;
+    while (Next(&source) == FrameRead::Frame) ++read;
     EXPECT_EQ(read, 90);
     CloseSource(&source);
 }

@@ -112,9 +112,32 @@ expect_kept() {
   [ "$(cat "$1" 2>/dev/null)" == "KEEP" ] || fail "$2: the existing $1 was changed"
 }
 
+# wait_for_growth FILE: waits until FILE holds its first frame (its head
+# alone is 781 bytes), however slow the machine.
+wait_for_growth() {
+  for _ in $(seq 600); do
+    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt 800 ] && return 0
+    sleep 0.1
+  done
+  fail "$1 never got a frame"
+}
+
+# wait_host PID: waits up to 60 s for rozove to end; sets status, out, err.
+wait_host() {
+  for _ in $(seq 300); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -s KILL "$1" 2>/dev/null && fail "rozove did not end"
+  wait "$1"
+  status=$?
+  out=$(cat out.txt)
+  err=$(cat err.txt)
+}
+
 # interrupt_export SIGNAL INPUT.y4m OUT.gif: exports INPUT, fed through a
 # pipe one frame every 0.2 s, and sends SIGNAL once the first frame is in
-# OUT.gif. Sets status and err. (A pipe, not a named FIFO: Wine reads a
+# OUT.gif. Sets status, out and err. (A pipe, not a named FIFO: Wine reads a
 # FIFO opened by name as if it ended whenever it is momentarily empty.)
 interrupt_export() {
   local sig=$1 input=$2 output=$3 host
@@ -137,22 +160,17 @@ except BrokenPipeError:
   # Started without `timeout`, which would pass the signal on a second
   # time; the loops below are the time limit instead.
   host=$!
-  # Wait until the first frame is in the file (its head alone is 781
-  # bytes), however slow the machine, then let a few more arrive.
-  for _ in $(seq 300); do
-    [ "$(stat -c %s "$output" 2>/dev/null || echo 0)" -gt 800 ] && break
-    sleep 0.2
-  done
+  # Once the first frame is in, let a few more arrive.
+  wait_for_growth "$output"
   sleep 0.5
   kill -s "$sig" "$host"
-  for _ in $(seq 100); do
-    kill -0 "$host" 2>/dev/null || break
-    sleep 0.2
-  done
-  kill -s KILL "$host" 2>/dev/null && fail "SIG$sig: rozove did not stop"
-  wait "$host"
-  status=$?
-  err=$(cat err.txt)
+  wait_host "$host"
+}
+
+
+# The completion message's frame count (its last line, "N コマ").
+message_count() {
+  printf '%s' "$1" | tail -1 | cut -d' ' -f1
 }
 
 ntsc_delays_20="3 3 4 3 3 4 3 3 4 3 3 4 3 3 4 3 3 4 3 3"
@@ -283,6 +301,7 @@ interrupted)
     probe "int_$sig.gif"
     frames=$(probe_line frames)
     if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 60 ]; then fail "SIG$sig: $frames frames in the GIF"; fi
+    [ "$(message_count "$out")" == "$frames" ] || fail "SIG$sig: the message counts [$out], the GIF holds $frames"
   done
   ;;
 truncated)
@@ -411,6 +430,288 @@ high_rate)
   run export ok.y4m ok.gif
   [ -z "$err" ] || fail "a warning at 50 frames per second: $err"
   ;;
+shrinking_input)
+  # Another program cuts the input while it is exported: the GIF holds what
+  # was read, the message tells that count, and the exit status is 1.
+  make_y4m long.y4m 3000 64x36 25
+  frame=$(( 64 * 36 * 3 / 2 + 6 ))
+  header=$(head -1 long.y4m | wc -c)
+  $emulator "$rozove" export long.y4m out.gif >out.txt 2>err.txt &
+  host=$!
+  wait_for_growth out.gif
+  truncate -s $(( header + 200 * frame )) long.y4m
+  wait_host "$host"
+  expect_status 1 "input cut during the export"
+  [[ "$err" == *"long.y4m: the file ends after 200 of the 3000 frames"* ]] || fail "shrinking input: $err"
+  probe out.gif
+  frames=$(probe_line frames)
+  [ "$frames" == 200 ] || fail "shrinking input: $frames frames in the GIF, expected 200"
+  [ "$(message_count "$out")" == "$frames" ] || fail "the message counts [$out], the GIF holds $frames"
+  # An output that is the input, by name, by link or behind standard input,
+  # is refused before anything is opened.
+  make_y4m clip.y4m 5 32x18 25
+  cp clip.y4m keep.y4m
+  ln -s clip.y4m link.gif
+  ln clip.y4m hard.gif
+  for output in link.gif hard.gif; do
+    run export clip.y4m "$output"
+    expect_status 2 "output $output is the input"
+    expect_one_line_error "output $output" "is the input itself"
+  done
+  timeout 60 $emulator "$rozove" export - clip.y4m <clip.y4m >out.txt 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 2 "export - clip.y4m < clip.y4m"
+  expect_one_line_error "export - clip.y4m < clip.y4m" "behind standard input"
+  cmp -s clip.y4m keep.y4m || fail "the input was overwritten"
+  ;;
+interrupted_file)
+  # Ctrl-C on a file input: the completion message counts the frames in the
+  # file, not the frames the file held.
+  make_y4m long.y4m 3000 64x36 25
+  $emulator "$rozove" export long.y4m out.gif >out.txt 2>err.txt &
+  host=$!
+  wait_for_growth out.gif
+  sleep 0.3
+  kill -s INT "$host"
+  wait_host "$host"
+  expect_status 130 "SIGINT on a file input"
+  expect_one_line_error "SIGINT on a file input" "interrupted"
+  probe out.gif
+  frames=$(probe_line frames)
+  if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 3000 ]; then fail "SIGINT: $frames frames in the GIF"; fi
+  [ "$(message_count "$out")" == "$frames" ] || fail "the message counts [$out], the GIF holds $frames"
+  [[ "$err" == *"holds the $frames frames"* ]] || fail "the error line counts otherwise: $err"
+  ;;
+standard_output)
+  # "-" as the output: the GIF alone on standard output, every message
+  # (the module's too) on standard error.
+  make_y4m clip.y4m 20
+  run export clip.y4m file.gif
+  timeout 60 $emulator "$rozove" export clip.y4m - >piped.gif 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 0 "export to standard output"
+  cmp -s file.gif piped.gif || fail "the GIF on standard output differs from the file's"
+  expected=$(printf 'standard output\n出力しました\n20 コマ')
+  [ "$err" == "$expected" ] || fail "standard error: [$err], expected [$expected]"
+  # Through a pipe, from a pipe.
+  cat clip.y4m | timeout 60 $emulator "$rozove" export - - 2>err.txt | cat >pipe.gif
+  cmp -s file.gif pipe.gif || fail "pipe to pipe differs"
+  # A closed standard output is a failure, with the reason.
+  timeout 60 $emulator "$rozove" export clip.y4m - 2>err.txt | true
+  status=${PIPESTATUS[0]}; err=$(cat err.txt)
+  expect_status 1 "closed standard output"
+  expect_one_line_error "closed standard output" "closed"
+  run info
+  timeout 60 $emulator "$rozove" info >/dev/full 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "info on a full standard output"
+  expect_one_line_error "info on a full standard output" "standard output"
+  ;;
+write_failures)
+  # The reason the host can know is named: no space, a folder, permission.
+  make_y4m clip.y4m 3 32x18 25
+  run export clip.y4m /dev/full
+  expect_status 1 "full device"
+  expect_one_line_error "full device" "cannot write /dev/full: no space left on the device"
+  timeout 60 $emulator "$rozove" export clip.y4m - >/dev/full 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "full standard output"
+  expect_one_line_error "full standard output" "cannot write standard output: no space left"
+  mkdir folder.gif
+  run export clip.y4m folder.gif
+  expect_one_line_error "output is a folder" "cannot write folder.gif: it is a folder"
+  # Root may write anywhere: it runs rozove as nobody for these.
+  as_user=()
+  if [ "$(id -u)" -eq 0 ]; then
+    command -v setpriv >/dev/null && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  fi
+  if [ "$(id -u)" -ne 0 ] || [ ${#as_user[@]} -gt 0 ]; then
+    mkdir locked && chmod 555 locked
+    keep_output readonly.gif && chmod 444 readonly.gif
+    for output in locked/out.gif readonly.gif; do
+      timeout 60 "${as_user[@]}" $emulator "$rozove" export clip.y4m "$output" >out.txt 2>err.txt
+      status=$?; err=$(cat err.txt)
+      expect_status 1 "no permission for $output"
+      expect_one_line_error "no permission for $output" "Permission denied"
+    done
+    [ ! -e locked/out.gif ] || fail "a file was made in the locked folder"
+    expect_kept readonly.gif "read-only output"
+  else
+    echo "running as root without setpriv: the permission cases are skipped"
+  fi
+  ;;
+escaped_input)
+  # Control characters from a header are echoed escaped; the wordings that
+  # misled are mended.
+  make_y4m good.y4m 2 32x18 25
+  printf 'YUV4MPEG2 W3\r\033[2J H2 F25:1\nFRAME\n' >escape.y4m
+  run export escape.y4m out.gif
+  expect_status 1 "control characters in the header"
+  expect_one_line_error "control characters" 'bad width W3\r\e[2J'
+  [[ "$err" != *$'\r'* && "$err" != *$'\033'* ]] || fail "a raw control character reached the terminal: $(printf '%s' "$err" | cat -v)"
+  sed '1s/ Ip / Ix /' good.y4m >order.y4m
+  sed '1s/ F25:1 / F4294967295:1 /' good.y4m >rate.y4m
+  { printf 'YUV4MPEG2 W2 H2 F25:1 X'; head -c 1100000 /dev/zero | tr '\0' a; printf '\n'; } >long.y4m
+  while IFS='|' read -r input words; do
+    keep_output out.gif
+    run export "$input" out.gif
+    expect_status 1 "$input"
+    expect_one_line_error "$input" "$words"
+    [[ "$err" != *"does not end"* && "$err" != *"both positive"* && "$err" != *"interlaced"* ]] ||
+      fail "$input: a misleading wording: $err"
+    expect_kept out.gif "$input"
+  done <<'CASES'
+order.y4m|unknown interlacing Ix
+rate.y4m|F4294967295:1 (expected F<rate>:<scale>, each a whole number from 1 to 2147483647)
+long.y4m|longer than 64 KiB
+CASES
+  ;;
+readme_examples)
+  # The README's command-line examples run as written (with the build's own
+  # rozove for build/linux/rozove) on a clip ffmpeg makes.
+  readme=$(dirname "$0")/../../README.md
+  [ -f "$readme" ] || readme=$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)/README.md
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=640x360:rate=25 -frames:v 10 -pix_fmt yuv420p -y clip.mp4 ||
+    fail "ffmpeg could not make clip.mp4"
+  examples=$(awk '/^## Export your own clip/ { on = 1; next } /^## / { on = 0 } on && /^    / && /rozove/ { sub(/^    /, ""); print }' "$readme")
+  [ -n "$examples" ] || fail "no examples found in $readme"
+  # And the examples of --help.
+  examples+=$'\n'$("$rozove" --help | awk '/^Examples/ { on = 1; next } /^$/ { on = 0 } on { sub(/^  /, ""); print }')
+  video=yes
+  "$rozove" --version | grep -q "FFmpeg's libraries" || video=no
+  count=0
+  while IFS= read -r example; do
+    # Only the Linux build's examples; rozove reading clip.mp4 itself needs FFmpeg's libraries.
+    [[ "$example" == *build/linux/rozove* ]] || continue
+    after=${example#*rozove}
+    if [ "$video" == no ] && [[ "$after" == *clip.mp4* || "$after" == *--width* || "$after" == *--fps* ]]; then
+      echo "no video input in this build: skipped $example"
+      continue
+    fi
+    command=${example//build\/linux\/rozove/$rozove}
+    # ffmpeg reads its standard input for keys: not this loop's lines.
+    timeout 120 bash -c "set -o pipefail; $command" </dev/null >out.txt 2>err.txt || fail "README example failed: $example: $(cat err.txt)"
+    count=$((count + 1))
+  done <<<"$examples"
+  [ "$count" -ge 2 ] || fail "only $count README examples ran"
+  for gif in *.gif; do probe "$gif"; done
+  ;;
+user_habits)
+  # What users of ffmpeg and gifski reach for.
+  make_raw clip.raw 64 48 5
+  # A decimal NTSC rate is the exact one: the same delays as 30000/1001.
+  run export --size 64x48 --rate 29.97 clip.raw ntsc.gif
+  expect_status 0 "--rate 29.97"
+  probe ntsc.gif
+  expect_probe delays "3 3 4 3 3"
+  run export --size 64x48 --rate 12.5 clip.raw slow.gif
+  probe slow.gif
+  expect_probe delays "8 8 8 8 8"
+  # --quiet: nothing on standard output or standard error.
+  run export --quiet --size 64x48 --rate 25 clip.raw quiet.gif
+  expect_status 0 "--quiet"
+  [ -z "$out$err" ] || fail "--quiet printed: [$out] [$err]"
+  probe quiet.gif
+  expect_probe frames 5
+  # A frame longer than a GIF's 655.35 s is warned about.
+  run export --size 64x48 --rate 1/1000 clip.raw long.gif
+  expect_status 0 "a frame of 1000 s"
+  expect_one_line_error "a frame of 1000 s" "655.35 s"
+  if command -v script >/dev/null; then
+    make_y4m clip.y4m 20 64x36 25
+    # A terminal on standard input is refused with a hint, not waited on.
+    timeout 60 script -qec "$rozove export - out.gif" typescript.txt >/dev/null 2>&1
+    grep -q 'standard input is a terminal' typescript.txt || fail "terminal input: $(cat -v typescript.txt)"
+    grep -q 'yuv4mpegpipe' typescript.txt || fail "terminal input: no hint"
+    # Nor is a GIF written onto a terminal.
+    timeout 60 script -qec "$rozove export clip.y4m -" typescript.txt >/dev/null 2>&1
+    grep -q 'standard output is a terminal' typescript.txt || fail "terminal output: $(cat -v typescript.txt)"
+    grep -q 'GIF89a' typescript.txt && fail "a GIF was written onto the terminal"
+    # A pipe's progress bar: the total and time left where --frames gives a
+    # count; the count, speed and time so far where nothing does.
+    timeout 60 script -qec "cat clip.y4m | $rozove export --frames 20 - counted.gif" typescript.txt >/dev/null 2>&1
+    grep -q '20/20' typescript.txt || fail "no total on a counted pipe: $(cat -v typescript.txt)"
+    timeout 60 script -qec "cat clip.y4m | $rozove export - open.gif" typescript.txt >/dev/null 2>&1
+    grep -Eq '20 frames +[0-9.]+ fps +0:[0-9]{2}' typescript.txt || fail "pipe without a count: $(cat -v typescript.txt)"
+  fi
+  ;;
+video_input)
+  # Any video through FFmpeg's libraries (the Linux build): files, a pipe,
+  # scaling and resampling, deep and alpha streams, and bad inputs refused
+  # in one line with an existing output untouched.
+  "$rozove" --version | grep -q "FFmpeg's libraries" || { echo "no video input in this build: skipped"; exit 0; }
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=640x360:rate=25 -frames:v 30 -pix_fmt yuv420p -y clip.mp4 ||
+    fail "ffmpeg could not make clip.mp4"
+  run export clip.mp4 out.gif
+  expect_status 0 "export clip.mp4"
+  expect_message out.gif 30
+  probe out.gif
+  expect_probe size "640 360"
+  expect_probe frames 30
+  expect_ffprobe out.gif 30 1.20
+  while IFS='|' read -r options size frames; do
+    # shellcheck disable=SC2086
+    run export $options clip.mp4 scaled.gif
+    expect_status 0 "export $options"
+    probe scaled.gif
+    expect_probe size "$size"
+    expect_probe frames "$frames"
+  done <<'CASES'
+--width 320|320 180|30
+--height 90|160 90|30
+--width 100 --height 100|100 100|30
+--width 160 --fps 10|160 90|12
+--width 160 --fps 12.5|160 90|15
+CASES
+  run export --width 160 --fps 10 clip.mp4 slow.gif
+  probe slow.gif
+  expect_probe delays "10 10 10 10 10 10 10 10 10 10 10 10"
+  # Matroska through a pipe: no length, the count learnt at the end.
+  ffmpeg -v error -nostdin -i clip.mp4 -f matroska - |
+    timeout 60 $emulator "$rozove" export --width 160 - piped.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 0 "matroska through a pipe"
+  expect_message piped.gif 30
+  probe piped.gif
+  expect_probe frames 30
+  # A 10-bit stream and one with alpha.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -pix_fmt yuv420p10le -c:v ffv1 -y deep.mkv
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -vf format=rgba -c:v png -y alpha.mov
+  for input in deep.mkv alpha.mov; do
+    run export "$input" "$input.gif"
+    expect_status 0 "export $input"
+    expect_message "$input.gif" 5
+    probe "$input.gif"
+    expect_probe size "64 36"
+  done
+  # Bad inputs: one line, the existing output untouched.
+  ffmpeg -v error -nostdin -f lavfi -i sine=duration=1 -y sound.m4a
+  head -c 2000 clip.mp4 >cut.mp4
+  printf 'not a video at all\n' >text.mp4
+  while IFS='|' read -r input words; do
+    keep_output out.gif
+    run export "$input" out.gif
+    expect_status 1 "$input"
+    expect_one_line_error "$input" "$words"
+    expect_kept out.gif "$input"
+  done <<'CASES'
+sound.m4a|no video stream
+cut.mp4|cut.mp4
+text.mp4|text.mp4
+missing.mp4|missing.mp4
+CASES
+  # Damage in the middle of a stream: the frames before it, the true count,
+  # exit status 1.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 40 -pix_fmt yuv420p -c:v mpeg4 -f mpegts -y clip.ts
+  size=$(stat -c %s clip.ts)
+  head -c $((size / 2)) clip.ts >half.ts
+  cat half.ts | timeout 60 $emulator "$rozove" export - half.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  probe half.gif
+  frames=$(probe_line frames)
+  [ "$(message_count "$out")" == "$frames" ] || fail "cut stream: the message counts [$out], the GIF holds $frames"
+  if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 40 ]; then fail "cut stream: $frames frames"; fi
+  ;;
 demo)
   run demo
   expect_status 0 "demo"
@@ -469,6 +770,26 @@ wine_export)
   expect_message piped.gif 20
   run export missing.y4m out.gif
   expect_status 1 "rozove.exe with a missing input"
+  # The GIF on standard output, every message on standard error.
+  run export clip.y4m plain.gif
+  timeout -k 5 120 $emulator "$rozove" export clip.y4m - >stdout.gif 2>err.txt
+  status=$?; err=$(tr -d '\r' <err.txt)
+  expect_status 0 "rozove.exe to standard output"
+  cmp -s plain.gif stdout.gif || fail "rozove.exe: the GIF on standard output differs from the file's"
+  expected=$(printf 'standard output\n出力しました\n20 コマ')
+  [ "$err" == "$expected" ] || fail "rozove.exe to standard output: stderr [$err], expected [$expected]"
+  # The output that is the input is refused there too.
+  run export clip.y4m clip.y4m
+  expect_status 2 "rozove.exe: output is the input"
+  # No FFmpeg in the Windows build: scaling is refused with a hint.
+  run export --width 160 clip.y4m scaled.gif
+  expect_status 2 "rozove.exe --width"
+  [[ "$err" == *"ffmpeg"* ]] || fail "rozove.exe --width: no hint: $err"
+  [ ! -e scaled.gif ] || fail "rozove.exe --width wrote scaled.gif"
+  # --quiet: nothing but errors.
+  run export --quiet clip.y4m quiet.gif
+  expect_status 0 "rozove.exe --quiet"
+  [ -z "$out$err" ] || fail "rozove.exe --quiet printed: [$out] [$err]"
   # Ctrl-C: Wine turns SIGINT into the console's Ctrl-C event.
   interrupt_export INT clip.y4m int.gif
   expect_status 130 "rozove.exe interrupted"

@@ -16,8 +16,8 @@ TEST(FormatProgress, StartAndEnd) {
     EXPECT_EQ(FormatProgress(90, 90, 3), "[##############################] 90/90  30.0 fps");
 }
 
-TEST(FormatProgress, UnknownTotalShowsCountAndSpeed) {
-    EXPECT_EQ(FormatProgress(120, -1, 4), "120 frames  30.0 fps");
+TEST(FormatProgress, UnknownTotalShowsCountSpeedAndTimeSoFar) {
+    EXPECT_EQ(FormatProgress(120, -1, 4), "120 frames  30.0 fps  0:04");
 }
 
 TEST(FormatProgress, LongJobsShowHoursAndStayOnOneLine) {

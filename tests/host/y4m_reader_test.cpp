@@ -68,6 +68,22 @@ TEST(Y4mHeader, ProgressiveOrUnknownFieldOrderOnly) {
     }
 }
 
+// Refusals that once misled: an unknown field order is not "interlaced",
+// a rate past 32 bits is not "not positive", and control characters from
+// the header never reach the terminal raw.
+TEST(Y4mHeader, RefusalsSayWhatIsReallyWrong) {
+    const std::string order = Refusal("YUV4MPEG2 W2 H2 F25:1 Ix");
+    EXPECT_EQ(order.find("interlaced"), std::string::npos) << order;
+    EXPECT_NE(order.find("unknown interlacing Ix"), std::string::npos) << order;
+    const std::string rate = Refusal("YUV4MPEG2 W2 H2 F4294967295:1");
+    EXPECT_NE(rate.find("F4294967295:1"), std::string::npos) << rate;
+    EXPECT_NE(rate.find("1 to 2147483647"), std::string::npos) << rate;
+    const std::string width = Refusal("YUV4MPEG2 W2\r\x1b[2J H2 F25:1");
+    EXPECT_NE(width.find("W2\\r\\e[2J"), std::string::npos) << width;
+    EXPECT_EQ(width.find('\r'), std::string::npos);
+    EXPECT_EQ(width.find('\x1b'), std::string::npos);
+}
+
 TEST(Y4mHeader, RefusesDeepAndAlphaColourSpacesByName) {
     for (const char* space : {"C420p10", "C444alpha", "Cmono16", "C444p12", "C411"}) {
         const std::string error = Refusal(std::string("YUV4MPEG2 W2 H2 F25:1 ") + space);

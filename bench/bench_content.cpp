@@ -121,7 +121,7 @@ OwnedIndexImage ConvertForEncoding(const std::vector<uint8_t>& frame, int width,
     return owned;
 }
 
-// Mask mode as the specification words it: a picture pixel is transparent
+// Mask mode in its plainest form: a picture pixel is transparent
 // when the three bytes of its mask pixel add up to 0.
 __attribute__((optimize("no-tree-vectorize"))) void ConvertMaskedReference(const uint8_t* frame, int32_t width,
                                                                            int32_t height, IndexImage* destination) {

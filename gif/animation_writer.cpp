@@ -24,7 +24,7 @@ using namespace gif_layout;
 // application name, one 3-byte sub-block (id 1, repeat count), terminator.
 constexpr size_t kLoopBlockBytes = 19;
 // Comment extension "DOD" and the trailer. "DOD" is this writer's mark,
-// fixed by the specification: a reader that asks which program closed a
+// unchanged since the first release: a reader that asks which program closed a
 // file finds it just before the trailer, also in a file cut short by an
 // abort. Decoders skip comment extensions (GIF89a section 24), so viewers
 // show nothing of it.
@@ -40,7 +40,7 @@ constexpr uint8_t kFrameFlags = 0x09;
 // "出力しました\n%d コマ" in code page 932, as the host's users read it.
 constexpr char kCompletionFormat[] =
     "\x8f\x6f\x97\xcd\x82\xb5\x82\xdc\x82\xb5\x82\xbd\n%d \x83\x52\x83\x7d";
-// The specification's bound for the formatted text. The text itself is at
+// The bound the message is formatted with, kept as it has always been. The text itself is at
 // most 29 bytes (12 of words, a line feed, 11 of number, 5 of " コマ"), so
 // the bound never cuts it; it only guarantees that no frame count can
 // write past the buffer, which holds 16 bytes more.
@@ -159,9 +159,8 @@ int32_t WriteAnimation(const OutputRequest* request) {
         // OnOutput holds the host's own thread for the whole job. One
         // millisecond's sleep a frame gives the processor to the host's
         // other threads, so its window, where the user asks for the abort
-        // that isAborted reports, keeps up even on one core. The
-        // specification counts it in every frame's cost; so do the
-        // benchmarks.
+        // that isAborted reports, keeps up even on one core. It is part
+        // of every frame's cost, and the benchmarks count it too.
         Sleep(1);
     }
 

@@ -3,8 +3,8 @@
 //
 // The debugger lines "_get", "_set" (and "_config" from the dialog) say
 // which settings entry the host called, for someone watching a host with a
-// debugger or DebugView; the specification fixes their text (no prefix, no
-// line end) and the module tests check them on both targets.
+// debugger or DebugView; their text is fixed (no prefix, no line end), since
+// such a watcher matches it, and the module tests check them on both targets.
 #include "settings/gif_settings.h"
 #include "settings/settings_block.h"
 #include "settings/settings_entries.h"

@@ -573,7 +573,7 @@ readme_examples)
   [ -f "$readme" ] || readme=$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)/README.md
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=640x360:rate=25 -frames:v 10 -pix_fmt yuv420p -y clip.mp4 ||
     fail "ffmpeg could not make clip.mp4"
-  examples=$(awk '/^## Export your own clip/ { on = 1; next } /^## / { on = 0 } on && /^    / && /rozove/ { sub(/^    /, ""); print }' "$readme")
+  examples=$(awk '/^## The command line/ { on = 1; next } /^## / { on = 0 } on && /^    / && /rozove/ { sub(/^    /, ""); print }' "$readme")
   [ -n "$examples" ] || fail "no examples found in $readme"
   # And the examples of --help.
   examples+=$'\n'$("$rozove" --help | awk '/^Examples/ { on = 1; next } /^$/ { on = 0 } on { sub(/^  /, ""); print }')

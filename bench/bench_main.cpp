@@ -60,7 +60,7 @@ void BenchEncode(benchmark::State& state, Size size, Content content, bool gifli
     std::vector<uint8_t> out(GifEncodedBound(size.width, size.height));
     size_t bytes = 0;
     for (auto _ : state) {
-        bytes = giflib ? EncodeWithGiflib(indices.image, &out) : EncodeGifImage(indices.image, BuildGrayPalette(), out.data());
+        bytes = giflib ? EncodeWithGiflib(indices.image, &out) : EncodeGifImage(indices.image, BuildGrayPalette(), out.data(), nullptr);
         benchmark::DoNotOptimize(bytes);
     }
     if (bytes == 0) state.SkipWithError("encoding failed");

@@ -52,7 +52,7 @@ int main() {
         Measure(std::string("encode/giflib/") + ContentName(content),
                 [&] { theirs = EncodeWithGiflib(indices.image, &out); });
         Measure(std::string("encode/ours/") + ContentName(content),
-                [&] { ours = EncodeGifImage(indices.image, palette, out.data()); });
+                [&] { ours = EncodeGifImage(indices.image, palette, out.data(), nullptr); });
         std::printf("bytes %s ours %zu giflib %zu\n", ContentName(content), ours, theirs);
     }
 

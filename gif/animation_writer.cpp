@@ -11,6 +11,7 @@
 #include "gif/frame_encoder.h"
 #include "gif/gif_layout.h"
 #include "gif/gray_convert.h"
+#include "gif/lzw_dictionary.h"
 #include "gif/output_file.h"
 #include "gif/status.h"
 #include "platform/win32_api.h"
@@ -124,6 +125,11 @@ int32_t WriteAnimation(const OutputRequest* request) {
     int32_t status = kStatusOk;
     uint64_t prevTime = 0;
     int32_t framesWritten = 0;
+    // Our own encoder's string table (2 MiB for a large picture) lives for
+    // the whole job rather than one frame: Windows' heap, and Wine's, hands
+    // out a block that large as fresh pages from the system each time and
+    // returns them on free, so a table per frame faulted in every page anew.
+    LzwDictionary* lzwTable = nullptr;
 
     for (int32_t i = 0; i < request->frameCount; ++i) {
         if (request->isAborted != nullptr && request->isAborted() != 0) break;
@@ -132,7 +138,7 @@ int32_t WriteAnimation(const OutputRequest* request) {
 
         int32_t length = 0;
         HGLOBAL block = EncodeFrame(pixels, request->width, request->height, gifSettings.useRightHalfAsMask,
-                                    &palette, &length);
+                                    &palette, &length, &lzwTable);
         const uint64_t time = DisplayTime(i, frameRate);
         size_t end = 0;
         uint8_t* bytes = static_cast<uint8_t*>(block);
@@ -163,6 +169,7 @@ int32_t WriteAnimation(const OutputRequest* request) {
         // of every frame's cost, and the benchmarks count it too.
         Sleep(1);
     }
+    LzwDestroy(lzwTable);
 
     WriteOutput(&file, kClosingBytes, sizeof kClosingBytes);
     if (!CloseOutputFile(&file) && status == kStatusOk) status = kStatusWriteFailed;

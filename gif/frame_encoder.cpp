@@ -121,12 +121,13 @@ LibraryGifLayout ProbeLibraryLayout(const GrayPalette* palette) {
     }
 }
 
-HGLOBAL EncodeBuiltIn(const IndexImage& image, const GrayPalette* palette, int32_t* length) {
+HGLOBAL EncodeBuiltIn(const IndexImage& image, const GrayPalette* palette, int32_t* length,
+                      LzwDictionary** lzwTable) {
     const size_t bound = GifEncodedBound(image.width, image.height);
     if (bound == 0 || bound > 0x7FFFFFFFu) return nullptr;
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, bound);
     if (block == nullptr) return nullptr;
-    const size_t written = EncodeGifImage(image, *palette, static_cast<uint8_t*>(block));
+    const size_t written = EncodeGifImage(image, *palette, static_cast<uint8_t*>(block), lzwTable);
     if (written == 0) {
         GlobalFree(block);
         return nullptr;
@@ -163,7 +164,7 @@ int32_t FindGifEncoder(CLSID* classId) {
 }
 
 HGLOBAL EncodeFrame(const void* pixels, int32_t width, int32_t height, int32_t maskMode,
-                    const GrayPalette* palette, int32_t* outLength) {
+                    const GrayPalette* palette, int32_t* outLength, LzwDictionary** lzwTable) {
     if (pixels == nullptr || palette == nullptr) return nullptr;
     const bool mask = maskMode != 0;
     const int32_t outWidth = OutWidth(width, mask);
@@ -211,7 +212,7 @@ HGLOBAL EncodeFrame(const void* pixels, int32_t width, int32_t height, int32_t m
             result = EncodeWithLibrary(image, palette, &block, &length);
         }
         if (result == LibraryResult::NoGifEncoder || result == LibraryResult::WrongLayout) {
-            block = EncodeBuiltIn(image, palette, &length);
+            block = EncodeBuiltIn(image, palette, &length, lzwTable);
         }
         GlobalFree(buffer);
     }

@@ -7,11 +7,16 @@
 #include "gif/gray_convert.h"
 #include "platform/win32_api.h"
 
+struct LzwDictionary;
+
 // Null when the frame cannot be encoded: no pixels, an empty picture, a side
 // beyond the GIF limit of 65535, or a failure of the platform. On success the
 // block's length is stored through outLength when it is not null.
+//
+// lzwTable: null, or the job's string table (EncodeGifImage), which our own
+// encoder then reuses from frame to frame. The library is never given it.
 HGLOBAL EncodeFrame(const void* pixels, int32_t width, int32_t height, int32_t maskMode,
-                    const GrayPalette* palette, int32_t* outLength);
+                    const GrayPalette* palette, int32_t* outLength, LzwDictionary** lzwTable);
 
 // Index of the image library's "image/gif" encoder, with its class id copied
 // out, or -1.

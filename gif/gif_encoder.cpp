@@ -212,15 +212,35 @@ size_t GifEncodedBound(int32_t width, int32_t height) {
     return static_cast<size_t>(total);
 }
 
-size_t EncodeGifImage(const IndexImage& image, const GrayPalette& palette, uint8_t* out) {
+size_t EncodeGifImage(const IndexImage& image, const GrayPalette& palette, uint8_t* out, LzwDictionary** table) {
     if (GifEncodedBound(image.width, image.height) == 0) return 0;
     const uint64_t pixels = static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height);
-    LzwDictionary* dictionary = LzwCreate(LzwCodeLimit(pixels, kFirstFreeCode));
+    const uint32_t codeLimit = LzwCodeLimit(pixels, kFirstFreeCode);
+    LzwDictionary* own = nullptr;
+    LzwDictionary* dictionary = nullptr;
+    if (table == nullptr) {
+        own = LzwCreate(codeLimit);
+        dictionary = own;
+    } else {
+        // Only a table of the same code limit can serve: its stale codeOf
+        // entries are then all below the limit, and keyOf, cleared here,
+        // confirms none of them.
+        if (*table != nullptr && (*table)->codeLimit != codeLimit) {
+            LzwDestroy(*table);
+            *table = nullptr;
+        }
+        if (*table == nullptr) {
+            *table = LzwCreate(codeLimit);
+        } else {
+            LzwClear(*table);
+        }
+        dictionary = *table;
+    }
     if (dictionary == nullptr) return 0;
     uint8_t* end = WriteHead(out, image.width, image.height, palette);
     end = dictionary->codeLimit == LzwDictionary::kMaxCodes ? WriteImageData<true>(end, image, *dictionary)
                                                             : WriteImageData<false>(end, image, *dictionary);
-    LzwDestroy(dictionary);
+    LzwDestroy(own);
     *end++ = gif_layout::kTrailer;
     return static_cast<size_t>(end - out);
 }

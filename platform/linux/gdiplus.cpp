@@ -134,7 +134,7 @@ GpStatus WINGDIPAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const
     if (bound == 0) return GenericError;
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[bound]);  // not zero-filled: all of it is written
     if (!bytes) return OutOfMemory;
-    size_t length = EncodeGifImage(indices, image->palette, bytes.get());
+    size_t length = EncodeGifImage(indices, image->palette, bytes.get(), nullptr);
     if (length == 0) return GenericError;
     if (gifLayout == StandInGifLayout::WithoutExtension) {
         // Drop the graphic control extension, as an encoder without one would write.

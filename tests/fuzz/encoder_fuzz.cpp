@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const IndexImage image{pixels.data(), width, height, stride};
     std::vector<uint8_t> out(GifEncodedBound(width, height));
-    const size_t written = EncodeGifImage(image, BuildGrayPalette(), out.data());
+    const size_t written = EncodeGifImage(image, BuildGrayPalette(), out.data(), nullptr);
     if (written == 0 || written > out.size()) std::abort();
     out.resize(written);
     if (!gif_layout::HasWriterLayout(out.data(), out.size())) std::abort();

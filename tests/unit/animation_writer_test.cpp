@@ -34,7 +34,7 @@ class Writer : public CleanState {};
 std::vector<uint8_t> EncodedBytes(const std::vector<uint8_t>& frame, int width, int height, bool mask) {
     const GrayPalette palette = BuildGrayPalette();
     int32_t length = 0;
-    HGLOBAL block = EncodeFrame(frame.data(), width, height, mask ? 1 : 0, &palette, &length);
+    HGLOBAL block = EncodeFrame(frame.data(), width, height, mask ? 1 : 0, &palette, &length, nullptr);
     EXPECT_NE(block, nullptr);
     if (block == nullptr) return {};
     const uint8_t* bytes = static_cast<const uint8_t*>(block);

@@ -41,7 +41,7 @@ protected:
 
     std::vector<uint8_t> Encode(int32_t mask = 0, int32_t width = 30) {
         int32_t length = -5;
-        HGLOBAL block = EncodeFrame(frame.data(), width, 20, mask, &palette, &length);
+        HGLOBAL block = EncodeFrame(frame.data(), width, 20, mask, &palette, &length, nullptr);
         if (block == nullptr) {
             EXPECT_EQ(length, -5) << "length must be left alone on failure";
             return {};
@@ -70,7 +70,7 @@ TEST_F(FrameEncoding, LibraryOutputInTheWritersLayout) {
 TEST_F(FrameEncoding, MaskModeEncodesHalfTheWidth) {
     const std::vector<uint8_t> wide = MakeHostFrame(640, 4, [](int x, int) { return Bgr{0, 0, x < 320 ? uint8_t(9) : uint8_t(0)}; });
     int32_t length = 0;
-    HGLOBAL block = EncodeFrame(wide.data(), 640, 4, 1, &palette, &length);
+    HGLOBAL block = EncodeFrame(wide.data(), 640, 4, 1, &palette, &length, nullptr);
     ASSERT_NE(block, nullptr);
     const uint8_t* bytes = static_cast<const uint8_t*>(block);
     EXPECT_EQ(bytes[6] | bytes[7] << 8, 320);
@@ -83,14 +83,14 @@ TEST_F(FrameEncoding, MaskModeEncodesHalfTheWidth) {
 
 TEST_F(FrameEncoding, NullPixelsStartNothing) {
     int32_t length = 7;
-    EXPECT_EQ(EncodeFrame(nullptr, 30, 20, 0, &palette, &length), nullptr);
+    EXPECT_EQ(EncodeFrame(nullptr, 30, 20, 0, &palette, &length, nullptr), nullptr);
     EXPECT_EQ(length, 7);
     EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 0);
     EXPECT_EQ(StandInCallCount(StandInCall::GlobalAlloc), 0);
 }
 
 TEST_F(FrameEncoding, NullLengthPointerIsAllowed) {
-    HGLOBAL block = EncodeFrame(frame.data(), 30, 20, 0, &palette, nullptr);
+    HGLOBAL block = EncodeFrame(frame.data(), 30, 20, 0, &palette, nullptr, nullptr);
     ASSERT_NE(block, nullptr);
     GlobalFree(block);
 }
@@ -224,12 +224,12 @@ TEST_F(FrameEncoding, EveryFailingStepReleasesEverything) {
 TEST_F(FrameEncoding, RefusesPicturesOutsideTheFormat) {
     const std::vector<uint8_t> tiny(64, 0);
     int32_t length = 0;
-    EXPECT_EQ(EncodeFrame(tiny.data(), 0, 1, 0, &palette, &length), nullptr);
-    EXPECT_EQ(EncodeFrame(tiny.data(), 1, 0, 0, &palette, &length), nullptr);
-    EXPECT_EQ(EncodeFrame(tiny.data(), 1, 1, 1, &palette, &length), nullptr);
-    EXPECT_EQ(EncodeFrame(tiny.data(), 65536, 1, 0, &palette, &length), nullptr);
-    EXPECT_EQ(EncodeFrame(tiny.data(), 1, 65536, 0, &palette, &length), nullptr);
-    EXPECT_EQ(EncodeFrame(tiny.data(), -1, -1, 0, &palette, &length), nullptr);
+    EXPECT_EQ(EncodeFrame(tiny.data(), 0, 1, 0, &palette, &length, nullptr), nullptr);
+    EXPECT_EQ(EncodeFrame(tiny.data(), 1, 0, 0, &palette, &length, nullptr), nullptr);
+    EXPECT_EQ(EncodeFrame(tiny.data(), 1, 1, 1, &palette, &length, nullptr), nullptr);
+    EXPECT_EQ(EncodeFrame(tiny.data(), 65536, 1, 0, &palette, &length, nullptr), nullptr);
+    EXPECT_EQ(EncodeFrame(tiny.data(), 1, 65536, 0, &palette, &length, nullptr), nullptr);
+    EXPECT_EQ(EncodeFrame(tiny.data(), -1, -1, 0, &palette, &length, nullptr), nullptr);
     EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 0);
 }
 

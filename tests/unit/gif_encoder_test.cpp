@@ -12,12 +12,15 @@
 
 #include "gif/gif_encoder.h"
 #include "gif/gif_layout.h"
+#include "gif/lzw_dictionary.h"
 #include "tests/unit/gif_decode.h"
 #include "tests/unit/test_frames.h"
 
 namespace {
 
-std::vector<uint8_t> Encode(const std::vector<uint8_t>& indices, int width, int height) {
+// table: null for a table of the picture's own, or one kept across pictures.
+std::vector<uint8_t> Encode(const std::vector<uint8_t>& indices, int width, int height,
+                            LzwDictionary** table = nullptr) {
     // Rows padded to 4 bytes with junk that must never be encoded.
     const int64_t stride = (width + 3) / 4 * 4;
     std::vector<uint8_t> padded(static_cast<size_t>(stride * height), 0xEE);
@@ -28,7 +31,7 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& indices, int width, int 
     const IndexImage image{padded.data(), width, height, stride};
     const size_t bound = GifEncodedBound(width, height);
     std::vector<uint8_t> out(bound + 64, 0xCD);
-    const size_t written = EncodeGifImage(image, BuildGrayPalette(), out.data());
+    const size_t written = EncodeGifImage(image, BuildGrayPalette(), out.data(), table);
     EXPECT_GT(written, 0u);
     EXPECT_LE(written, bound);
     EXPECT_EQ(out[bound], 0xCD) << "wrote past the bound";
@@ -234,6 +237,42 @@ TEST(GifEncoder, PictureEndsOnEveryWidthStepAndOnAFullTable) {
     }
 }
 
+TEST(GifEncoder, ATableKeptAcrossPicturesGivesTheSameBytes) {
+    // The pictures of one job through one table. Noise fills the table
+    // (clear codes within the picture), so the pictures after it meet stale
+    // entries; smaller pictures need a smaller code limit and replace the
+    // table, and the large size after them replaces it again.
+    struct Picture {
+        int width, height;
+        std::vector<uint8_t> indices;
+        uint32_t codeLimit;
+    };
+    const std::vector<Picture> pictures{
+        {640, 360, RandomIndices(640, 360, 7), 4096},
+        {640, 360, GradientIndices(640, 360), 4096},
+        {640, 360, std::vector<uint8_t>(640 * 360, 200), 4096},
+        {640, 360, RandomIndices(640, 360, 8), 4096},
+        {40, 30, RandomIndices(40, 30, 9), 258 + 1200},
+        {40, 30, GradientIndices(40, 30), 258 + 1200},
+        {20, 10, RandomIndices(20, 10, 10), 258 + 200},
+        {640, 360, RandomIndices(640, 360, 11), 4096},
+    };
+    LzwDictionary* table = nullptr;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const Picture& picture = pictures[i];
+        const auto fresh = Encode(picture.indices, picture.width, picture.height);
+        const auto reused = Encode(picture.indices, picture.width, picture.height, &table);
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(table->codeLimit, picture.codeLimit) << "picture " << i;
+        EXPECT_TRUE(reused == fresh) << "picture " << i << " differs with the kept table";
+        const DecodedGif gif = DecodeGif(reused);
+        ASSERT_TRUE(gif.ok) << gif.error << " at picture " << i;
+        ASSERT_EQ(gif.frames.size(), 1u);
+        EXPECT_TRUE(gif.frames[0].indices == picture.indices) << "picture " << i;
+    }
+    LzwDestroy(table);
+}
+
 TEST(GifEncoder, RefusesSizesOutsideTheFormat) {
     EXPECT_EQ(GifEncodedBound(0, 10), 0u);
     EXPECT_EQ(GifEncodedBound(10, 0), 0u);
@@ -243,7 +282,7 @@ TEST(GifEncoder, RefusesSizesOutsideTheFormat) {
     uint8_t pixel = 0;
     uint8_t out[16];
     const IndexImage tooWide{&pixel, 65536, 1, 65536};
-    EXPECT_EQ(EncodeGifImage(tooWide, BuildGrayPalette(), out), 0u);
+    EXPECT_EQ(EncodeGifImage(tooWide, BuildGrayPalette(), out, nullptr), 0u);
 }
 
 }  // namespace

@@ -150,6 +150,43 @@ TEST_F(FailedJob, EveryFailingPlatformStepInAJobLeavesNothingHeld) {
     }
     std::printf("platform faults injected: %d\n", injected);
 }
+
+TEST_F(FailedJob, AFailingFrameOfOurOwnEncoderEndsTheJobCleanly) {
+    // A library like Wine's: every frame is our own encoder's, through the
+    // job's string table, which the writer frees however the job ends
+    // (AddressSanitizer's leak check sees the table itself). Each allocation
+    // of a four-frame job fails in turn, probe, pixel buffers and frame
+    // blocks alike.
+    const std::string path = FreshPath("own_encoder_faults.gif");
+    ProbeReset();
+    SetStandInGifLayout(StandInGifLayout::LikeWine);
+    FakeHost& good = StartFakeHost(path, 70, 60, 30, 1, 4);
+    ASSERT_EQ(WriteAnimation(&good.request), kStatusOk);
+    const std::vector<uint8_t> whole = ReadFileBytes(path.c_str());
+    const int allocations = StandInCallCount(StandInCall::GlobalAlloc);
+    ASSERT_GE(allocations, 8);
+    for (int index = 0; index < allocations; ++index) {
+        ProbeReset();
+        SetStandInGifLayout(StandInGifLayout::LikeWine);
+        FakeHost& job = StartFakeHost(FreshPath(path), 70, 60, 30, 1, 4);
+        FailStandInCall(StandInCall::GlobalAlloc, index);
+        const int32_t status = WriteAnimation(&job.request);
+        const std::string where = "allocation " + std::to_string(index);
+        EXPECT_TRUE(status == kStatusOk || status == kStatusFrameNotEncoded) << where;
+        EXPECT_EQ(job.afterCloseCalls, 1) << where;
+        const StandInHeld held = StandInHeldNow();
+        EXPECT_EQ(held.blocks + held.bitmaps + held.streams + held.librarySessions, 0) << where;
+        ProbeMessages();
+        if (status == kStatusOk) {
+            EXPECT_TRUE(ReadFileBytes(path.c_str()) == whole) << where;
+            continue;
+        }
+        if (!FileExists(path.c_str())) continue;
+        const DecodedGif gif = DecodeGif(ReadFileBytes(path.c_str()));
+        ASSERT_TRUE(gif.ok) << where << ": " << gif.error;
+        EXPECT_LT(gif.frames.size(), 4u) << where;
+    }
+}
 #endif
 
 }  // namespace

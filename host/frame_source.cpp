@@ -16,7 +16,8 @@ namespace {
 // header gets a refusal, not an exhausted machine.
 constexpr uint64_t kMaxFrameBytes = uint64_t(1) << 30;
 
-// What the host frame of WIDTH x HEIGHT needs, or 0 above the cap.
+}  // namespace
+
 size_t FrameBytes(int32_t width, int32_t height) {
     const uint64_t bytes = static_cast<uint64_t>(FrameStride(width)) * static_cast<uint64_t>(height);
     return bytes > kMaxFrameBytes || bytes > SIZE_MAX / 2 ? 0 : static_cast<size_t>(bytes);
@@ -53,6 +54,8 @@ void StartSource(FrameSource* source, SourceKind kind) {
     source->pixels.clear();
     source->tail.clear();
 }
+
+namespace {
 
 std::string FrameName(int64_t index) {
     return "frame " + std::to_string(index + 1);

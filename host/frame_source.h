@@ -61,6 +61,15 @@ struct VideoRequest {
     bool verbose;
 };
 
+// For every source: the record emptied for KIND; the bytes a host frame of
+// WIDTH x HEIGHT needs, 0 above the cap every source shares (1 GiB); the
+// text that refuses such a frame; and the frame buffer allocated, false with
+// ERROR when memory is short.
+void StartSource(FrameSource* source, SourceKind kind);
+size_t FrameBytes(int32_t width, int32_t height);
+std::string TooLarge(int32_t width, int32_t height);
+bool Allocate(std::vector<uint8_t>* buffer, uint64_t bytes, std::string* error);
+
 // Open the source and check its header; nothing is read past the header
 // except, for a regular file, the frame headers that give the count.
 bool OpenY4mSource(const std::string& path, FrameSource* source, std::string* error);

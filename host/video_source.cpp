@@ -5,7 +5,6 @@
 #include "host/video_source.h"
 
 #include "gif/gif_limits.h"
-#include "plugin/host_contract.h"
 
 #if defined(ROZOVE_HAVE_FFMPEG)
 #include "host/video_decoder.h"
@@ -19,9 +18,7 @@ bool VideoInputBuilt() {
 
 bool OpenVideoSource(const std::string& path, const VideoRequest& request, FrameSource* source,
                      std::string* error) {
-    *source = FrameSource{};
-    source->kind = SourceKind::Video;
-    source->knownFrames = source->expectedFrames = source->loaded = -1;
+    StartSource(source, SourceKind::Video);
     source->input.name = path == "-" ? "standard input" : path;
     VideoOptions options;
     options.width = request.width;
@@ -37,9 +34,9 @@ bool OpenVideoSource(const std::string& path, const VideoRequest& request, Frame
         *error = reason.empty() ? source->input.name + ": cannot read it as video" : reason;
         return false;
     }
-    const uint64_t bytes = static_cast<uint64_t>(FrameStride(info.width)) * static_cast<uint64_t>(info.height);
-    if (info.width < 1 || info.height < 1 || info.width > gif_limits::kMaxSide || info.height > gif_limits::kMaxSide || info.rate < 1 ||
-        info.scale < 1 || bytes > (uint64_t(1) << 30)) {
+    if (info.width < 1 || info.height < 1 || info.width > gif_limits::kMaxSide ||
+        info.height > gif_limits::kMaxSide || info.rate < 1 || info.scale < 1 ||
+        FrameBytes(info.width, info.height) == 0) {
         *error = source->input.name + ": frames of " + std::to_string(info.width) + "x" +
                  std::to_string(info.height) + " at " + std::to_string(info.rate) + "/" +
                  std::to_string(info.scale) + " per second cannot go into a GIF";
@@ -54,7 +51,11 @@ bool OpenVideoSource(const std::string& path, const VideoRequest& request, Frame
     source->knownFrames = source->expectedFrames = info.frameCount;
     source->variableRate = info.variableRate;
     source->description = info.description;
-    source->pixels.assign(static_cast<size_t>(bytes), 0);
+    if (!Allocate(&source->pixels, FrameBytes(info.width, info.height), &reason)) {
+        *error = source->input.name + ": " + reason;
+        CloseVideoSource(source);
+        return false;
+    }
     return true;
 }
 

@@ -195,8 +195,8 @@ HGLOBAL EncodeFrame(const void* pixels, int32_t width, int32_t height, int32_t m
     HGLOBAL block = nullptr;
     int32_t length = 0;
     // Zero-filled, 4 x outWidth x height bytes, the size this buffer has
-    // always had: the bitmap uses this buffer in place, and the size leaves room for
-    // a library that handles it at up to 4 bytes a pixel. Zero filling makes
+    // always had: the bitmap uses this buffer in place, and the size leaves
+    // room for a library that handles it at up to 4 bytes a pixel. Zero filling makes
     // every byte past a row's last pixel index 0, so no stray memory can
     // reach a platform encoder's output.
     BYTE* buffer = static_cast<BYTE*>(GlobalAlloc(GPTR, static_cast<size_t>(bufferBytes)));

@@ -216,26 +216,22 @@ size_t EncodeGifImage(const IndexImage& image, const GrayPalette& palette, uint8
     if (GifEncodedBound(image.width, image.height) == 0) return 0;
     const uint64_t pixels = static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height);
     const uint32_t codeLimit = LzwCodeLimit(pixels, kFirstFreeCode);
+    // Without a caller's table the picture's own stands in the same slot.
     LzwDictionary* own = nullptr;
-    LzwDictionary* dictionary = nullptr;
-    if (table == nullptr) {
-        own = LzwCreate(codeLimit);
-        dictionary = own;
-    } else {
-        // Only a table of the same code limit can serve: its stale codeOf
-        // entries are then all below the limit, and keyOf, cleared here,
-        // confirms none of them.
-        if (*table != nullptr && (*table)->codeLimit != codeLimit) {
-            LzwDestroy(*table);
-            *table = nullptr;
-        }
-        if (*table == nullptr) {
-            *table = LzwCreate(codeLimit);
-        } else {
-            LzwClear(*table);
-        }
-        dictionary = *table;
+    LzwDictionary** slot = table != nullptr ? table : &own;
+    // Only a table of the same code limit can serve again: its stale codeOf
+    // entries are then all below the limit, and keyOf, cleared here,
+    // confirms none of them.
+    if (*slot != nullptr && (*slot)->codeLimit != codeLimit) {
+        LzwDestroy(*slot);
+        *slot = nullptr;
     }
+    if (*slot == nullptr) {
+        *slot = LzwCreate(codeLimit);
+    } else {
+        LzwClear(*slot);
+    }
+    LzwDictionary* const dictionary = *slot;
     if (dictionary == nullptr) return 0;
     uint8_t* end = WriteHead(out, image.width, image.height, palette);
     end = dictionary->codeLimit == LzwDictionary::kMaxCodes ? WriteImageData<true>(end, image, *dictionary)

@@ -1,4 +1,4 @@
-// Allocation and clearing of the direct LZW table.
+// Allocation of the direct LZW table.
 #include "gif/lzw_dictionary.h"
 
 #include <cstdlib>
@@ -10,17 +10,19 @@ uint32_t LzwCodeLimit(uint64_t pixels, uint32_t firstFreeCode) {
 
 LzwDictionary* LzwCreate(uint32_t codeLimit) {
     if (codeLimit == 0 || codeLimit > LzwDictionary::kMaxCodes) return nullptr;
-    // One block: the record, keyOf, then codeOf. calloc zeroes codeOf, so an
-    // entry never written holds code 0, whose key is never confirmed.
-    const size_t keyBytes = sizeof(uint32_t) * codeLimit;
-    const size_t codeBytes = sizeof(uint16_t) * (static_cast<size_t>(codeLimit) << 8);
-    void* block = std::calloc(1, sizeof(LzwDictionary) + keyBytes + codeBytes);
+    // One block: the record, entryOf, then codeOf with its spare entry.
+    // calloc zeroes codeOf, so the table is empty and not stale.
+    const size_t entries = (static_cast<size_t>(codeLimit) << 8) + 1;
+    const size_t entryOfBytes = sizeof(uint32_t) * codeLimit;
+    void* block = std::calloc(1, sizeof(LzwDictionary) + entryOfBytes + sizeof(uint16_t) * entries);
     if (block == nullptr) return nullptr;
     LzwDictionary* dictionary = static_cast<LzwDictionary*>(block);
     dictionary->codeLimit = codeLimit;
-    dictionary->keyOf = reinterpret_cast<uint32_t*>(dictionary + 1);
-    dictionary->codeOf = reinterpret_cast<uint16_t*>(dictionary->keyOf + codeLimit);
-    LzwClear(dictionary);
+    dictionary->noEntry = static_cast<uint32_t>(entries - 1);
+    dictionary->stale = false;
+    dictionary->entryOf = reinterpret_cast<uint32_t*>(dictionary + 1);
+    dictionary->codeOf = reinterpret_cast<uint16_t*>(dictionary->entryOf + codeLimit);
+    for (uint32_t code = 0; code < codeLimit; ++code) dictionary->entryOf[code] = dictionary->noEntry;
     return dictionary;
 }
 

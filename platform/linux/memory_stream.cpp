@@ -15,7 +15,7 @@ HRESULT CreateStreamOnHGlobal(HGLOBAL block, BOOL deleteOnRelease, IStream** str
     if (stream == nullptr) return E_FAIL;
     *stream = nullptr;
     if (block == nullptr || StandInShouldFail(StandInCall::CreateStream)) return E_OUTOFMEMORY;
-    *stream = new IStream{block, deleteOnRelease, 0, 1};
+    *stream = new IStream{block, deleteOnRelease, 0, 1, 0};
     ++heldStreams;
     return S_OK;
 }
@@ -53,10 +53,18 @@ ULONG IStream::Release() {
     return left;
 }
 
-bool StandInStreamWrite(IStream* stream, const void* bytes, size_t count) {
+uint8_t* StandInStreamReserve(IStream* stream, size_t count) {
+    const size_t size = GlobalSize(stream->block);
+    stream->sizeBeforeReserve = size;
     const size_t end = stream->position + count;
-    if (end > GlobalSize(stream->block) && !StandInResizeBlock(stream->block, end)) return false;
-    std::memcpy(static_cast<uint8_t*>(GlobalLock(stream->block)) + stream->position, bytes, count);
+    if (end > size && !StandInResizeBlock(stream->block, end)) return nullptr;
+    return static_cast<uint8_t*>(GlobalLock(stream->block)) + stream->position;
+}
+
+bool StandInStreamCommit(IStream* stream, size_t count) {
+    const size_t end = stream->position + count;
+    const size_t size = end > stream->sizeBeforeReserve ? end : stream->sizeBeforeReserve;
+    if (size != GlobalSize(stream->block) && !StandInResizeBlock(stream->block, size)) return false;
     stream->position = end;
     return true;
 }

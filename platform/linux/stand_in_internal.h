@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/linux/stand_in_control.h"
 #include "platform/linux/stand_ins.h"
@@ -11,8 +12,12 @@ int StandInHeldBlocks();
 int StandInHeldBitmaps();
 int StandInHeldStreams();
 int StandInLibrarySessions();
-// Appends bytes at the stream's position, growing its block.
-bool StandInStreamWrite(IStream* stream, const void* bytes, size_t count);
+// Writing into a stream in place, as an encoder that knows only a bound on
+// its output does: room for count bytes at the stream's position (null when
+// the block cannot grow), then the bytes actually written kept and passed
+// (0 to keep none), the block's size set to what the stream holds.
+uint8_t* StandInStreamReserve(IStream* stream, size_t count);
+bool StandInStreamCommit(IStream* stream, size_t count);
 
 void SetMessageBoxSink(StandInMessageBoxSink sink);
 

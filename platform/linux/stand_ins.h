@@ -112,6 +112,7 @@ struct IStream {
     BOOL deleteOnRelease;
     size_t position;
     ULONG references;
+    size_t sizeBeforeReserve;  // the block's size when room was last reserved
 };
 HRESULT CreateStreamOnHGlobal(HGLOBAL block, BOOL deleteOnRelease, IStream** stream);
 

@@ -4,7 +4,6 @@
 // encoder away, or have it write a file without the graphic control
 // extension, or one laid out as Wine's GDI+ writes it.
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "gif/gif_encoder.h"
@@ -32,10 +31,9 @@ std::vector<int64_t> savedPictures;
 // The encoder's string table, kept from one save to the next as a system
 // library keeps its working memory: a fresh 2 MiB table for every frame cost
 // a 1080p job about 7 % of its time (allocating and zeroing it, and the
-// cache misses of a cold table). A save that finds it in use by another
-// thread takes a table of its own. Freed when the library is unloaded.
+// cache misses of a cold table). Like the rest of the stand-ins' state it
+// serves one thread, the host's output. Freed when the library is unloaded.
 struct KeptTable {
-    std::mutex lock;
     LzwDictionary* table = nullptr;
     ~KeptTable() { LzwDestroy(table); }
 };
@@ -148,8 +146,7 @@ GpStatus WINGDIPAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const
     // beyond the one the caller makes out of the stream.
     uint8_t* const bytes = StandInStreamReserve(stream, bound);
     if (bytes == nullptr) return OutOfMemory;
-    std::unique_lock<std::mutex> holding(keptTable.lock, std::try_to_lock);
-    size_t length = EncodeGifImage(indices, image->palette, bytes, holding.owns_lock() ? &keptTable.table : nullptr);
+    size_t length = EncodeGifImage(indices, image->palette, bytes, &keptTable.table);
     if (length == 0) {
         StandInStreamCommit(stream, 0);
         return GenericError;

@@ -273,6 +273,84 @@ TEST(GifEncoder, ATableKeptAcrossPicturesGivesTheSameBytes) {
     LzwDestroy(table);
 }
 
+// Bands of rows whose strings differ in length, so that the encoder's table
+// generations change the way they are coded as the picture goes on: flat
+// (strings of hundreds of pixels), a smooth pattern where every pixel
+// changes (two or three a string) and noise (one). Every order of the three
+// follows another somewhere in the picture, including noise before a flat
+// band, where the table left by noise must be emptied before it is used
+// unconfirmed.
+std::vector<uint8_t> BandedIndices(int width, int height, uint32_t seed) {
+    std::vector<uint8_t> indices = RandomIndices(width, height, seed);
+    const int kinds[] = {0, 1, 2, 0, 2, 1, 0, 1, 2, 2, 0, 0, 1, 1};
+    const int bands = static_cast<int>(sizeof kinds / sizeof kinds[0]);
+    for (int y = 0; y < height; ++y) {
+        const int kind = kinds[y * bands / height];
+        for (int x = 0; x < width; ++x) {
+            uint8_t& index = indices[static_cast<size_t>(y) * width + x];
+            if (kind == 0) index = static_cast<uint8_t>(40 + y % 3);
+            if (kind == 1) index = static_cast<uint8_t>((x * 3 + y * 5 + x * y / 64) & 0xFF);
+        }
+    }
+    return indices;
+}
+
+TEST(GifEncoder, EveryChangeOfWayBetweenGenerationsGivesGiflibsCodes) {
+    // Rows without padding (walked as one) and with it; generations end
+    // anywhere in a row.
+    for (int width : {1920, 1918, 1021}) {
+        const int height = 420;
+        const std::vector<uint8_t> indices = BandedIndices(width, height, static_cast<uint32_t>(width));
+        ExpectRoundTrip(indices, width, height);
+        ExpectGiflibsCodes(indices, width, height);
+    }
+}
+
+TEST(GifEncoder, TableFillingOnARowsLastPixel) {
+    // The next generation then starts on the next row: with rows padded to
+    // 4 bytes the cursor has to cross the padding between the generations.
+    for (uint32_t seed : {31u, 32u, 33u}) {
+        const std::vector<uint8_t> noise = RandomIndices(20000, 1, seed);
+        const std::vector<uint32_t> next = NextCodeAfterEachPixel(noise);
+        size_t filled = 0;
+        for (size_t i = 1; i < next.size() && filled == 0; ++i) {
+            if (next[i] == 258 && next[i - 1] == 4095) filled = i;
+        }
+        ASSERT_GT(filled, 0u);
+        // The widest rows, not a multiple of 4, of which the filling pixel
+        // is a last one; two rows follow it.
+        size_t width = filled + 1;
+        while ((filled + 1) % width != 0 || width % 4 == 0) --width;
+        ASSERT_GT(width, 1u);
+        const size_t rows = (filled + 1) / width + 2;
+        const std::vector<uint8_t> head(noise.begin(), noise.begin() + static_cast<std::ptrdiff_t>(width * rows));
+        ExpectRoundTrip(head, static_cast<int>(width), static_cast<int>(rows));
+        ExpectGiflibsCodes(head, static_cast<int>(width), static_cast<int>(rows));
+    }
+}
+
+TEST(GifEncoder, AKeptTableAfterNoiseServesEveryKindOfPicture) {
+    // Noise leaves the table stale; a kept table then meets a flat picture,
+    // a smooth one and noise again, each in the same bytes as with a fresh
+    // table and as giflib's.
+    LzwDictionary* table = nullptr;
+    const int width = 640, height = 360;
+    const std::vector<std::vector<uint8_t>> pictures{
+        RandomIndices(width, height, 41),
+        std::vector<uint8_t>(static_cast<size_t>(width) * height, 7),
+        RandomIndices(width, height, 42),
+        BandedIndices(width, height, 43),
+        GradientIndices(width, height),
+        RandomIndices(width, height, 44),
+    };
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const auto reused = Encode(pictures[i], width, height, &table);
+        EXPECT_TRUE(reused == Encode(pictures[i], width, height)) << "picture " << i;
+        ExpectGiflibsCodes(pictures[i], width, height);
+    }
+    LzwDestroy(table);
+}
+
 TEST(GifEncoder, RefusesSizesOutsideTheFormat) {
     EXPECT_EQ(GifEncodedBound(0, 10), 0u);
     EXPECT_EQ(GifEncodedBound(10, 0), 0u);

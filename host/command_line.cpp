@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include "gif/gif_limits.h"
@@ -129,20 +130,21 @@ struct OptionSpec {
     const char* expected;   // what a bad value is told it should be
 };
 
-bool Count(const std::string& value, int64_t low, int64_t high, int64_t* number) {
-    return ParseNumber(value, low, high, number);
+// Stores a whole number from low to high in one field of the command line.
+template <auto kField, int64_t kLow, int64_t kHigh>
+bool StoreCount(const std::string& value, Parsed* parsed, std::string*) {
+    int64_t number = 0;
+    if (!ParseNumber(value, kLow, kHigh, &number)) return false;
+    using Field = std::remove_reference_t<decltype(parsed->line.*kField)>;
+    parsed->line.*kField = static_cast<Field>(number);
+    return true;
 }
 
 const OptionSpec kOptions[] = {
     {"--module", nullptr, true, kAll,
      [](const std::string& v, Parsed* p, std::string*) { p->line.modulePath = v; return true; }, ""},
     {"--loop", nullptr, true, kJobs,
-     [](const std::string& v, Parsed* p, std::string*) {
-         int64_t n = 0;
-         if (!Count(v, 0, 65535, &n)) return false;
-         p->line.loopCount = static_cast<int32_t>(n);
-         return true;
-     },
+     StoreCount<&CommandLine::loopCount, 0, 65535>,
      "a repeat count from 0 to 65535; 0 loops for ever"},
     {"--mask", nullptr, false, kJobs,
      [](const std::string&, Parsed* p, std::string*) { p->line.mask = true; return true; }, ""},
@@ -151,28 +153,13 @@ const OptionSpec kOptions[] = {
     {"--verbose", nullptr, false, kExport,
      [](const std::string&, Parsed* p, std::string*) { p->line.verbose = true; return true; }, ""},
     {"--frames", nullptr, true, kExport,
-     [](const std::string& v, Parsed* p, std::string*) {
-         int64_t n = 0;
-         if (!Count(v, 1, INT32_MAX, &n)) return false;
-         p->line.frameLimit = n;
-         return true;
-     },
+     StoreCount<&CommandLine::frameLimit, 1, INT32_MAX>,
      "a positive number of frames"},
     {"--width", nullptr, true, kExport,
-     [](const std::string& v, Parsed* p, std::string*) {
-         int64_t n = 0;
-         if (!Count(v, 1, gif_limits::kMaxSide, &n)) return false;
-         p->line.width = static_cast<int32_t>(n);
-         return true;
-     },
+     StoreCount<&CommandLine::width, 1, gif_limits::kMaxSide>,
      "pixels, 1 to 65535"},
     {"--height", nullptr, true, kExport,
-     [](const std::string& v, Parsed* p, std::string*) {
-         int64_t n = 0;
-         if (!Count(v, 1, gif_limits::kMaxSide, &n)) return false;
-         p->line.height = static_cast<int32_t>(n);
-         return true;
-     },
+     StoreCount<&CommandLine::height, 1, gif_limits::kMaxSide>,
      "pixels, 1 to 65535"},
     {"--fps", nullptr, true, kExport,
      [](const std::string& v, Parsed* p, std::string*) {

@@ -34,7 +34,8 @@ struct LzwDictionary {
     uint32_t codeLimit;  // every code and every prefix is below it
     uint32_t noEntry;    // the spare entry: where codes not given are put
     bool stale;          // entries of earlier generations may remain
-    uint32_t* entryOf;   // per code: its entry in this generation, or noEntry
+    uint32_t* entryOf;   // per code: its entry if given in this generation; else
+                         // noEntry, or an older entry no longer holding its slot
     uint16_t* codeOf;    // per entry: the slot of its string's code, or 0
 };
 

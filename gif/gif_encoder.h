@@ -25,8 +25,8 @@ size_t GifEncodedBound(int32_t width, int32_t height);
 //
 // table: null, and the picture gets a string table of its own; or a table
 // kept by the caller from one picture to the next (*table null at first,
-// freed by the caller with LzwDestroy). It is cleared and used when its code
-// limit fits the picture, and otherwise replaced, the old one freed first;
-// when no table can be had, *table is null and 0 is returned. The bytes are
-// the same either way.
+// freed by the caller with LzwDestroy). It is used again when its code limit
+// fits the picture (every picture leaves it empty), and otherwise replaced,
+// the old one freed first; when no table can be had, *table is null and 0 is
+// returned. The bytes are the same either way.
 size_t EncodeGifImage(const IndexImage& image, const GrayPalette& palette, uint8_t* out, LzwDictionary** table);

@@ -8,13 +8,13 @@
 #include <cstring>
 #include <string>
 
-#include "host/command_line.h"
-#include "host/export_command.h"
-#include "host/frame_source.h"
-#include "host/info_command.h"
-#include "host/report.h"
-#include "host/run_outcome.h"
-#include "host/stop_signal.h"
+#include "host/cli/command_line.h"
+#include "host/cli/export_command.h"
+#include "host/input/frame_source.h"
+#include "host/cli/info_command.h"
+#include "host/cli/report.h"
+#include "host/cli/run_outcome.h"
+#include "host/common/stop_signal.h"
 
 #ifndef ROZOVE_VERSION
 #define ROZOVE_VERSION "unknown"

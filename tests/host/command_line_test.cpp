@@ -1,7 +1,7 @@
 // The command line: what each command takes, the checks on --size, --rate,
 // --loop and --frames, and the usage errors that must stop rozove before it
 // loads or opens anything.
-#include "host/command_line.h"
+#include "host/cli/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // (frame headers with parameters included), a damaged tail found before the
 // export starts and told by the read after the last frame, raw bgr24 frames
 // turned bottom-up, a clean end, and a file cut while it is read.
-#include "host/frame_source.h"
+#include "host/input/frame_source.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Resampling by timestamps: which source frame each output frame shows, for
 // rates that divide evenly, rates that do not, timestamps rounded to a
 // coarse time base, uneven spacing and times far beyond 64-bit products.
-#include "host/frame_timing.h"
+#include "host/input/video/frame_timing.h"
 
 #include <gtest/gtest.h>
 

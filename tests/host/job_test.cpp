@@ -2,7 +2,7 @@
 // the callbacks (ask isAborted, report, fetch, and read frameCount at the
 // end for its message): how the job ends, and that the count the message
 // would show is the count of frames the module received.
-#include "host/job.h"
+#include "host/job/job.h"
 
 #include <gtest/gtest.h>
 

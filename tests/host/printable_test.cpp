@@ -1,6 +1,6 @@
 // Echoed input with control characters: every one shown as an escape, so
 // that nothing reaches the terminal raw; other bytes, UTF-8 included, stay.
-#include "host/printable.h"
+#include "host/common/printable.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // non-video inputs; a stop request during a blocked read. Colours are
 // checked against the RGB the clips were made from, so a wrong matrix or
 // range (off by 8 or more for the colour used) shows.
-#include "host/video_decoder.h"
+#include "host/input/video/video_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "host/stop_signal.h"
+#include "host/common/stop_signal.h"
 #include "plugin/host_contract.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The BT.601 matrix on values whose results are known: the ends of the
 // luma range, neutral gray and the primaries as a BT.601 encoder writes them.
-#include "host/yuv_to_bgr.h"
+#include "host/input/yuv_to_bgr.h"
 
 #include <gtest/gtest.h>
 

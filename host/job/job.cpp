@@ -1,12 +1,12 @@
 // The job and its callbacks. The callbacks are plain cdecl functions with no
 // context argument, so the state of the one job that runs at a time lives in
 // one static record.
-#include "host/job.h"
+#include "host/job/job.h"
 
 #include <cstdio>
 
-#include "host/progress.h"
-#include "host/stop_signal.h"
+#include "host/cli/progress.h"
+#include "host/common/stop_signal.h"
 
 namespace {
 

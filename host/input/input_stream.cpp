@@ -2,7 +2,7 @@
 // stop request ends a blocked read: the signal handler is installed without
 // SA_RESTART, so the read returns with EINTR, which we tell apart from a
 // real failure by the stop flag.
-#include "host/input_stream.h"
+#include "host/input/input_stream.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host/y4m_reader.h"
+#include "host/input/y4m_reader.h"
 
-#include "host/stop_signal.h"
+#include "host/common/stop_signal.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>

@@ -1,12 +1,12 @@
 // rozove info. The module's strings are code page 932; they are shown as UTF-8.
-#include "host/info_command.h"
+#include "host/cli/info_command.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "host/module_loader.h"
-#include "host/report.h"
+#include "host/job/module_loader.h"
+#include "host/cli/report.h"
 #include "platform/code_page_932.h"
 #include "settings/settings_block.h"
 

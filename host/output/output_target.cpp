@@ -2,7 +2,7 @@
 // trusted with, and the capture of the module's message. On Linux a
 // broken pipe on standard output is an error to report (SIGPIPE is
 // ignored, see stop_signal), never a silent death.
-#include "host/output_target.h"
+#include "host/output/output_target.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>

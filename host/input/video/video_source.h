@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/frame_source.h"
+#include "host/input/frame_source.h"
 
 FrameRead ReadVideoSourceFrame(FrameSource* source, std::string* problem);
 void CloseVideoSource(FrameSource* source);

@@ -2,18 +2,18 @@
 // command line, then the output (not the input, writable), then the module,
 // then the input and its first frame; only then is the output opened, by
 // the module.
-#include "host/export_command.h"
+#include "host/cli/export_command.h"
 
 #include <cstdio>
 #include <string>
 
-#include "host/frame_source.h"
-#include "host/job.h"
-#include "host/module_loader.h"
-#include "host/output_target.h"
-#include "host/progress.h"
-#include "host/report.h"
-#include "host/stop_signal.h"
+#include "host/input/frame_source.h"
+#include "host/job/job.h"
+#include "host/job/module_loader.h"
+#include "host/output/output_target.h"
+#include "host/cli/progress.h"
+#include "host/cli/report.h"
+#include "host/common/stop_signal.h"
 #include "settings/settings_block.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // Frames are delivered by one rule (host/frame_timing.h): a source frame
 // is shown from its first output index until the next frame's; without
 // resampling that index is simply its position in the stream.
-#include "host/video_decoder.h"
+#include "host/input/video/video_decoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,8 +22,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "host/frame_timing.h"
-#include "host/stop_signal.h"
+#include "host/input/video/frame_timing.h"
+#include "host/common/stop_signal.h"
 #include "plugin/host_contract.h"
 
 namespace {

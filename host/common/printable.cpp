@@ -1,5 +1,5 @@
 // Escaping of control characters in echoed input.
-#include "host/printable.h"
+#include "host/common/printable.h"
 
 #include <cstdio>
 

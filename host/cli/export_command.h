@@ -2,8 +2,8 @@
 // from an input, through the module, with its outcome told in one line.
 #pragma once
 
-#include "host/command_line.h"
-#include "host/run_outcome.h"
+#include "host/cli/command_line.h"
+#include "host/cli/run_outcome.h"
 
 RunOutcome RunDemo(const CommandLine& commandLine);
 RunOutcome RunExport(const CommandLine& commandLine);

@@ -1,12 +1,12 @@
 // Frame sources. Raw bgr24 comes top-down and unpadded, as ffmpeg writes it;
 // each row is read straight into its place in the bottom-up host frame.
 // The FFmpeg source is in video_source.cpp.
-#include "host/frame_source.h"
+#include "host/input/frame_source.h"
 
 #include <new>
 
-#include "host/demo_clip.h"
-#include "host/video_source.h"
+#include "host/input/demo_clip.h"
+#include "host/input/video/video_source.h"
 #include "plugin/host_contract.h"
 
 namespace {

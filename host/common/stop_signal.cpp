@@ -2,7 +2,7 @@
 // SA_RESTART, so a read blocked on a pipe returns at once and the job can
 // finish; SA_RESETHAND makes a second signal end the process. The Windows
 // runtime resets a handler before calling it, which gives the same.
-#include "host/stop_signal.h"
+#include "host/common/stop_signal.h"
 
 #include <csignal>
 

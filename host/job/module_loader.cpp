@@ -1,11 +1,11 @@
 // dlopen on Linux, LoadLibrary on Windows. The module is loaded by a path
 // (never looked up on a search path), so "--module x.so" means ./x.so.
-#include "host/module_loader.h"
+#include "host/job/module_loader.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "host/message_box_win32.h"
+#include "host/job/message_box_win32.h"
 #else
 #include <dlfcn.h>
 #include <unistd.h>

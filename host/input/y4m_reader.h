@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/yuv_to_bgr.h"
+#include "host/input/yuv_to_bgr.h"
 
 enum class ChromaLayout {
     Mono,

@@ -2,12 +2,12 @@
 // the frame source record. The decoder scales, resamples the rate and
 // converts into the host frame layout itself; this file only maps its
 // answers. Without ROZOVE_HAVE_FFMPEG (the Windows build) there is no decoder.
-#include "host/video_source.h"
+#include "host/input/video/video_source.h"
 
 #include "gif/gif_limits.h"
 
 #if defined(ROZOVE_HAVE_FFMPEG)
-#include "host/video_decoder.h"
+#include "host/input/video/video_decoder.h"
 #endif
 
 #if defined(ROZOVE_HAVE_FFMPEG)

@@ -4,7 +4,7 @@
 //   B = 1.164383 (Y-16) + 2.017232 (Cb-128)
 // Full range: the same with Y unscaled and the chroma weights of the
 // 0..255 scale (1.402, 0.344136, 0.714136, 1.772).
-#include "host/yuv_to_bgr.h"
+#include "host/input/yuv_to_bgr.h"
 
 namespace {
 

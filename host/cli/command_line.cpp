@@ -2,7 +2,7 @@
 // takes a value, which commands it belongs to and how it is stored.
 // Options may stand before or after the command; "--" ends them, so that a
 // file named like an option can still be given.
-#include "host/command_line.h"
+#include "host/cli/command_line.h"
 
 #include <cmath>
 #include <cstdlib>

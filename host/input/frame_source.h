@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "host/frame_read.h"
-#include "host/input_stream.h"
-#include "host/y4m_reader.h"
+#include "host/common/frame_read.h"
+#include "host/input/input_stream.h"
+#include "host/input/y4m_reader.h"
 
 enum class SourceKind {
     Demo,

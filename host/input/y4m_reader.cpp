@@ -1,13 +1,13 @@
 // Y4M header parsing and frame conversion. Parameters are blank-separated
 // tokens whose first letter names them; unknown ones are ignored, as the
 // format asks.
-#include "host/y4m_reader.h"
+#include "host/input/y4m_reader.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "gif/gif_limits.h"
-#include "host/printable.h"
+#include "host/common/printable.h"
 #include "plugin/host_contract.h"
 #include "plugin/host_contract.h"
 

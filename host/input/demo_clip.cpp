@@ -3,7 +3,7 @@
 // a diagonal colour gradient drifting by one period, a gray ramp whose
 // steps show the 256 levels, a ball bouncing once across the picture, a bar
 // turning half a revolution and a ring that pulses.
-#include "host/demo_clip.h"
+#include "host/input/demo_clip.h"
 
 #include <cmath>
 

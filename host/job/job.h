@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/frame_source.h"
+#include "host/input/frame_source.h"
 #include "plugin/host_contract.h"
 
 enum class JobEnd {

@@ -1,9 +1,9 @@
 // Errors and warnings on standard error.
-#include "host/report.h"
+#include "host/cli/report.h"
 
 #include <cstdio>
 
-#include "host/printable.h"
+#include "host/common/printable.h"
 
 void Fail(const std::string& message) {
     std::fprintf(stderr, "rozove: %s\n", Printable(message).c_str());

@@ -10,7 +10,7 @@
 
 #include "host/cli/command_line.h"
 #include "host/cli/export_command.h"
-#include "host/input/frame_source.h"
+#include "host/input/sources.h"
 #include "host/cli/info_command.h"
 #include "host/cli/report.h"
 #include "host/cli/run_outcome.h"

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "host/input/input_request.h"
+
 enum class Command {
     Help,
     Version,
@@ -14,24 +16,14 @@ enum class Command {
 };
 
 struct CommandLine {
-    Command command;
-    std::string modulePath;  // empty: the module beside the executable
-    int32_t loopCount;       // 0 loops for ever
-    bool mask;
-    bool quiet;              // no progress bar, warnings or completion message; errors still
-    int64_t frameLimit;      // -1: every frame
-    bool raw;                // raw bgr24 input, with the size and rate below
-    int32_t rawWidth;
-    int32_t rawHeight;
-    int32_t rawRate;
-    int32_t rawScale;
-    int32_t width;           // --width/--height: the size to scale to, 0 where not given
-    int32_t height;
-    int32_t fpsRate;         // --fps: the rate to resample to, 0 when not given
-    int32_t fpsScale;
-    bool verbose;            // the video libraries' own log on standard error
-    std::string input;       // "-" for standard input
-    std::string output;      // "-" for standard output
+    Command command = Command::Help;
+    std::string modulePath;   // empty: the module beside the executable
+    int32_t loopCount = 0;    // 0 loops for ever
+    bool mask = false;
+    bool quiet = false;       // no progress bar, warnings or completion message; errors still
+    int64_t frameLimit = -1;  // -1: every frame
+    InputRequest input;       // the input and what to make of it (export)
+    std::string output;       // "-" for standard output
 };
 
 // False with a one-line reason on a usage error.

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "host/input/frame_source.h"
+#include "host/input/input_stream.h"
+#include "host/input/sources.h"
 #include "host/job/job.h"
 #include "host/job/module_loader.h"
 #include "host/output/output_target.h"
@@ -59,11 +60,11 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
             }
             return RunOutcome::Interrupted;
         case JobEnd::NoFrame:
-            Fail(source.input.name + ": " + (report.problem.empty() ? "holds no frame" : report.problem) + "; " +
+            Fail(source.name + ": " + (report.problem.empty() ? "holds no frame" : report.problem) + "; " +
                  output + " was not touched");
             return RunOutcome::Failed;
         case JobEnd::InputCut:
-            Fail(source.input.name + ": " + report.problem + "; " + output + " holds the " + frames + " before it");
+            Fail(source.name + ": " + report.problem + "; " + output + " holds the " + frames + " before it");
             return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
             Fail("cannot write " + output + ": " + WriteFailureReason(target, report.moduleAskedForFrames) +
@@ -131,36 +132,8 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     return Report(report, *source, *target);
 }
 
-bool WantsScaling(const CommandLine& commandLine) {
-    return commandLine.width != 0 || commandLine.height != 0 || commandLine.fpsRate != 0;
-}
-
-bool NamedY4m(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string suffix = path.substr(path.size() - 4);
-    for (char& c : suffix) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return suffix == ".y4m";
-}
-
-// Our own readers for raw frames and Y4M (a file named .y4m, or an input
-// that starts as one): the same bytes on both builds, and the same
-// refusals. FFmpeg for any other video, and for Y4M to be scaled or resampled.
-bool OpenInputSource(const CommandLine& commandLine, FrameSource* source, std::string* error) {
-    const std::string& input = commandLine.input;
-    if (commandLine.raw) {
-        return OpenRawSource(input, commandLine.rawWidth, commandLine.rawHeight, commandLine.rawRate,
-                             commandLine.rawScale, source, error);
-    }
-    if (VideoInputBuilt() && (WantsScaling(commandLine) || (!NamedY4m(input) && !StartsLikeY4m(input)))) {
-        const VideoRequest request = {commandLine.width, commandLine.height, commandLine.fpsRate,
-                                      commandLine.fpsScale, commandLine.verbose};
-        return OpenVideoSource(input, request, source, error);
-    }
-    if (OpenY4mSource(input, source, error)) return true;
-    if (!VideoInputBuilt() && error->find("not a Y4M stream") != std::string::npos) {
-        *error += "; this build reads Y4M and raw frames: convert with ffmpeg -i IN -f yuv4mpegpipe OUT.y4m";
-    }
-    return false;
+bool OpenExportInput(const CommandLine& commandLine, FrameSource* source, std::string* error) {
+    return OpenInputSource(commandLine.input, source, error);
 }
 
 bool OpenDemo(const CommandLine&, FrameSource* source, std::string*) {
@@ -213,19 +186,19 @@ RunOutcome RunDemo(const CommandLine& commandLine) {
 
 RunOutcome RunExport(const CommandLine& commandLine) {
     std::string error;
-    if (OutputIsInput(commandLine.output, commandLine.input, &error)) {
+    if (OutputIsInput(commandLine.output, commandLine.input.path, &error)) {
         Fail(error);
         return RunOutcome::Usage;
     }
-    if (commandLine.input == "-" && StandardInputIsTerminal()) {
+    if (commandLine.input.path == "-" && StandardInputIsTerminal()) {
         Fail("standard input is a terminal, not a video: pipe one in (ffmpeg -i clip.mp4 -f yuv4mpegpipe - | "
              "rozove export - out.gif) or name the input file");
         return RunOutcome::Usage;
     }
-    if (!VideoInputBuilt() && WantsScaling(commandLine)) {
+    if (!VideoInputBuilt() && WantsScaling(commandLine.input.video)) {
         Fail("--width, --height and --fps need a build with FFmpeg's libraries (the Linux build); here scale "
              "and resample with ffmpeg first: ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
         return RunOutcome::Usage;
     }
-    return RunFrom(commandLine, OpenInputSource);
+    return RunFrom(commandLine, OpenExportInput);
 }

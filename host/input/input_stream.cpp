@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host/input/y4m_reader.h"
+#include "host/input/y4m_format.h"
 
 #include "host/common/stop_signal.h"
 
@@ -37,14 +37,14 @@ bool IsRegular(const FileStatus& status) { return S_ISREG(status.st_mode); }
 
 // After a read came back short: true when it is worth trying again
 // (a signal that was not a stop request woke the read).
-bool RetryAfterSignal(std::FILE* file, ReadResult* result) {
+bool RetryAfterSignal(std::FILE* file, FrameRead* result) {
     if (!std::ferror(file)) return false;
     if (errno != EINTR) {
-        *result = ReadResult::Failed;
+        *result = FrameRead::Failed;
         return false;
     }
     if (StopRequested()) {
-        *result = ReadResult::Interrupted;
+        *result = FrameRead::Interrupted;
         return false;
     }
     std::clearerr(file);
@@ -54,8 +54,8 @@ bool RetryAfterSignal(std::FILE* file, ReadResult* result) {
 // A read that came up short after a stop request was cut off by it: on
 // Windows Ctrl-C does not wake a blocked read, but it ends the program
 // feeding the pipe, which looks like the end of the stream.
-ReadResult Settle(ReadResult result) {
-    return StopRequested() ? ReadResult::Interrupted : result;
+FrameRead Settle(FrameRead result) {
+    return StopRequested() ? FrameRead::Interrupted : result;
 }
 
 }  // namespace
@@ -95,35 +95,40 @@ void CloseInput(InputStream* input) {
     input->ownsFile = false;
 }
 
-ReadResult ReadExact(InputStream* input, void* buffer, size_t bytes) {
+FrameRead ReadExact(InputStream* input, void* buffer, size_t bytes) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
     size_t got = 0;
-    ReadResult result = ReadResult::Complete;
+    FrameRead result = FrameRead::Frame;
     while (got < bytes) {
         got += std::fread(out + got, 1, bytes - got, input->file);
         if (got == bytes) break;
         if (RetryAfterSignal(input->file, &result)) continue;
-        if (result == ReadResult::Complete) result = got == 0 ? ReadResult::End : ReadResult::Short;
+        if (result == FrameRead::Frame) result = got == 0 ? FrameRead::End : FrameRead::Damaged;
         return Settle(result);
     }
-    return ReadResult::Complete;
+    return FrameRead::Frame;
 }
 
-ReadResult ReadLine(InputStream* input, std::string* line, size_t limit) {
+FrameRead ReadLine(InputStream* input, std::string* line, size_t limit) {
     line->clear();
-    ReadResult result = ReadResult::Complete;
+    FrameRead result = FrameRead::Frame;
     while (line->size() < limit) {
         const int c = std::getc(input->file);
-        if (c == '\n') return ReadResult::Complete;
+        if (c == '\n') return FrameRead::Frame;
         if (c != EOF) {
             line->push_back(static_cast<char>(c));
             continue;
         }
         if (RetryAfterSignal(input->file, &result)) continue;
-        if (result == ReadResult::Complete) result = line->empty() ? ReadResult::End : ReadResult::Short;
+        if (result == FrameRead::Frame) result = line->empty() ? FrameRead::End : FrameRead::Damaged;
         return Settle(result);
     }
-    return ReadResult::Short;
+    return FrameRead::Damaged;
+}
+
+std::string CutShort(int64_t index, FrameRead read) {
+    if (read == FrameRead::Failed) return "read error in " + FrameName(index);
+    return "the stream ends in the middle of " + FrameName(index);
 }
 
 bool SeekInput(InputStream* input, int64_t offset) {

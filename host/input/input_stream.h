@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "host/common/frame_read.h"
+
 struct InputStream {
     std::FILE* file;
     bool ownsFile;      // false for standard input
@@ -14,23 +16,22 @@ struct InputStream {
     std::string name;   // for messages: the path, or "standard input"
 };
 
-enum class ReadResult {
-    Complete,     // every byte asked for
-    End,          // no byte at all: the stream ended before this read
-    Short,        // some bytes, then the end
-    Failed,       // a read error
-    Interrupted,  // a stop was requested while waiting for data
-};
 
 // Opens PATH, or standard input for "-", in binary mode.
 bool OpenInput(const std::string& path, InputStream* input, std::string* error);
 void CloseInput(InputStream* input);
 
-ReadResult ReadExact(InputStream* input, void* buffer, size_t bytes);
+// Frame: every byte asked for; End: none, the stream ended before this
+// read; Damaged: some, then the end; Failed: a read error; Interrupted: a
+// stop was requested while waiting for data.
+FrameRead ReadExact(InputStream* input, void* buffer, size_t bytes);
 
-// Reads one line up to its '\n' (not kept). Complete when the line end was
-// found; Short when the stream or the limit ran out before it.
-ReadResult ReadLine(InputStream* input, std::string* line, size_t limit);
+// Reads one line up to its '\n' (not kept). Frame when the line end was
+// found; Damaged when the stream or the limit ran out before it.
+FrameRead ReadLine(InputStream* input, std::string* line, size_t limit);
+
+// What a Damaged or Failed read of frame INDEX means, for messages.
+std::string CutShort(int64_t index, FrameRead read);
 
 bool SeekInput(InputStream* input, int64_t offset);
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/input/frame_source.h"
+#include "host/input/sources.h"
 #include "plugin/host_contract.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -23,23 +23,23 @@ TEST(CommandLine, ExportWithEveryOptionBeforeOrAfterTheFiles) {
     ASSERT_TRUE(Parse({"--module", "m.so", "export", "in.y4m", "--loop=3", "out.gif", "--mask", "--frames", "7"}, &c));
     EXPECT_EQ(c.command, Command::Export);
     EXPECT_EQ(c.modulePath, "m.so");
-    EXPECT_EQ(c.input, "in.y4m");
+    EXPECT_EQ(c.input.path, "in.y4m");
     EXPECT_EQ(c.output, "out.gif");
     EXPECT_EQ(c.loopCount, 3);
     EXPECT_TRUE(c.mask);
     EXPECT_EQ(c.frameLimit, 7);
-    EXPECT_FALSE(c.raw);
+    EXPECT_FALSE(IsRaw(c.input));
 }
 
 TEST(CommandLine, RawInputNeedsSizeAndRate) {
     CommandLine c;
     ASSERT_TRUE(Parse({"export", "--size", "320x180", "--rate", "30000/1001", "-", "out.gif"}, &c));
-    EXPECT_TRUE(c.raw);
-    EXPECT_EQ(c.input, "-");
-    EXPECT_EQ(c.rawWidth, 320);
-    EXPECT_EQ(c.rawHeight, 180);
-    EXPECT_EQ(c.rawRate, 30000);
-    EXPECT_EQ(c.rawScale, 1001);
+    EXPECT_TRUE(IsRaw(c.input));
+    EXPECT_EQ(c.input.path, "-");
+    EXPECT_EQ(c.input.raw.width, 320);
+    EXPECT_EQ(c.input.raw.height, 180);
+    EXPECT_EQ(c.input.raw.rate, 30000);
+    EXPECT_EQ(c.input.raw.scale, 1001);
     std::string error;
     EXPECT_FALSE(Parse({"export", "--size", "320x180", "-", "out.gif"}, &c, &error));
     EXPECT_NE(error.find("--rate"), std::string::npos);
@@ -61,7 +61,7 @@ TEST(CommandLine, DemoDefaultsToDemoGif) {
 TEST(CommandLine, DoubleDashLetsAFileLookLikeAnOption) {
     CommandLine c;
     ASSERT_TRUE(Parse({"export", "--", "--odd.y4m", "-x.gif"}, &c));
-    EXPECT_EQ(c.input, "--odd.y4m");
+    EXPECT_EQ(c.input.path, "--odd.y4m");
     EXPECT_EQ(c.output, "-x.gif");
 }
 
@@ -152,10 +152,10 @@ TEST(CommandLine, StandardOutputQuietAndVideoOptions) {
     ASSERT_TRUE(Parse({"export", "-q", "--width", "320", "--fps=12.5", "clip.mp4", "-"}, &c));
     EXPECT_EQ(c.output, "-");
     EXPECT_TRUE(c.quiet);
-    EXPECT_EQ(c.width, 320);
-    EXPECT_EQ(c.height, 0);
-    EXPECT_EQ(c.fpsRate, 25);
-    EXPECT_EQ(c.fpsScale, 2);
+    EXPECT_EQ(c.input.video.width, 320);
+    EXPECT_EQ(c.input.video.height, 0);
+    EXPECT_EQ(c.input.video.fpsRate, 25);
+    EXPECT_EQ(c.input.video.fpsScale, 2);
     ASSERT_TRUE(Parse({"demo", "--quiet"}, &c));
     EXPECT_TRUE(c.quiet);
     std::string error;

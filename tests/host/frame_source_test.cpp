@@ -2,7 +2,7 @@
 // (frame headers with parameters included), a damaged tail found before the
 // export starts and told by the read after the last frame, raw bgr24 frames
 // turned bottom-up, a clean end, and a file cut while it is read.
-#include "host/input/frame_source.h"
+#include "host/input/sources.h"
 
 #include <gtest/gtest.h>
 
@@ -151,7 +151,7 @@ TEST_F(FrameSourceFile, RawFramesAreTurnedBottomUpAndPadded) {
     Write(bytes + bytes.substr(0, 6));
     FrameSource source;
     std::string error;
-    ASSERT_TRUE(OpenRawSource(path, 2, 2, 30000, 1001, &source, &error)) << error;
+    ASSERT_TRUE(OpenRawSource(path, RawFormat{2, 2, 30000, 1001}, &source, &error)) << error;
     EXPECT_EQ(source.knownFrames, 1);
     EXPECT_NE(source.tail.find("middle of frame 2"), std::string::npos) << source.tail;
     ASSERT_EQ(Next(&source), FrameRead::Frame);

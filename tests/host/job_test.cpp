@@ -4,6 +4,8 @@
 // would show is the count of frames the module received.
 #include "host/job/job.h"
 
+#include "host/input/sources.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -31,7 +31,7 @@ struct Bgr {
 struct Decoded {
     VideoInfo info;
     std::vector<std::vector<uint8_t>> frames;
-    VideoRead last = VideoRead::Failed;
+    FrameRead last = FrameRead::Failed;
     std::string problem;
 };
 
@@ -76,7 +76,7 @@ protected:
         for (;;) {
             std::vector<uint8_t> pixels(bytes, 0xAB);
             decoded.last = ReadVideoFrame(decoder, pixels.data(), &decoded.problem);
-            if (decoded.last != VideoRead::Frame) break;
+            if (decoded.last != FrameRead::Frame) break;
             decoded.frames.push_back(std::move(pixels));
         }
         // The outcome stays once the frames end.
@@ -162,7 +162,7 @@ TEST_F(VideoDecoderTest, ContainersGiveCountRateSizeAndColour) {
     // last pixels it would skip in rows as tight as the host frame's.
     for (const Case& c : cases) {
         const Decoded d = DecodeAll(MakeColour(c.name, "0x28C864", "50x28", 6, c.encoding));
-        EXPECT_EQ(d.last, VideoRead::End) << c.name << ": " << d.problem;
+        EXPECT_EQ(d.last, FrameRead::End) << c.name << ": " << d.problem;
         EXPECT_EQ(d.info.frameCount, 6) << c.name;
         EXPECT_EQ(d.frames.size(), 6u) << c.name;
         EXPECT_EQ(d.info.width, 50) << c.name;
@@ -238,7 +238,7 @@ TEST_F(VideoDecoderTest, StandardInputFromAPipe) {
     const Decoded d = DecodePipe(path);
     EXPECT_EQ(d.info.frameCount, -1);  // a pipe is not walked
     EXPECT_EQ(d.frames.size(), 7u);
-    EXPECT_EQ(d.last, VideoRead::End) << d.problem;
+    EXPECT_EQ(d.last, FrameRead::End) << d.problem;
     ExpectColour(d, 40, 200, 100, 3, "pipe");
 }
 
@@ -300,7 +300,7 @@ TEST_F(VideoDecoderTest, ResamplingByTimestamps) {
         EXPECT_EQ(d.info.frameCount, static_cast<int64_t>(c.shown.size())) << c.rate << "/" << c.scale;
         EXPECT_EQ(d.info.rate, c.rate);
         EXPECT_EQ(d.info.scale, c.scale);
-        EXPECT_EQ(d.last, VideoRead::End) << d.problem;
+        EXPECT_EQ(d.last, FrameRead::End) << d.problem;
     }
 }
 
@@ -312,7 +312,7 @@ TEST_F(VideoDecoderTest, VariableRateIsResampledToItsAverage) {
                                   "-frames:v 8 -vf setpts='(N+5*gte(N\\,5))*0.04/TB' -fps_mode vfr -c:v ffv1");
     const Decoded d = DecodeAll(path);
     EXPECT_TRUE(d.info.variableRate);
-    EXPECT_EQ(d.last, VideoRead::End) << d.problem;
+    EXPECT_EQ(d.last, FrameRead::End) << d.problem;
     EXPECT_EQ(d.info.frameCount, static_cast<int64_t>(d.frames.size()));
     const std::vector<int> shown = SourceFrames(d);
     ASSERT_GE(shown.size(), 8u);
@@ -347,7 +347,7 @@ TEST_F(VideoDecoderTest, DamagedMiddleDeliversTheFramesBeforeIt) {
     std::ofstream(garbled, std::ios::binary) << bytes;
     const Decoded d = DecodeAll(garbled);
     EXPECT_EQ(d.info.frameCount, 20);
-    EXPECT_EQ(d.last, VideoRead::Damaged);
+    EXPECT_EQ(d.last, FrameRead::Damaged);
     EXPECT_GT(d.frames.size(), 2u);
     EXPECT_LT(d.frames.size(), 20u);
     EXPECT_NE(d.problem.find("frame " + std::to_string(d.frames.size() + 1)), std::string::npos) << d.problem;
@@ -362,7 +362,7 @@ TEST_F(VideoDecoderTest, CutOffInputsEndDamagedAfterTheirWholeFrames) {
     const std::string fast = Make("cut-data.mp4", "-f lavfi -i testsrc=s=64x36:r=25 -frames:v 20 -c:v libx264 -g 1 "
                                                   "-movflags +faststart");
     const Decoded mp4 = DecodeAll(Head(fast, "$(( $(stat -c %s '" + fast + "') * 2 / 3 ))", "cut-data-short.mp4"));
-    EXPECT_EQ(mp4.last, VideoRead::Damaged);
+    EXPECT_EQ(mp4.last, FrameRead::Damaged);
     EXPECT_GT(mp4.frames.size(), 5u);
     EXPECT_LT(mp4.frames.size(), 20u);
     EXPECT_EQ(static_cast<int64_t>(mp4.frames.size()), mp4.info.frameCount);
@@ -375,22 +375,22 @@ TEST_F(VideoDecoderTest, CutOffInputsEndDamagedAfterTheirWholeFrames) {
     const std::string cutY4m = Head(y4m, "$(( $(head -1 '" + y4m + "' | wc -c) + 5 * 3462 + 100 ))", "cut.y4m");
     for (const Decoded& d : {DecodeAll(cutY4m), DecodePipe(cutY4m)}) {
         EXPECT_EQ(d.frames.size(), 5u);
-        EXPECT_EQ(d.last, VideoRead::Damaged);
+        EXPECT_EQ(d.last, FrameRead::Damaged);
         EXPECT_EQ(d.problem, "the stream ends in the middle of frame 6");
     }
     // Matroska cut: its track's declared length tells.
     const std::string mkv = Make("forty.mkv", "-f lavfi -i testsrc=s=64x36:r=25 -frames:v 40 -c:v ffv1");
     const std::string cutMkv = Head(mkv, "$(( $(stat -c %s '" + mkv + "') / 2 ))", "cut.mkv");
     for (const Decoded& d : {DecodeAll(cutMkv), DecodePipe(cutMkv)}) {
-        EXPECT_EQ(d.last, VideoRead::Damaged);
+        EXPECT_EQ(d.last, FrameRead::Damaged);
         EXPECT_GT(d.frames.size(), 5u);
         EXPECT_LT(d.frames.size(), 40u);
         EXPECT_NE(d.problem.find("of the 1.60 s its header gives"), std::string::npos) << d.problem;
     }
     // The whole files end cleanly, as a file and through a pipe.
     for (const std::string& whole : {y4m, mkv}) {
-        EXPECT_EQ(DecodeAll(whole).last, VideoRead::End) << whole;
-        EXPECT_EQ(DecodePipe(whole).last, VideoRead::End) << whole;
+        EXPECT_EQ(DecodeAll(whole).last, FrameRead::End) << whole;
+        EXPECT_EQ(DecodePipe(whole).last, FrameRead::End) << whole;
     }
 }
 
@@ -401,11 +401,11 @@ TEST_F(VideoDecoderTest, RecordingStartingBetweenKeyFramesStartsAtTheFirstOne) {
     const std::string cut = folder + "/mid-group.ts";
     ASSERT_EQ(std::system(("tail -c +" + std::to_string(188 * 40 + 1) + " '" + whole + "' >'" + cut + "'").c_str()), 0);
     const Decoded file = DecodeAll(cut);
-    EXPECT_EQ(file.last, VideoRead::End) << file.problem;
+    EXPECT_EQ(file.last, FrameRead::End) << file.problem;
     EXPECT_EQ(file.info.frameCount, 50);
     EXPECT_EQ(file.frames.size(), 50u);
     const Decoded piped = DecodePipe(cut);
-    EXPECT_EQ(piped.last, VideoRead::End) << piped.problem;
+    EXPECT_EQ(piped.last, FrameRead::End) << piped.problem;
     EXPECT_EQ(piped.frames.size(), 50u);
 }
 
@@ -416,7 +416,7 @@ TEST_F(VideoDecoderTest, EditListsAndCopiedCutsAreSound) {
     const std::string source = Make("long.mp4", "-f lavfi -i testsrc=s=64x36:r=25:d=4 -c:v libx264 -g 50");
     const std::string cut = Make("copied-cut.mp4", "-ss 1.3 -i '" + source + "' -t 1.2 -c copy");
     const Decoded d = DecodeAll(cut);
-    EXPECT_EQ(d.last, VideoRead::End) << d.problem;
+    EXPECT_EQ(d.last, FrameRead::End) << d.problem;
     EXPECT_EQ(static_cast<int64_t>(d.frames.size()), d.info.frameCount);
     EXPECT_NEAR(d.frames.size() * double(d.info.scale) / d.info.rate, 1.2, 0.1);
 }
@@ -458,17 +458,17 @@ void InterruptBlockedRead(const std::string& path) {
     });
     const bool opened = OpenVideo("-", VideoOptions(), &decoder, &info, &error);
     int frames = 0;
-    VideoRead read = VideoRead::Failed;
+    FrameRead read = FrameRead::Failed;
     if (opened) {
         std::vector<uint8_t> pixels(static_cast<size_t>(FrameStride(info.width)) * info.height);
         std::string problem;
-        while ((read = ReadVideoFrame(decoder, pixels.data(), &problem)) == VideoRead::Frame) ++frames;
+        while ((read = ReadVideoFrame(decoder, pixels.data(), &problem)) == FrameRead::Frame) ++frames;
         CloseVideo(decoder);
     }
     stopper.join();
     // Either the open or a read was waiting when the stop came (the
     // libraries may have been probing for more frames).
-    if (opened && read == VideoRead::Interrupted && frames <= 2) std::exit(0);
+    if (opened && read == FrameRead::Interrupted && frames <= 2) std::exit(0);
     if (!opened && error == "standard input: interrupted") std::exit(0);
     std::fprintf(stderr, "opened %d, read %d, frames %d, error %s\n", opened, static_cast<int>(read), frames, error.c_str());
     std::exit(12);

@@ -22,6 +22,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "gif/gif_limits.h"
+#include "host/input/frame_buffer.h"
 #include "host/input/video/frame_timing.h"
 #include "host/common/stop_signal.h"
 #include "plugin/host_contract.h"
@@ -67,7 +69,7 @@ struct VideoDecoder {
     bool heldValid = false;
     bool pendingValid = false;
     bool sourceEnded = false;
-    VideoRead endOutcome = VideoRead::End;  // how the source ended, given once its frames are shown
+    FrameRead endOutcome = FrameRead::End;  // how the source ended, given once its frames are shown
     std::string endProblem;
     bool draining = false;
     std::string damage;               // why the decoder is drained before the input ends
@@ -85,25 +87,16 @@ struct VideoDecoder {
     int scalerRange = -1;
     // Once the frames end, the outcome every later call repeats.
     bool finished = false;
-    VideoRead outcome = VideoRead::End;
+    FrameRead outcome = FrameRead::End;
     std::string problem;
 };
 
 namespace {
 
-// The largest frame we take: 65535 pixels a side (a GIF's limit) and at
-// most 1 GiB of host frame.
-constexpr int32_t kMaxSide = 65535;
-constexpr int64_t kMaxFrameBytes = int64_t(1) << 30;
-
 std::string ErrorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
-}
-
-std::string FrameName(int64_t index) {
-    return "frame " + std::to_string(index + 1);
 }
 
 // Why reading stopped after COUNT good frames.
@@ -345,7 +338,8 @@ bool OutputSize(const AVCodecParameters* parameters, AVRational sampleAspect, co
     } else if (w == 0) {
         w = std::max<int64_t>(1, std::llround(double(h) * displayWidth / parameters->height));
     }
-    if (w > kMaxSide || h > kMaxSide || FrameStride(static_cast<int32_t>(w)) * h > kMaxFrameBytes) {
+    if (w > gif_limits::kMaxSide || h > gif_limits::kMaxSide ||
+        FrameBytes(static_cast<int32_t>(w), static_cast<int32_t>(h)) == 0) {
         *reason = "frames of " + std::to_string(w) + "x" + std::to_string(h) +
                   " are too large (at most 65535 a side and 1 GiB each)";
         return false;
@@ -445,26 +439,26 @@ void StartDraining(VideoDecoder* decoder, const std::string& damage) {
 }
 
 // Decodes the next source frame into `pending`.
-VideoRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
+FrameRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
     for (;;) {
         int result = avcodec_receive_frame(decoder->codec, decoder->pending);
         if (result == 0) {
             if (decoder->pending->decode_error_flags != 0 || (decoder->pending->flags & AV_FRAME_FLAG_CORRUPT) != 0) {
                 av_frame_unref(decoder->pending);
                 *problem = FrameName(decoder->decoded) + " is damaged";
-                return VideoRead::Damaged;
+                return FrameRead::Damaged;
             }
             ++decoder->decoded;
-            return VideoRead::Frame;
+            return FrameRead::Frame;
         }
         if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && decoder->draining)) {
             if (decoder->decoded == 0 && decoder->skippedLeading > 0) {
                 *problem = "no frame of its video stream can be decoded (" + ErrorText(decoder->leadingError) + ")";
-                return VideoRead::Damaged;
+                return FrameRead::Damaged;
             }
-            if (decoder->damage.empty()) return VideoRead::End;
+            if (decoder->damage.empty()) return FrameRead::End;
             *problem = decoder->damage;
-            return VideoRead::Damaged;
+            return FrameRead::Damaged;
         }
         if (result != AVERROR(EAGAIN) && result != AVERROR(ENOMEM) && decoder->decoded == 0 && !decoder->draining) {
             ++decoder->skippedLeading;  // as above
@@ -473,7 +467,7 @@ VideoRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
         }
         if (result != AVERROR(EAGAIN)) {
             *problem = FrameName(decoder->decoded) + " cannot be decoded (" + ErrorText(result) + ")";
-            return result == AVERROR(ENOMEM) ? VideoRead::Failed : VideoRead::Damaged;
+            return result == AVERROR(ENOMEM) ? FrameRead::Failed : FrameRead::Damaged;
         }
         result = av_read_frame(decoder->format, decoder->packet);
         if (result == AVERROR_EOF) {
@@ -481,10 +475,10 @@ VideoRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
                                             decoder->span, decoder->nominalRate));
             continue;
         }
-        if (result == AVERROR_EXIT) return VideoRead::Interrupted;
+        if (result == AVERROR_EXIT) return FrameRead::Interrupted;
         if (result == AVERROR(ENOMEM) || result == AVERROR(EIO)) {
             *problem = ReadFailure(decoder->sent, result);
-            return VideoRead::Failed;
+            return FrameRead::Failed;
         }
         if (result < 0) {
             StartDraining(decoder, ReadFailure(decoder->sent, result));
@@ -519,7 +513,7 @@ VideoRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
         if (corrupt || (result < 0 && result != AVERROR(EAGAIN))) {
             if (result == AVERROR(ENOMEM)) {
                 *problem = "out of memory";
-                return VideoRead::Failed;
+                return FrameRead::Failed;
             }
             StartDraining(decoder, corrupt ? FrameName(decoder->sent) + " is cut off or corrupt"
                                            : FrameName(decoder->sent) + " cannot be decoded (" + ErrorText(result) + ")");
@@ -558,7 +552,7 @@ void PlacePending(VideoDecoder* decoder) {
     decoder->lastEnd = std::max(decoder->lastEnd, time + duration);
 }
 
-VideoRead Finish(VideoDecoder* decoder, VideoRead outcome, const std::string& problem) {
+FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& problem) {
     decoder->finished = true;
     decoder->outcome = outcome;
     decoder->problem = problem;
@@ -570,7 +564,7 @@ VideoRead Finish(VideoDecoder* decoder, VideoRead outcome, const std::string& pr
 // at the walked end of a sound input, else as far as the last frame reaches.
 int64_t EndIndex(const VideoDecoder* decoder) {
     if (!decoder->resample) return decoder->decoded + (decoder->frameCount >= 0 ? decoder->skippedLeading : 0);
-    if (decoder->frameCount >= 0 && decoder->endOutcome == VideoRead::End) return decoder->frameCount;
+    if (decoder->frameCount >= 0 && decoder->endOutcome == FrameRead::End) return decoder->frameCount;
     return OutputFramesBefore(decoder->lastEnd, decoder->timeBase, decoder->rate, decoder->scale);
 }
 
@@ -729,14 +723,14 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     return true;
 }
 
-VideoRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
+FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
     if (decoder->finished) {
         *problem = decoder->problem;
         return decoder->outcome;
     }
     for (;;) {
         if (decoder->frameCount >= 0 && decoder->delivered >= decoder->frameCount) {
-            const VideoRead outcome = decoder->walkProblem.empty() ? VideoRead::End : VideoRead::Damaged;
+            const FrameRead outcome = decoder->walkProblem.empty() ? FrameRead::End : FrameRead::Damaged;
             *problem = decoder->walkProblem;
             return Finish(decoder, outcome, *problem);
         }
@@ -745,10 +739,10 @@ VideoRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         if (decoder->heldValid && decoder->delivered < heldUntil) {
             if (!ConvertFrame(decoder, decoder->held, pixels)) {
                 *problem = FrameName(decoder->delivered) + " cannot be converted to BGR";
-                return Finish(decoder, VideoRead::Failed, *problem);
+                return Finish(decoder, FrameRead::Failed, *problem);
             }
             ++decoder->delivered;
-            return VideoRead::Frame;
+            return FrameRead::Frame;
         }
         if (decoder->pendingValid) {
             av_frame_unref(decoder->held);
@@ -758,7 +752,7 @@ VideoRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
             continue;
         }
         if (decoder->sourceEnded) {
-            if (decoder->endOutcome != VideoRead::End) {
+            if (decoder->endOutcome != FrameRead::End) {
                 *problem = decoder->endProblem;
                 return Finish(decoder, decoder->endOutcome, *problem);
             }
@@ -766,16 +760,16 @@ VideoRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
             if (decoder->frameCount >= 0) {
                 *problem = "the input ends after " + std::to_string(decoder->delivered) + " of its " +
                            std::to_string(decoder->frameCount) + " frames";
-                return Finish(decoder, VideoRead::Damaged, *problem);
+                return Finish(decoder, FrameRead::Damaged, *problem);
             }
             problem->clear();
-            return Finish(decoder, VideoRead::End, *problem);
+            return Finish(decoder, FrameRead::End, *problem);
         }
-        const VideoRead read = DecodeNext(decoder, problem);
-        if (read == VideoRead::Frame) {
+        const FrameRead read = DecodeNext(decoder, problem);
+        if (read == FrameRead::Frame) {
             PlacePending(decoder);
             decoder->pendingValid = true;
-        } else if (read == VideoRead::Interrupted) {
+        } else if (read == FrameRead::Interrupted) {
             // Not final: the stop request ends the job anyway.
             problem->clear();
             return read;
@@ -783,7 +777,7 @@ VideoRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
             // The frame on screen is sound; it is shown before the outcome.
             decoder->sourceEnded = true;
             decoder->endOutcome = read;
-            decoder->endProblem = read == VideoRead::End ? std::string() : *problem;
+            decoder->endProblem = read == FrameRead::End ? std::string() : *problem;
         }
     }
 }

@@ -45,13 +45,9 @@
 #include <cstdint>
 #include <string>
 
-struct VideoOptions {
-    int32_t width = 0;     // 0: keep; see above
-    int32_t height = 0;
-    int32_t fpsRate = 0;   // 0: the stream's own rate; else resample to fpsRate / fpsScale
-    int32_t fpsScale = 0;
-    bool verbose = false;  // the libraries' own logging stays quiet unless asked
-};
+#include "host/common/frame_read.h"
+#include "host/input/input_request.h"
+
 
 struct VideoInfo {
     int32_t width = 0;         // of the frames delivered (after scaling)
@@ -63,13 +59,6 @@ struct VideoInfo {
     std::string description;   // e.g. "h264 1280x720 yuv420p, 30/1 fps", for messages
 };
 
-enum class VideoRead {
-    Frame,        // the next frame is in the buffer
-    End,          // no more frames, and nothing went wrong
-    Damaged,      // the input is cut short or corrupt here; earlier frames were sound
-    Interrupted,  // a stop request (host/stop_signal.h) ended a wait
-    Failed,       // anything else (out of memory, a read error)
-};
 
 struct VideoDecoder;
 
@@ -94,7 +83,7 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
 // or was found cut or damaged (Damaged): a host that stops reading at
 // frameCount and wants an honest outcome makes that one more call.
 // Fewer frames than frameCount always end in Damaged, Interrupted or Failed.
-VideoRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem);
+FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem);
 
 // Frees everything OpenVideo took; null is fine.
 void CloseVideo(VideoDecoder* decoder);

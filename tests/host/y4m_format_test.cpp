@@ -1,7 +1,7 @@
 // Y4M headers as ffmpeg and other writers produce them, the ones we refuse,
 // plane sizes for odd frame sizes and the placement of converted pixels in
 // the bottom-up, padded host frame.
-#include "host/input/y4m_reader.h"
+#include "host/input/y4m_format.h"
 
 #include <gtest/gtest.h>
 

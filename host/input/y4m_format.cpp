@@ -1,14 +1,13 @@
 // Y4M header parsing and frame conversion. Parameters are blank-separated
 // tokens whose first letter names them; unknown ones are ignored, as the
 // format asks.
-#include "host/input/y4m_reader.h"
+#include "host/input/y4m_format.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "gif/gif_limits.h"
+#include "host/common/numbers.h"
 #include "host/common/printable.h"
-#include "plugin/host_contract.h"
 #include "plugin/host_contract.h"
 
 const char kY4mSignature[] = "YUV4MPEG2 ";
@@ -18,12 +17,8 @@ namespace {
 using gif_limits::kMaxSide;
 
 bool ParsePositive(const std::string& text, int32_t* value) {
-    if (text.empty() || text.size() > 10) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    const long long v = std::strtoll(text.c_str(), nullptr, 10);
-    if (v < 1 || v > INT32_MAX) return false;
+    int64_t v = 0;
+    if (!ParseWhole(text, 1, INT32_MAX, &v)) return false;
     *value = static_cast<int32_t>(v);
     return true;
 }
@@ -56,6 +51,50 @@ void ChromaSize(const Y4mHeader& header, uint64_t* width, uint64_t* height) {
     }
 }
 
+bool ParseSide(const std::string& value, char letter, const char* what, int32_t* side, std::string* error) {
+    if (ParsePositive(value, side) && *side <= kMaxSide) return true;
+    *error = std::string("bad ") + what + " " + letter + Printable(value) + " (a whole number from 1 to 65535)";
+    return false;
+}
+
+// One parameter token; false with ERROR when it refuses the stream.
+// The text goes into messages with control characters shown escaped.
+bool ParseToken(const std::string& token, Y4mHeader* h, std::string* error) {
+    const std::string value = token.substr(1);
+    const std::string shown = Printable(value);
+    switch (token[0]) {
+        case 'W': return ParseSide(value, 'W', "width", &h->width, error);
+        case 'H': return ParseSide(value, 'H', "height", &h->height, error);
+        case 'F': {
+            const size_t colon = value.find(':');
+            if (colon != std::string::npos && ParsePositive(value.substr(0, colon), &h->rate) &&
+                ParsePositive(value.substr(colon + 1), &h->scale)) {
+                return true;
+            }
+            *error = "bad frame rate F" + shown + " (expected F<rate>:<scale>, each a whole number from 1 to 2147483647)";
+            return false;
+        }
+        case 'I':
+            if (value == "t" || value == "b" || value == "m") {
+                *error = "interlaced video (I" + shown + ") is not supported; deinterlace it first, e.g. with ffmpeg -vf yadif";
+                return false;
+            }
+            if (value == "p" || value == "?") return true;
+            *error = "unknown interlacing I" + shown + " (Ip, It, Ib, Im or I?)";
+            return false;
+        case 'C':
+            if (ParseColourSpace(value, &h->chroma)) return true;
+            *error = "colour space C" + shown +
+                     " is not supported (4:2:0, 4:2:2, 4:4:4 or mono at 8 bits; convert with ffmpeg -pix_fmt yuv420p)";
+            return false;
+        case 'X':
+            if (value == "COLORRANGE=FULL") h->range = ColourRange::Full;
+            if (value == "COLORRANGE=LIMITED") h->range = ColourRange::Limited;
+            return true;
+        default: return true;  // A (aspect) and anything unknown
+    }
+}
+
 }  // namespace
 
 bool ParseY4mHeader(const std::string& line, Y4mHeader* header, std::string* error) {
@@ -71,59 +110,7 @@ bool ParseY4mHeader(const std::string& line, Y4mHeader* header, std::string* err
         if (end == std::string::npos) end = line.size();
         const std::string token = line.substr(pos, end - pos);
         pos = end + 1;
-        if (token.empty()) continue;
-        const std::string value = token.substr(1);
-        // The text goes into messages: control characters shown escaped.
-        const std::string shown = Printable(value);
-        switch (token[0]) {
-            case 'W':
-                if (!ParsePositive(value, &h.width) || h.width > kMaxSide) {
-                    *error = "bad width W" + shown + " (a whole number from 1 to 65535)";
-                    return false;
-                }
-                break;
-            case 'H':
-                if (!ParsePositive(value, &h.height) || h.height > kMaxSide) {
-                    *error = "bad height H" + shown + " (a whole number from 1 to 65535)";
-                    return false;
-                }
-                break;
-            case 'F': {
-                const size_t colon = value.find(':');
-                if (colon == std::string::npos || !ParsePositive(value.substr(0, colon), &h.rate) ||
-                    !ParsePositive(value.substr(colon + 1), &h.scale)) {
-                    *error = "bad frame rate F" + shown +
-                             " (expected F<rate>:<scale>, each a whole number from 1 to 2147483647)";
-                    return false;
-                }
-                break;
-            }
-            case 'I':
-                if (value == "t" || value == "b" || value == "m") {
-                    *error = "interlaced video (I" + shown +
-                             ") is not supported; deinterlace it first, e.g. with ffmpeg -vf yadif";
-                    return false;
-                }
-                if (value != "p" && value != "?") {
-                    *error = "unknown interlacing I" + shown + " (Ip, It, Ib, Im or I?)";
-                    return false;
-                }
-                break;
-            case 'C':
-                if (!ParseColourSpace(value, &h.chroma)) {
-                    *error = "colour space C" + shown +
-                             " is not supported (4:2:0, 4:2:2, 4:4:4 or mono at 8 bits; "
-                             "convert with ffmpeg -pix_fmt yuv420p)";
-                    return false;
-                }
-                break;
-            case 'X':
-                if (value == "COLORRANGE=FULL") h.range = ColourRange::Full;
-                if (value == "COLORRANGE=LIMITED") h.range = ColourRange::Limited;
-                break;
-            default:
-                break;  // A (aspect) and anything unknown
-        }
+        if (!token.empty() && !ParseToken(token, &h, error)) return false;
     }
     if (h.width == 0 || h.height == 0 || h.rate == 0) {
         *error = std::string("the Y4M header lacks its ") +

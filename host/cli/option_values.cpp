@@ -1,0 +1,75 @@
+// Option values that are more than a whole number: a frame size and a
+// frame rate, as ffmpeg's users write them.
+#include <cmath>
+
+#include "gif/gif_limits.h"
+#include "host/cli/command_line.h"
+#include "host/common/numbers.h"
+
+namespace {
+
+int64_t CommonDivisor(int64_t a, int64_t b) {
+    while (b != 0) {
+        const int64_t r = a % b;
+        a = b;
+        b = r;
+    }
+    return a;
+}
+
+bool ParseDecimalRate(const std::string& text, int32_t* rate, int32_t* scale) {
+    const size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string digits = text.substr(point + 1);
+    int64_t w = 0;
+    int64_t d = 0;
+    if (digits.empty() || digits.size() > 9 || !ParseWhole(whole.empty() ? "0" : whole, 0, INT32_MAX, &w) ||
+        !ParseWhole(digits, 0, 999999999, &d)) {
+        return false;
+    }
+    int64_t unit = 1;
+    for (size_t i = 0; i < digits.size(); ++i) unit *= 10;
+    const double value = static_cast<double>(w) + static_cast<double>(d) / static_cast<double>(unit);
+    // The NTSC rates are written rounded (29.97 for 30000/1001); take the
+    // exact one when the digits written are what it rounds to.
+    const int64_t ntsc = std::llround(value * 1.001);
+    if (d != 0 && digits.size() >= 2 && ntsc >= 1 && ntsc <= INT32_MAX / 1000 &&
+        std::fabs(static_cast<double>(ntsc) * 1000.0 / 1001.0 - value) < 0.5 / static_cast<double>(unit)) {
+        *rate = static_cast<int32_t>(ntsc * 1000);
+        *scale = 1001;
+        return true;
+    }
+    const int64_t numerator = w * unit + d;
+    const int64_t divisor = CommonDivisor(numerator, unit);
+    if (numerator == 0 || numerator / divisor > INT32_MAX) return false;
+    *rate = static_cast<int32_t>(numerator / divisor);
+    *scale = static_cast<int32_t>(unit / divisor);
+    return true;
+}
+
+}  // namespace
+
+bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
+    const size_t x = text.find_first_of("xX");
+    int64_t w = 0;
+    int64_t h = 0;
+    if (x == std::string::npos || !ParseWhole(text.substr(0, x), 1, gif_limits::kMaxSide, &w) ||
+        !ParseWhole(text.substr(x + 1), 1, gif_limits::kMaxSide, &h)) {
+        return false;
+    }
+    *width = static_cast<int32_t>(w);
+    *height = static_cast<int32_t>(h);
+    return true;
+}
+
+bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale) {
+    if (text.find('.') != std::string::npos) return ParseDecimalRate(text, rate, scale);
+    const size_t slash = text.find_first_of("/:");
+    int64_t r = 0;
+    int64_t s = 1;
+    if (!ParseWhole(text.substr(0, slash), 1, INT32_MAX, &r)) return false;
+    if (slash != std::string::npos && !ParseWhole(text.substr(slash + 1), 1, INT32_MAX, &s)) return false;
+    *rate = static_cast<int32_t>(r);
+    *scale = static_cast<int32_t>(s);
+    return true;
+}

@@ -1,0 +1,30 @@
+// Which source reads an input. Our own readers take raw frames and Y4M (a
+// file named .y4m, or an input that starts as one), so both builds give the
+// same bytes and the same refusals; FFmpeg's libraries take any other
+// video, and Y4M that is to be scaled or resampled.
+#include "host/input/input_stream.h"
+#include "host/input/sources.h"
+
+namespace {
+
+bool NamedY4m(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string suffix = path.substr(path.size() - 4);
+    for (char& c : suffix) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return suffix == ".y4m";
+}
+
+}  // namespace
+
+bool OpenInputSource(const InputRequest& request, FrameSource* source, std::string* error) {
+    const std::string& path = request.path;
+    if (IsRaw(request)) return OpenRawSource(path, request.raw, source, error);
+    if (VideoInputBuilt() && (WantsScaling(request.video) || (!NamedY4m(path) && !StartsLikeY4m(path)))) {
+        return OpenVideoSource(path, request.video, source, error);
+    }
+    if (OpenY4mSource(path, source, error)) return true;
+    if (!VideoInputBuilt() && error->find("not a Y4M stream") != std::string::npos) {
+        *error += "; this build reads Y4M and raw frames: convert with ffmpeg -i IN -f yuv4mpegpipe OUT.y4m";
+    }
+    return false;
+}

@@ -1,0 +1,12 @@
+// A build without FFmpeg's libraries (the Windows build) reads Y4M and raw
+// frames only: the video source refuses, and says so.
+#include "host/input/sources.h"
+
+bool VideoInputBuilt() {
+    return false;
+}
+
+bool OpenVideoSource(const std::string& path, const VideoOptions&, FrameSource*, std::string* error) {
+    *error = path + ": this build reads only Y4M and raw frames";
+    return false;
+}

@@ -111,71 +111,83 @@ uint64_t DisplayTime(int32_t index, FrameRate frameRate) {
     return (q / rate) * 100 + ((q % rate) * 100) / rate;
 }
 
+namespace {
+
+// What the frame loop carries from one frame to the next.
+struct Animation {
+    OutputFile file;
+    GrayPalette palette;
+    FrameRate frameRate;
+    int32_t loopCount;
+    uint64_t prevTime;
+    int32_t framesWritten;
+    // Our own encoder's string table (2 MiB for a large picture) lives for
+    // the whole job rather than one frame: Windows' heap, and Wine's, hands
+    // out a block that large as fresh pages from the system each time and
+    // returns them on free, so a table per frame faulted in every page anew.
+    LzwDictionary* lzwTable;
+};
+
+// Encodes frame I, sets its delay and appends it, behind the header and
+// the loop block for the first; anything but kStatusOk ends the job.
+int32_t AppendFrame(const OutputRequest* request, int32_t i, Animation* animation) {
+    const void* pixels = request->getFrame != nullptr ? request->getFrame(i) : nullptr;
+    int32_t length = 0;
+    HGLOBAL block = EncodeFrame(pixels, request->width, request->height, gifSettings.useRightHalfAsMask,
+                                &animation->palette, &length, &animation->lzwTable);
+    const uint64_t time = DisplayTime(i, animation->frameRate);
+    size_t end = 0;
+    uint8_t* bytes = static_cast<uint8_t*>(block);
+    if (block == nullptr ||
+        !PatchFrame(bytes, static_cast<size_t>(length), static_cast<uint16_t>(time - animation->prevTime), &end)) {
+        if (block != nullptr) GlobalFree(block);
+        return kStatusFrameNotEncoded;
+    }
+    if (i == 0) {
+        uint8_t loopBlock[kLoopBlockBytes];
+        BuildLoopBlock(loopBlock, animation->loopCount);
+        WriteOutput(&animation->file, bytes, kHeadBytes);
+        WriteOutput(&animation->file, loopBlock, sizeof loopBlock);
+    }
+    WriteOutput(&animation->file, bytes + kHeadBytes, end - kHeadBytes);
+    GlobalFree(block);
+    animation->prevTime = time;
+    ++animation->framesWritten;
+    return animation->file.failed ? kStatusWriteFailed : kStatusOk;
+}
+
+}  // namespace
+
 int32_t WriteAnimation(const OutputRequest* request) {
     if (request == nullptr) return kStatusNoRequest;
     // Nothing to divide by: refuse before touching the file.
     if (request->rate < 1 || request->scale < 1) return kStatusBadFrameRate;
 
-    const GrayPalette palette = BuildGrayPalette();
-    OutputFile file;
-    if (!OpenOutputFile(&file, request->savePath)) return kStatusCannotOpen;
+    Animation animation{};
+    animation.palette = BuildGrayPalette();
+    if (!OpenOutputFile(&animation.file, request->savePath)) return kStatusCannotOpen;
+    animation.frameRate = NormaliseFrameRate(request->rate, request->scale);
+    animation.loopCount = gifSettings.loopCount;
 
-    const FrameRate frameRate = NormaliseFrameRate(request->rate, request->scale);
-    const int32_t loopCount = gifSettings.loopCount;
     int32_t status = kStatusOk;
-    uint64_t prevTime = 0;
-    int32_t framesWritten = 0;
-    // Our own encoder's string table (2 MiB for a large picture) lives for
-    // the whole job rather than one frame: Windows' heap, and Wine's, hands
-    // out a block that large as fresh pages from the system each time and
-    // returns them on free, so a table per frame faulted in every page anew.
-    LzwDictionary* lzwTable = nullptr;
-
-    for (int32_t i = 0; i < request->frameCount; ++i) {
+    for (int32_t i = 0; i < request->frameCount && status == kStatusOk; ++i) {
         if (request->isAborted != nullptr && request->isAborted() != 0) break;
         if (request->reportProgress != nullptr) request->reportProgress(i, request->frameCount);
-        const void* pixels = request->getFrame != nullptr ? request->getFrame(i) : nullptr;
-
-        int32_t length = 0;
-        HGLOBAL block = EncodeFrame(pixels, request->width, request->height, gifSettings.useRightHalfAsMask,
-                                    &palette, &length, &lzwTable);
-        const uint64_t time = DisplayTime(i, frameRate);
-        size_t end = 0;
-        uint8_t* bytes = static_cast<uint8_t*>(block);
-        if (block == nullptr ||
-            !PatchFrame(bytes, static_cast<size_t>(length), static_cast<uint16_t>(time - prevTime), &end)) {
-            if (block != nullptr) GlobalFree(block);
-            status = kStatusFrameNotEncoded;
-            break;
-        }
-        if (i == 0) {
-            uint8_t loopBlock[kLoopBlockBytes];
-            BuildLoopBlock(loopBlock, loopCount);
-            WriteOutput(&file, bytes, kHeadBytes);
-            WriteOutput(&file, loopBlock, sizeof loopBlock);
-        }
-        WriteOutput(&file, bytes + kHeadBytes, end - kHeadBytes);
-        GlobalFree(block);
-        prevTime = time;
-        ++framesWritten;
-        if (file.failed) {
-            status = kStatusWriteFailed;
-            break;
-        }
+        status = AppendFrame(request, i, &animation);
         // OnOutput holds the host's own thread for the whole job. One
         // millisecond's sleep a frame gives the processor to the host's
         // other threads, so its window, where the user asks for the abort
         // that isAborted reports, keeps up even on one core. It is part
         // of every frame's cost, and the benchmarks count it too.
-        Sleep(1);
+        if (status == kStatusOk) Sleep(1);
     }
-    LzwDestroy(lzwTable);
+    LzwDestroy(animation.lzwTable);
 
-    WriteOutput(&file, kClosingBytes, sizeof kClosingBytes);
-    if (!CloseOutputFile(&file) && status == kStatusOk) status = kStatusWriteFailed;
+    WriteOutput(&animation.file, kClosingBytes, sizeof kClosingBytes);
+    if (!CloseOutputFile(&animation.file) && status == kStatusOk) status = kStatusWriteFailed;
     // A failed job keeps its file only when it is a valid GIF of the frames
     // before the failure: not after a failed write, nor with no frame in it.
-    if (status == kStatusWriteFailed || (status != kStatusOk && framesWritten == 0)) {
+    if (status == kStatusWriteFailed || (status != kStatusOk && animation.framesWritten == 0)) {
         DiscardOutputFile(request->savePath);
     }
     if (request->afterClose != nullptr) request->afterClose();

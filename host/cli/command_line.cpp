@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "gif/gif_limits.h"
-#include "host/common/numbers.h"
+#include "host/cli/frame_rate.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ struct OptionSpec {
 template <auto kAt, int64_t kLow, int64_t kHigh>
 bool StoreCount(const std::string& value, Parsed* parsed) {
     int64_t number = 0;
-    if (!ParseWhole(value, kLow, kHigh, &number)) return false;
+    if (!ParseOptionNumber(value, kLow, kHigh, &number)) return false;
     auto& field = kAt(parsed);
     field = static_cast<std::remove_reference_t<decltype(field)>>(number);
     return true;
@@ -177,6 +177,13 @@ bool CheckCombination(const Parsed& p, std::string* error) {
     }
     if (p.haveSize && WantsScaling(c.input.video)) {
         *error = "--width, --height and --fps read video input; raw frames are taken as they come";
+        return false;
+    }
+    const std::string rawRate = p.haveRate ? RateRefusal(c.input.raw.rate, c.input.raw.scale) : std::string();
+    const std::string fps = c.input.video.fpsRate != 0 ? RateRefusal(c.input.video.fpsRate, c.input.video.fpsScale)
+                                                       : std::string();
+    if (!rawRate.empty() || !fps.empty()) {
+        *error = (rawRate.empty() ? "--fps " : "--rate ") + (rawRate.empty() ? fps : rawRate);
         return false;
     }
     if (!c.output.empty() && c.output != "-" && c.output.back() == '/') {

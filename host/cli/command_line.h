@@ -29,9 +29,13 @@ struct CommandLine {
 // False with a one-line reason on a usage error.
 bool ParseCommandLine(int argc, char** argv, CommandLine* commandLine, std::string* error);
 
+// A whole number from LOW to HIGH as a user types it: digits, optionally
+// after a plus sign.
+bool ParseOptionNumber(const std::string& text, int64_t low, int64_t high, int64_t* value);
 // "WxH", both 1..65535.
 bool ParseSize(const std::string& text, int32_t* width, int32_t* height);
-// "R", "R/S" or "R:S", both positive 32-bit; or a decimal "R.D": the NTSC
+// "R", "R/S" or "R:S", both positive 32-bit; or a decimal "R.D", "R." or
+// ".D" (a plus sign may lead any of them): the NTSC
 // rate N*1000/1001 when that is what the digits written round it to (29.97,
 // 23.976, 59.94), otherwise the decimal as an exact fraction (12.5 = 25/2).
 bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale);

@@ -12,6 +12,7 @@
 #include "host/job/job.h"
 #include "host/job/module_loader.h"
 #include "host/output/output_target.h"
+#include "host/cli/frame_rate.h"
 #include "host/cli/progress.h"
 #include "host/cli/report.h"
 #include "host/common/stop_signal.h"
@@ -19,31 +20,8 @@
 
 namespace {
 
-// Above this many frames per second, frames last under 2 hundredths of a second.
-constexpr int64_t kMaxSmoothRate = 50;
-// The module stores a frame's delay in 16 bits of hundredths of a second.
-constexpr int64_t kMaxDelayHundredths = 65535;
-
 std::string Frames(int64_t count) {
     return std::to_string(count) + (count == 1 ? " frame" : " frames");
-}
-
-void WarnAboutRate(const FrameSource& source) {
-    const double perSecond = static_cast<double>(source.rate) / source.scale;
-    char text[64];
-    if (static_cast<int64_t>(source.rate) > kMaxSmoothRate * source.scale) {
-        std::snprintf(text, sizeof text, "%.3g", perSecond);
-        Warn(std::string(text) +
-             " frames per second: many viewers and browsers show a frame shorter than 2 hundredths of a second "
-             "for a tenth, so this GIF plays slowly there; lower the rate, e.g. with --fps 25 or ffmpeg -r 25");
-    }
-    // A delay past 16 bits wraps in the file: a very long frame would flash by.
-    if (static_cast<int64_t>(source.scale) * 100 > kMaxDelayHundredths * source.rate) {
-        std::snprintf(text, sizeof text, "%.2f", 1 / perSecond);
-        Warn("each frame lasts " + std::string(text) +
-             " s, longer than the 655.35 s a GIF frame can be shown: the delays wrap around and play "
-             "far too short; raise the rate");
-    }
 }
 
 // What the job came to, in one line, and how the command ends.
@@ -105,7 +83,12 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         Fail(module.path + ": the module refused the settings block");
         return RunOutcome::Failed;
     }
-    if (!commandLine.quiet) WarnAboutRate(*source);
+    const std::string badRate = RateRefusal(source->rate, source->scale);
+    if (!badRate.empty()) {
+        Fail(source->name + ": " + badRate + "; " + target->name + " was not touched");
+        return RunOutcome::Failed;
+    }
+    if (!commandLine.quiet) WarnAboutRate(source->rate, source->scale);
 
     // The module prints its message on standard output; when the GIF goes
     // there, or nothing is to be shown, it is caught instead.

@@ -23,8 +23,10 @@ bool ParseDecimalRate(const std::string& text, int32_t* rate, int32_t* scale) {
     const std::string digits = text.substr(point + 1);
     int64_t w = 0;
     int64_t d = 0;
-    if (digits.empty() || digits.size() > 9 || !ParseWhole(whole.empty() ? "0" : whole, 0, INT32_MAX, &w) ||
-        !ParseWhole(digits, 0, 999999999, &d)) {
+    // "5." is 5 and ".5" a half, as a calculator reads them; "." is nothing.
+    if ((whole.empty() && digits.empty()) || digits.size() > 9 ||
+        !ParseWhole(whole.empty() ? "0" : whole, 0, INT32_MAX, &w) ||
+        !ParseWhole(digits.empty() ? "0" : digits, 0, 999999999, &d)) {
         return false;
     }
     int64_t unit = 1;
@@ -53,8 +55,8 @@ bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
     const size_t x = text.find_first_of("xX");
     int64_t w = 0;
     int64_t h = 0;
-    if (x == std::string::npos || !ParseWhole(text.substr(0, x), 1, gif_limits::kMaxSide, &w) ||
-        !ParseWhole(text.substr(x + 1), 1, gif_limits::kMaxSide, &h)) {
+    if (x == std::string::npos || !ParseOptionNumber(text.substr(0, x), 1, gif_limits::kMaxSide, &w) ||
+        !ParseOptionNumber(text.substr(x + 1), 1, gif_limits::kMaxSide, &h)) {
         return false;
     }
     *width = static_cast<int32_t>(w);
@@ -62,7 +64,13 @@ bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
     return true;
 }
 
-bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale) {
+bool ParseOptionNumber(const std::string& text, int64_t low, int64_t high, int64_t* value) {
+    return ParseWhole(text.compare(0, 1, "+") == 0 ? text.substr(1) : text, low, high, value);
+}
+
+bool ParseRate(const std::string& given, int32_t* rate, int32_t* scale) {
+    // A leading plus sign, as people write a number they mean to be positive.
+    const std::string text = given.compare(0, 1, "+") == 0 ? given.substr(1) : given;
     if (text.find('.') != std::string::npos) return ParseDecimalRate(text, rate, scale);
     const size_t slash = text.find_first_of("/:");
     int64_t r = 0;

@@ -38,7 +38,7 @@ const char kUsage[] =
     "Examples (after scripts/build.sh linux):\n"
     "  build/linux/rozove demo\n"
     "  build/linux/rozove export --width 320 --fps 15 clip.mp4 clip.gif\n"
-    "  ffmpeg -i clip.mp4 -vf scale=320:-2 -f yuv4mpegpipe - | build/linux/rozove export - clip.gif\n"
+    "  ffmpeg -i clip.mp4 -vf scale=320:-2 -pix_fmt yuv420p -f yuv4mpegpipe - | build/linux/rozove export - clip.gif\n"
     "\n"
     "Exit status: 0 done, 1 the job failed or wrote fewer frames than the input\n"
     "held, 2 usage error, 130 (143) interrupted by SIGINT (SIGTERM).\n";

@@ -34,20 +34,22 @@ void CloseRaw(FrameSource* source) {
 
 const SourceReader kRawReader = {ReadRawFrame, CloseRaw};
 
-// A regular file's frames, counted from its length; a left-over part of a
-// frame is its damaged tail.
-void CountFrames(FrameSource* source) {
+// A regular file's frames, counted from its length. A length that is not
+// a whole number of frames says the size given is not the file's: read on,
+// every frame would be sheared, so the file is refused instead.
+std::string CountFrames(FrameSource* source) {
     const uint64_t frameBytes = 3 * static_cast<uint64_t>(source->width) * static_cast<uint64_t>(source->height);
     const uint64_t size = static_cast<uint64_t>(StreamOf(source)->size);
+    if (size % frameBytes != 0) {
+        return std::to_string(size) + " bytes are not a whole number of " + std::to_string(source->width) + "x" +
+               std::to_string(source->height) + " bgr24 frames (" + std::to_string(frameBytes) +
+               " bytes each): is --size the size ffmpeg wrote?";
+    }
     const uint64_t count = size / frameBytes;
     source->knownFrames = static_cast<int64_t>(count < INT32_MAX ? count : INT32_MAX);
     source->expectedFrames = source->knownFrames;
     source->walked = true;
-    if (count < INT32_MAX && size % frameBytes != 0) {
-        source->tail = CutShort(source->knownFrames, FrameRead::Damaged) + " (" + std::to_string(size) +
-                       " bytes are not a whole number of " + std::to_string(source->width) + "x" +
-                       std::to_string(source->height) + " bgr24 frames)";
-    }
+    return std::string();
 }
 
 }  // namespace
@@ -66,9 +68,10 @@ bool OpenRawSource(const std::string& path, const RawFormat& format, FrameSource
     std::string reason;
     if (FrameBytes(format.width, format.height) == 0) {
         reason = TooLarge(format.width, format.height);
-    } else if (Allocate(&source->pixels, FrameBytes(format.width, format.height), &reason) && input->regular) {
-        CountFrames(source);
+    } else if (input->regular) {
+        reason = CountFrames(source);
     }
+    if (reason.empty()) Allocate(&source->pixels, FrameBytes(format.width, format.height), &reason);
     if (reason.empty()) return true;
     *error = source->name + ": " + reason;
     CloseSource(source);

@@ -122,7 +122,7 @@ TEST(ParseRate, WholeOrFractionPositiveOnly) {
     EXPECT_EQ(s, 1001);
     EXPECT_TRUE(ParseRate("2147483647/1", &r, &s));
     for (const char* text : {"", "0", "25/0", "/25", "25/", "-25", "2147483648", "abc", "25/1/2", "0.0", ".",
-                             "29.", "29.97.1", "1.2x", "3000000000.5", "1.0000000001"}) {
+                             "+", "++5", "-.5", "29.97.1", "1.2x", "3000000000.5", "1.0000000001"}) {
         EXPECT_FALSE(ParseRate(text, &r, &s)) << text;
     }
 }
@@ -138,6 +138,7 @@ TEST(ParseRate, DecimalRates) {
         {"29.97", 30000, 1001}, {"23.976", 24000, 1001}, {"59.94", 60000, 1001}, {"29.970", 30000, 1001},
         {"23.98", 24000, 1001}, {"119.88", 120000, 1001}, {"12.5", 25, 2},       {"25.0", 25, 1},
         {"29.9", 299, 10},      {"0.5", 1, 2},            {".25", 1, 4},         {"29.971", 29971, 1000},
+        {"5.", 5, 1},           {"+10", 10, 1},           {"+.5", 1, 2},
     };
     for (const auto& c : cases) {
         int32_t r = 0, s = 0;
@@ -170,3 +171,18 @@ TEST(CommandLine, StandardOutputQuietAndVideoOptions) {
 }
 
 }  // namespace
+
+// Rates a GIF cannot show are refused on the command line, in plain decimals.
+TEST(CommandLine, RatesAGifCannotHold) {
+    CommandLine c;
+    std::string error;
+    for (const char* rate : {"--fps=1000", "--fps=0.001", "--fps=100.5"}) {
+        EXPECT_FALSE(Parse({"export", rate, "in.mp4", "out.gif"}, &c, &error)) << rate;
+        EXPECT_EQ(error.find("e+"), std::string::npos) << error;
+    }
+    EXPECT_NE(error.find("100.5 frames per second"), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"export", "--size", "4x4", "--rate", "1/1000", "in.raw", "out.gif"}, &c, &error));
+    EXPECT_NE(error.find("655.35 s"), std::string::npos) << error;
+    EXPECT_TRUE(Parse({"export", "--fps", "100", "--loop", "+3", "in.mp4", "out.gif"}, &c));
+    EXPECT_EQ(c.loopCount, 3);
+}

@@ -613,10 +613,20 @@ user_habits)
   [ -z "$out$err" ] || fail "--quiet printed: [$out] [$err]"
   probe quiet.gif
   expect_probe frames 5
-  # A frame longer than a GIF's 655.35 s is warned about.
-  run export --size 64x48 --rate 1/1000 clip.raw long.gif
-  expect_status 0 "a frame of 1000 s"
+  # Rates a GIF cannot show, and a --size the file's length denies, are
+  # refused before the output is touched.
+  cp quiet.gif keep.gif
+  run export --size 64x48 --rate 1/1000 clip.raw keep.gif
+  expect_status 2 "a frame of 1000 s"
   expect_one_line_error "a frame of 1000 s" "655.35 s"
+  run export --size 64x47 --rate 25 clip.raw keep.gif
+  expect_status 1 "a raw file that is no whole number of frames"
+  expect_one_line_error "raw size" "not a whole number of 64x47 bgr24 frames"
+  make_y4m fast.y4m 3 32x18 1000
+  run export fast.y4m keep.gif
+  expect_status 1 "a Y4M stream at 1000 frames per second"
+  expect_one_line_error "1000 frames per second" "--fps"
+  cmp -s quiet.gif keep.gif || fail "a refused export changed the existing output"
   if command -v script >/dev/null; then
     make_y4m clip.y4m 20 64x36 25
     # A terminal on standard input is refused with a hint, not waited on.

@@ -23,6 +23,8 @@ if [ ! -x /usr/bin/time ]; then
     exit 1
   fi
 fi
+# The commands are passed around as words in one string.
+case $PWD in *[[:space:]]*) echo "$0: the checkout's path must not contain white space" >&2; exit 1 ;; esac
 command -v ffmpeg >/dev/null || { echo "$0 needs ffmpeg: apt-get install ffmpeg (as root)" >&2; exit 1; }
 
 cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -78,6 +80,7 @@ trap 'rm -f "$samples" "$measure"' EXIT
 # One run: appends "CASE SIDE PAIR wall cpu maxrss-KiB" to the samples.
 run() { # CASE SIDE PAIR COMMAND
   local name=$1 side=$2 pair=$3
+  # shellcheck disable=SC2086 # the command is split into its words on purpose
   if ! /usr/bin/time -f '%e %U %S %M' -o "$measure" $4 >/dev/null 2>"$out/$side-$name.log"; then
     echo "$side failed on $name (pair $pair): $4" >&2
     cat "$out/$side-$name.log" >&2

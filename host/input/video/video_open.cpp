@@ -59,8 +59,8 @@ std::string ChooseStream(VideoDecoder* decoder, const AVCodec** codec) {
         // The stream is there; find it again without asking for a decoder, to name its codec.
         const int index = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
         const AVCodecID id = index >= 0 ? decoder->format->streams[index]->codecpar->codec_id : AV_CODEC_ID_NONE;
-        return id == AV_CODEC_ID_NONE ? std::string("its video stream is of an unknown codec")
-                                      : std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
+        if (id == AV_CODEC_ID_NONE) return "its video stream is of an unknown codec";
+        return std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
     }
     if (result < 0) return OpenFailure(result);
     decoder->streamIndex = result;
@@ -94,7 +94,9 @@ std::string WalkAndReopen(VideoDecoder* decoder, const std::string& url, Walk* w
     if (!reason.empty()) return reason;
     const int result = OpenContainer(url, &decoder->format);
     if (result < 0) return OpenFailure(result);
-    if (decoder->streamIndex >= static_cast<int>(decoder->format->nb_streams)) return "the input changed while it was read";
+    if (decoder->streamIndex >= static_cast<int>(decoder->format->nb_streams)) {
+        return "the input changed while it was read";
+    }
     if (walk->packets == 0 && walk->problem.empty()) return "the video stream holds no frames";
     return std::string();
 }
@@ -190,7 +192,8 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     const std::string url = path == "-" ? "pipe:0" : "file:" + path;
     VideoDecoder* decoder = new (std::nothrow) VideoDecoder;
     Walk walk;
-    const std::string reason = decoder == nullptr ? OpenFailure(AVERROR(ENOMEM)) : OpenAll(decoder, url, options, &walk);
+    const std::string reason =
+        decoder == nullptr ? OpenFailure(AVERROR(ENOMEM)) : OpenAll(decoder, url, options, &walk);
     if (!reason.empty()) {
         *error = name + ": " + reason;
         CloseVideo(decoder);

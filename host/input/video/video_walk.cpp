@@ -38,7 +38,9 @@ int64_t SpanLength(const PacketSpan& span, double frameTicks) {
 // Matroska writers put on each track.
 int64_t DeclaredMicroseconds(const AVFormatContext* format, const AVStream* stream) {
     // A length the libraries estimated (from timestamps or the bit rate) is no promise.
-    if (stream->duration > 0 && format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM) return av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
+    if (stream->duration > 0 && format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM) {
+        return av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
+    }
     const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
     int64_t microseconds = 0;
     if (tag != nullptr && av_parse_time(&microseconds, tag->value, 1) == 0 && microseconds > 0) return microseconds;
@@ -156,8 +158,8 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
     if (declared > 0 && length >= 0 && span.count > 0) {
         const int64_t reached = av_rescale_q(length, stream->time_base, AV_TIME_BASE_Q);
         // Half a frame of slack for rounding (20 ms when the rate is unknown).
-        const int64_t slack = frameTicks > 0 ? av_rescale_q(std::llround(frameTicks / 2), stream->time_base, AV_TIME_BASE_Q)
-                                             : 20000;
+        const int64_t slack =
+            frameTicks > 0 ? av_rescale_q(std::llround(frameTicks / 2), stream->time_base, AV_TIME_BASE_Q) : 20000;
         if (reached + slack < declared) {
             return "the input ends after " + FrameName(span.count - 1) + ", at " + Seconds(reached) + " of the " +
                    Seconds(declared) + " its header gives";

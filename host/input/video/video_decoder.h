@@ -4,42 +4,31 @@
 // built when pkg-config finds the libraries; the Windows build keeps its own
 // Y4M and raw readers.
 //
-// Choices the callers can rely on:
-// - Colour: the stream's matrix (BT.601, BT.709, BT.2020, SMPTE 240M, FCC)
-//   and range (limited or full) are honoured. A stream that names no matrix
-//   is taken as BT.709 when it is HD (wider than 1024 or taller than 576
-//   pixels) and BT.601 otherwise, as players do; one that names no range is
-//   limited, except the JPEG-style formats, which are full by definition.
-//   RGB streams are taken as they are. 10-bit and deeper streams work.
-// - Alpha is ignored: the colour planes are delivered as they are, as
-//   `ffmpeg -pix_fmt bgr24` does (no compositing over a background).
-// - Size: `width` and `height` 0 keep the stored frame size. One given, the
-//   other follows the displayed aspect (the sample aspect ratio applied, so
-//   anamorphic video comes out with square pixels as a GIF shows them),
-//   rounded to the nearest pixel and at least 1. Both given: exactly that.
+// Choices the callers can rely on, each told in full in the file that
+// makes it:
+// - Colour: the stream's matrix and range are honoured (BT.709 for HD and
+//   BT.601 below when it names none); RGB streams are taken as they are;
+//   10-bit and deeper streams work; alpha is ignored (video_convert.cpp).
+// - Size: kept, or scaled to the size given; one side given, the other
+//   follows the displayed aspect, so anamorphic video comes out with square
+//   pixels (video_plan.h).
+// - Rate: the stream's own; a stream whose timestamps are not evenly spaced
+//   (variableRate) is resampled by its timestamps to its average rate, and
+//   `fpsRate`/`fpsScale` resample any stream to the rate given; output
+//   frame k shows the latest source frame whose time is at most k / rate
+//   (video_plan.h, host/input/video/frame_timing.h).
 // - Frame count: a seekable input is walked once at open time, demuxing
-//   only (no decoding): the count is that of its video packets, exact where
-//   the container's own count is missing (Matroska, WebM) or differs from
-//   what is shown (edit lists). A pipe's count is -1: the host reads ahead.
-// - A cut-off input is Damaged, not a short clean end: the demuxers end
-//   quietly at a cut, so at the end the frames are checked against the
-//   header's frame count, the video stream's declared length (MP4, MOV,
-//   Matroska, WebM) and, for Y4M, a left-over part of a frame.
-// - Start: a seekable input starts at its first key frame (a recording cut
-//   between key frames has nothing to decode before one). Frames before the
-//   first decoded one that fail for want of their references are skipped;
-//   with a known count the first frame stands in for them, so the count
-//   holds. A damaged key frame is damage.
-// - Rate: the stream's own. A stream whose timestamps are not evenly spaced
-//   (variableRate) is resampled by its timestamps to its average rate, so
-//   that its timing stays true; `fpsRate`/`fpsScale` resample any stream to
-//   the rate given. Resampling duplicates and drops frames: output frame k
-//   shows the latest source frame whose time is at most k / rate (see
-//   host/frame_timing.h). A pipe is not walked: its frames are taken one
-//   for one at the rate its header gives (variableRate stays false).
-// - Only files and standard input are read: a playlist inside the input
-//   cannot make the libraries open a network address. Their log goes to
-//   stderr at its usual level when `verbose` is set, else nowhere.
+//   only, and its count is exact where the container's own is missing or
+//   differs from what is shown (video_walk.cpp). A pipe's count is -1: the
+//   host reads ahead; its frames are taken one for one at its header's rate.
+// - A cut-off input is Damaged, not a short clean end: what the input held
+//   is checked against what it declares (video_walk.cpp).
+// - Start: a seekable input starts at its first key frame; leading frames
+//   that fail for want of their references are skipped, and with a known
+//   count the first frame stands in for them; a damaged key frame is damage
+//   (video_decode.cpp).
+// - Only files and standard input are read, never a network address; the
+//   libraries' log goes to stderr when `verbose` is set (video_open.cpp).
 #pragma once
 
 #include <cstdint>

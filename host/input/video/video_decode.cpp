@@ -1,0 +1,264 @@
+// Decoding and delivering frames: packets go to libavcodec, each decoded
+// frame is placed on the output's timeline, and each output frame shows
+// the source frame placed there (host/input/video/frame_timing.h): a
+// source frame is shown from its first output index until the next frame's;
+// without resampling that index is simply its position in the stream.
+//
+// Start: a seekable input starts at its first key frame, as the walk
+// counted (a recording cut between key frames has nothing to decode before
+// one). Frames before the first decoded one that fail for want of their
+// references are skipped; with a known count the first frame stands in for
+// them, so the count holds. A damaged key frame is damage. At the end, a
+// cut-off input is Damaged, not a short clean end (video_walk.cpp).
+#include <algorithm>
+
+#include "host/input/video/video_decoder_state.h"
+
+namespace {
+
+// Stops feeding the decoder: the frames of the packets it already has
+// still come out, then DAMAGE (if any) is the outcome instead of the end.
+void StartDraining(VideoDecoder* decoder, const std::string& damage) {
+    decoder->draining = true;
+    decoder->damage = damage;
+    avcodec_send_packet(decoder->codec, nullptr);
+}
+
+// Before the first frame, a decoding error RESULT is taken as a frame whose
+// references came before the input's start (a cut between key frames): it
+// is skipped, and the first frame stands in for it. True when skipped.
+bool SkipsLeading(VideoDecoder* decoder, int result) {
+    if (result >= 0 || result == AVERROR(EAGAIN) || result == AVERROR(ENOMEM) || decoder->decoded != 0 ||
+        decoder->draining) {
+        return false;
+    }
+    ++decoder->skippedLeading;
+    decoder->leadingError = result;
+    return true;
+}
+
+// The outcome once the decoder has given its last frame.
+FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
+    if (decoder->decoded == 0 && decoder->skippedLeading > 0) {
+        *problem = "no frame of its video stream can be decoded (" + ErrorText(decoder->leadingError) + ")";
+        return FrameRead::Damaged;
+    }
+    if (decoder->damage.empty()) return FrameRead::End;
+    *problem = decoder->damage;
+    return FrameRead::Damaged;
+}
+
+// Takes the next frame the decoder holds into `pending`. True with the
+// outcome in READ; false when the decoder needs another packet first.
+bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
+    for (;;) {
+        const int result = avcodec_receive_frame(decoder->codec, decoder->pending);
+        if (result == 0) {
+            if (decoder->pending->decode_error_flags != 0 || (decoder->pending->flags & AV_FRAME_FLAG_CORRUPT) != 0) {
+                av_frame_unref(decoder->pending);
+                *problem = FrameName(decoder->decoded) + " is damaged";
+                *read = FrameRead::Damaged;
+                return true;
+            }
+            ++decoder->decoded;
+            *read = FrameRead::Frame;
+            return true;
+        }
+        if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && decoder->draining)) {
+            *read = EndOfFrames(decoder, problem);
+            return true;
+        }
+        if (SkipsLeading(decoder, result)) continue;
+        if (result == AVERROR(EAGAIN)) return false;
+        *problem = FrameName(decoder->decoded) + " cannot be decoded (" + ErrorText(result) + ")";
+        *read = result == AVERROR(ENOMEM) ? FrameRead::Failed : FrameRead::Damaged;
+        return true;
+    }
+}
+
+// Gives the video packet in `packet` to the decoder (and unreferences it).
+// True with the outcome in READ when decoding cannot go on.
+bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
+    AVPacket* packet = decoder->packet;
+    const bool corrupt = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
+    if (!corrupt) AddPacket(&decoder->span, packet);
+    const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+    if (decoder->waitForKey && !key) {
+        av_packet_unref(packet);  // as the walk did: nothing to decode before a key frame
+        return false;
+    }
+    decoder->waitForKey = false;
+    // Packets marked for discarding (before an edit list's start) are
+    // decoded for their references; the decoder drops their frames.
+    const int result = corrupt ? 0 : avcodec_send_packet(decoder->codec, packet);
+    av_packet_unref(packet);
+    // A damaged key frame is damage, not a frame to skip.
+    if (!corrupt && !key && SkipsLeading(decoder, result)) return false;
+    if (!corrupt && (result >= 0 || result == AVERROR(EAGAIN))) {
+        ++decoder->sent;
+        return false;
+    }
+    if (result == AVERROR(ENOMEM)) {
+        *problem = "out of memory";
+        *read = FrameRead::Failed;
+        return true;
+    }
+    StartDraining(decoder, corrupt ? FrameName(decoder->sent) + " is cut off or corrupt"
+                                   : FrameName(decoder->sent) + " cannot be decoded (" + ErrorText(result) + ")");
+    return false;
+}
+
+// Reads the next packet and gives it to the decoder, or starts draining at
+// the input's end. True with the outcome in READ when decoding cannot go on.
+bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
+    const int result = av_read_frame(decoder->format, decoder->packet);
+    if (result == AVERROR_EOF) {
+        StartDraining(decoder, CutShort(decoder->format, decoder->format->streams[decoder->streamIndex],
+                                        decoder->span, decoder->nominalRate));
+        return false;
+    }
+    if (result == AVERROR_EXIT) {
+        *read = FrameRead::Interrupted;
+        return true;
+    }
+    if (result == AVERROR(ENOMEM) || result == AVERROR(EIO)) {
+        *problem = ReadFailure(decoder->sent, result);
+        *read = FrameRead::Failed;
+        return true;
+    }
+    if (result < 0) {
+        StartDraining(decoder, ReadFailure(decoder->sent, result));
+        return false;
+    }
+    if (decoder->packet->stream_index != decoder->streamIndex) {
+        av_packet_unref(decoder->packet);
+        return false;
+    }
+    return SendPacket(decoder, read, problem);
+}
+
+// Decodes the next source frame into `pending`.
+FrameRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
+    FrameRead read = FrameRead::Frame;
+    for (;;) {
+        if (ReceiveFrame(decoder, &read, problem)) return read;
+        if (FeedPacket(decoder, &read, problem)) return read;
+    }
+}
+
+// A decoded frame's duration in ticks, 0 when unknown. libavutil 57.30
+// renamed the field; this is the one place that knows.
+int64_t FrameDuration(const AVFrame* frame) {
+#if LIBAVUTIL_VERSION_INT >= AV_VERSION_INT(57, 30, 100)
+    return frame->duration;
+#else
+    return frame->pkt_duration;
+#endif
+}
+
+// Takes the decoded frame in `pending`: its time after the first frame,
+// its first output index, and how far the frames decoded so far reach.
+void PlacePending(VideoDecoder* decoder) {
+    const VideoPlan& plan = decoder->plan;
+    AVFrame* frame = decoder->pending;
+    int64_t ticks = frame->best_effort_timestamp;
+    if (ticks == AV_NOPTS_VALUE) ticks = frame->pts;
+    if (!plan.resample) {
+        // With a planned count, skipped leading frames are filled by the
+        // first frame that decodes; a pipe simply starts with it.
+        const int64_t filled = plan.frameCount >= 0 ? decoder->skippedLeading : 0;
+        decoder->pendingStart = decoder->decoded == 1 ? 0 : decoder->decoded - 1 + filled;
+        return;
+    }
+    if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = ticks == AV_NOPTS_VALUE ? 0 : ticks;
+    // A frame without a time follows the one before it by a frame.
+    const int64_t time = ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks;
+    decoder->pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
+    int64_t duration = FrameDuration(frame);
+    if (duration <= 0) {
+        duration = std::max<int64_t>(1, av_rescale_q(1, AVRational{plan.scale, plan.rate},
+                                                     AVRational{plan.timeBase.num, plan.timeBase.den}));
+    }
+    decoder->lastEnd = std::max(decoder->lastEnd, time + duration);
+}
+
+FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& problem) {
+    decoder->finished = true;
+    decoder->outcome = outcome;
+    decoder->problem = problem;
+    return outcome;
+}
+
+// The output index where the last source frame stops being shown once the
+// source has ended: one for one, after the last frame decoded; resampled,
+// at the walked end of a sound input, else as far as the last frame reaches.
+int64_t EndIndex(const VideoDecoder* decoder) {
+    const VideoPlan& plan = decoder->plan;
+    if (!plan.resample) return decoder->decoded + (plan.frameCount >= 0 ? decoder->skippedLeading : 0);
+    if (plan.frameCount >= 0 && decoder->endOutcome == FrameRead::End) return plan.frameCount;
+    return OutputFramesBefore(decoder->lastEnd, plan.timeBase, plan.rate, plan.scale);
+}
+
+// The outcome once the source has ended and its last frame has been shown.
+FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
+    if (decoder->endOutcome != FrameRead::End) {
+        *problem = decoder->endProblem;
+        return Finish(decoder, decoder->endOutcome, *problem);
+    }
+    // Fewer frames than the walk counted: the input changed or the decoder dropped some.
+    if (decoder->plan.frameCount >= 0) {
+        *problem = "the input ends after " + std::to_string(decoder->delivered) + " of its " +
+                   std::to_string(decoder->plan.frameCount) + " frames";
+        return Finish(decoder, FrameRead::Damaged, *problem);
+    }
+    problem->clear();
+    return Finish(decoder, FrameRead::End, *problem);
+}
+
+}  // namespace
+
+FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
+    if (decoder->finished) {
+        *problem = decoder->problem;
+        return decoder->outcome;
+    }
+    for (;;) {
+        if (decoder->plan.frameCount >= 0 && decoder->delivered >= decoder->plan.frameCount) {
+            const FrameRead outcome = decoder->walkProblem.empty() ? FrameRead::End : FrameRead::Damaged;
+            *problem = decoder->walkProblem;
+            return Finish(decoder, outcome, *problem);
+        }
+        const int64_t heldUntil = decoder->pendingValid ? decoder->pendingStart
+                                  : decoder->sourceEnded ? EndIndex(decoder) : -1;
+        if (decoder->heldValid && decoder->delivered < heldUntil) {
+            if (!ConvertFrame(decoder, decoder->held, pixels)) {
+                *problem = FrameName(decoder->delivered) + " cannot be converted to BGR";
+                return Finish(decoder, FrameRead::Failed, *problem);
+            }
+            ++decoder->delivered;
+            return FrameRead::Frame;
+        }
+        if (decoder->pendingValid) {
+            av_frame_unref(decoder->held);
+            av_frame_move_ref(decoder->held, decoder->pending);
+            decoder->heldValid = true;
+            decoder->pendingValid = false;
+            continue;
+        }
+        if (decoder->sourceEnded) return FinishSource(decoder, problem);
+        const FrameRead read = DecodeNext(decoder, problem);
+        if (read == FrameRead::Frame) {
+            PlacePending(decoder);
+            decoder->pendingValid = true;
+        } else if (read == FrameRead::Interrupted) {
+            // Not final: the stop request ends the job anyway.
+            problem->clear();
+            return read;
+        } else {
+            // The frame on screen is sound; it is shown before the outcome.
+            decoder->sourceEnded = true;
+            decoder->endOutcome = read;
+            decoder->endProblem = read == FrameRead::End ? std::string() : *problem;
+        }
+    }
+}

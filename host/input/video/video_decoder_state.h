@@ -1,0 +1,106 @@
+// The decoder's own record and what its stages hand each other; private to
+// host/input/video/. One frame goes through the files in this order:
+// video_open.cpp opens the container, the stream and the codec; video_walk.cpp
+// demuxes a seekable input once to count and time its packets and tells a
+// cut-off input by what it declares; video_plan.cpp decides size, rate and
+// count from plain numbers; video_decode.cpp decodes and places each frame
+// on the output's timeline; video_convert.cpp scales it into the host frame.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libswscale/swscale.h>
+}
+
+#include "host/common/frame_read.h"
+#include "host/input/video/video_decoder.h"
+#include "host/input/video/video_plan.h"
+
+// What the video packets read so far cover, in the stream's ticks and in
+// the input's bytes.
+struct PacketSpan {
+    int64_t stored = 0;           // packets, with those marked for discarding
+    int64_t count = 0;            // packets whose frames are shown
+    int64_t first = INT64_MAX;    // the earliest time
+    int64_t end = INT64_MIN;      // the latest time plus its duration
+    int64_t lastDuration = 0;
+    int64_t bytesEnd = -1;        // where the last packet's data ends
+};
+
+// What the walk of a seekable input found.
+struct Walk {
+    bool walked = false;
+    bool sawKey = false;
+    int64_t packets = 0;
+    int64_t end = -1;   // ticks after the first frame where the last one ends
+    bool variable = false;
+    std::string problem;
+    int interruptedOrFailed = 0;  // an error code that must fail the open
+};
+
+struct VideoDecoder {
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    SwsContext* scaler = nullptr;
+    uint8_t* staging = nullptr;       // the scaler's output, top-down
+    int stagingStride = 0;
+    AVPacket* packet = nullptr;
+    AVFrame* pending = nullptr;  // the source frame decoded last, not yet shown
+    AVFrame* held = nullptr;     // the source frame being shown
+    int streamIndex = -1;
+    VideoPlan plan;                   // size, rate and count delivered
+    std::string walkProblem;          // what stopped the walk before a clean end
+    int64_t firstTicks = AV_NOPTS_VALUE;
+    int64_t lastEnd = 0;              // ticks after the first frame where the frames decoded so far end
+    int64_t decoded = 0;              // source frames decoded
+    int64_t delivered = 0;            // output frames delivered
+    int64_t pendingStart = 0;         // first output index of `pending`
+    bool heldValid = false;
+    bool pendingValid = false;
+    bool sourceEnded = false;
+    FrameRead endOutcome = FrameRead::End;  // how the source ended, given once its frames are shown
+    std::string endProblem;
+    bool draining = false;
+    std::string damage;               // why the decoder is drained before the input ends
+    int64_t sent = 0;                 // packets given to the decoder
+    PacketSpan span;                  // what the video packets read cover
+    bool waitForKey = false;          // packets before the first key frame are skipped, as the walk did
+    int64_t skippedLeading = 0;       // frames before the first one that could not be decoded
+    int leadingError = 0;
+    AVRational nominalRate = {0, 1};  // the stream's own rate
+    // The source layout the scaler was set up for.
+    int scalerWidth = 0;
+    int scalerHeight = 0;
+    int scalerFormat = -1;
+    int scalerSpace = -1;
+    int scalerRange = -1;
+    // Once the frames end, the outcome every later call repeats.
+    bool finished = false;
+    FrameRead outcome = FrameRead::End;
+    std::string problem;
+};
+
+// The libraries' text for an error CODE.
+inline std::string ErrorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// video_walk.cpp: packets and what they cover.
+// Why reading stopped after COUNT good frames.
+std::string ReadFailure(int64_t count, int code);
+void AddPacket(PacketSpan* span, const AVPacket* packet);
+// Demuxes a seekable input once, decoding nothing (see video_walk.cpp).
+Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate);
+// At a clean end of the input, why it was cut short, or "" when it was not.
+std::string CutShort(AVFormatContext* format, const AVStream* stream, const PacketSpan& span, AVRational rate);
+
+// video_convert.cpp: FRAME into the host frame at PIXELS; false when the
+// scaler cannot be set up or fails.
+bool ConvertFrame(VideoDecoder* decoder, const AVFrame* frame, uint8_t* pixels);

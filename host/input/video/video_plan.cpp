@@ -1,0 +1,104 @@
+// The plan for a video stream, from plain numbers: the rules are in
+// video_plan.h. libavutil's rational arithmetic rounds the average rate
+// the way the rest of the libraries do; nothing here touches a stream.
+#include "host/input/video/video_plan.h"
+
+#include <algorithm>
+#include <cmath>
+
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+#include "gif/gif_limits.h"
+#include "host/input/frame_buffer.h"
+
+namespace {
+
+bool Given(Fraction value) {
+    return value.num > 0 && value.den > 0;
+}
+
+// The size frames are delivered at.
+bool PlanSize(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
+    int64_t w = options.width;
+    int64_t h = options.height;
+    if (facts.width <= 0 || facts.height <= 0) {
+        *reason = "the video stream gives no frame size";
+        return false;
+    }
+    const Fraction aspect = Given(facts.sampleAspect) ? facts.sampleAspect : Fraction{1, 1};
+    const double displayWidth = double(facts.width) * aspect.num / aspect.den;
+    if (w == 0 && h == 0) {
+        w = facts.width;
+        h = facts.height;
+    } else if (h == 0) {
+        h = std::max<int64_t>(1, std::llround(double(w) * facts.height / displayWidth));
+    } else if (w == 0) {
+        w = std::max<int64_t>(1, std::llround(double(h) * displayWidth / facts.height));
+    }
+    if (w > gif_limits::kMaxSide || h > gif_limits::kMaxSide ||
+        FrameBytes(static_cast<int32_t>(w), static_cast<int32_t>(h)) == 0) {
+        *reason = "frames of " + std::to_string(w) + "x" + std::to_string(h) + " are too large (at most " +
+                  std::to_string(gif_limits::kMaxSide) + " a side and 1 GiB each)";
+        return false;
+    }
+    plan->width = static_cast<int32_t>(w);
+    plan->height = static_cast<int32_t>(h);
+    return true;
+}
+
+// The rate a variable stream is resampled to: the container's average,
+// else the one its packets span, as a fraction of at most 100000 either
+// side. False when neither is known.
+bool AverageRate(const StreamFacts& facts, TimeBase base, Fraction* rate) {
+    AVRational average = {facts.averageRate.num, facts.averageRate.den};
+    if ((average.num <= 0 || average.den <= 0) && facts.endTicks > 0) {
+        av_reduce(&average.num, &average.den, (facts.packets - 1) * int64_t(base.den),
+                  facts.endTicks * int64_t(base.num), INT32_MAX);
+    }
+    if (average.num <= 0 || average.den <= 0) return false;
+    average = av_d2q(av_q2d(average), 100000);
+    *rate = Fraction{average.num, average.den};
+    return true;
+}
+
+// The rate frames are delivered at, and whether they are resampled to it.
+bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
+    Fraction average;
+    if (options.fpsRate > 0 && options.fpsScale > 0) {
+        plan->resample = true;
+        plan->rate = options.fpsRate;
+        plan->scale = options.fpsScale;
+    } else if (facts.walked && facts.variable && AverageRate(facts, plan->timeBase, &average)) {
+        plan->resample = true;
+        plan->rate = average.num;
+        plan->scale = average.den;
+    } else {
+        plan->resample = false;
+        plan->rate = facts.nominalRate.num;
+        plan->scale = facts.nominalRate.den;
+        if (!Given(facts.nominalRate)) {
+            *reason = "the video stream gives no frame rate";
+            return false;
+        }
+    }
+    return true;
+}
+
+// How many frames a walked input delivers; a pipe's count is unknown.
+int64_t PlanCount(const StreamFacts& facts, const VideoPlan& plan) {
+    if (!facts.walked) return -1;
+    if (!plan.resample || facts.endTicks < 0) return facts.packets;
+    return OutputFramesBefore(facts.endTicks, plan.timeBase, plan.rate, plan.scale);
+}
+
+}  // namespace
+
+bool PlanVideo(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
+    *plan = VideoPlan();
+    if (facts.timeBase.num > 0 && facts.timeBase.den > 0) plan->timeBase = facts.timeBase;
+    if (!PlanRate(facts, options, plan, reason)) return false;
+    plan->frameCount = PlanCount(facts, *plan);
+    return PlanSize(facts, options, plan, reason);
+}

@@ -1,0 +1,64 @@
+// What the decoder will deliver, decided before any frame is decoded: the
+// size, the rate, whether frames are resampled by their timestamps, and
+// how many there will be. The decision is a function of plain numbers (what
+// the container and the walk found, and what the user asked), so that its
+// rules are testable without a clip; video_open.cpp gathers the numbers.
+//
+// The rules:
+// - Size: `width` and `height` 0 keep the stored frame size. One given, the
+//   other follows the displayed aspect (the sample aspect ratio applied, so
+//   anamorphic video comes out with square pixels as a GIF shows them),
+//   rounded to the nearest pixel and at least 1. Both given: exactly that.
+//   Frames past the GIF's side limit or the host frame cap are refused.
+// - Rate: the stream's own. A walked stream whose timestamps are not evenly
+//   spaced is resampled to its average rate (the container's, else the one
+//   its packets span), so that its timing stays true; `fpsRate`/`fpsScale`
+//   resample any stream to the rate given. Resampling repeats and drops
+//   frames (host/input/video/frame_timing.h). A pipe is not walked: its
+//   frames are taken one for one at the rate its header gives. No rate at
+//   all is refused.
+// - Count: one for one, the walked packets; resampled, the output frames
+//   before the walked end (host/input/video/frame_timing.h). An input that
+//   was not walked (a pipe) has no count: -1.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/input/input_request.h"
+#include "host/input/video/frame_timing.h"
+
+// NUM / DEN; a side that is not positive means "not given".
+struct Fraction {
+    int32_t num = 0;
+    int32_t den = 1;
+};
+
+// The facts about the video stream that the plan depends on.
+struct StreamFacts {
+    int32_t width = 0;         // as stored (0: the stream gives none)
+    int32_t height = 0;
+    Fraction sampleAspect;     // a pixel's width / height; not given: square
+    Fraction nominalRate;      // frames per second the stream names
+    Fraction averageRate;      // frames per second the container averages
+    TimeBase timeBase = {0, 1};  // of the timestamps; not positive: 1/90000 is taken
+    bool walked = false;       // a seekable input demuxed once at open time
+    int64_t packets = -1;      // walked: the video packets shown
+    int64_t endTicks = -1;     // walked: ticks after the first frame where the last ends, -1 unknown
+    bool variable = false;     // walked: the timestamps are not evenly spaced
+};
+
+struct VideoPlan {
+    int32_t width = 0;         // of the frames delivered
+    int32_t height = 0;
+    bool resample = false;     // frames placed by their timestamps, not one for one
+    int32_t rate = 0;          // frames per second = rate / scale
+    int32_t scale = 0;
+    int64_t frameCount = -1;   // -1 when unknown
+    TimeBase timeBase = {1, 90000};
+};
+
+// Fills PLAN from FACTS and OPTIONS by the rules above. False with a
+// REASON ("the video stream gives no frame rate", "frames of 70000x39375
+// are too large ...") when no plan fits; PLAN is then partly filled.
+bool PlanVideo(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason);

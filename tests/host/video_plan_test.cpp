@@ -1,0 +1,134 @@
+// The video plan from plain numbers, no clip: the size kept, one side given
+// with anamorphic pixels, both given, too large; the stream's rate, a rate
+// given, a variable stream's average (the container's or its packets'), a
+// pipe's unknown count, and the refusals. Expected values are worked out by
+// hand from the rules in video_plan.h.
+#include "host/input/video/video_plan.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A walked 640x480 clip of 50 frames at 25 fps, 2 s in ticks of 1/12800.
+StreamFacts Clip() {
+    StreamFacts facts;
+    facts.width = 640;
+    facts.height = 480;
+    facts.sampleAspect = Fraction{1, 1};
+    facts.nominalRate = Fraction{25, 1};
+    facts.averageRate = Fraction{25, 1};
+    facts.timeBase = TimeBase{1, 12800};
+    facts.walked = true;
+    facts.packets = 50;
+    facts.endTicks = 25600;
+    return facts;
+}
+
+// PAL 16:9: stored 720x576, pixels 64/45 as wide as tall, shown as 1024x576.
+StreamFacts Anamorphic() {
+    StreamFacts facts = Clip();
+    facts.width = 720;
+    facts.height = 576;
+    facts.sampleAspect = Fraction{64, 45};
+    return facts;
+}
+
+// A walked clip whose timestamps are not evenly spaced.
+StreamFacts Variable(Fraction average, int64_t packets, int64_t endTicks, TimeBase base) {
+    StreamFacts facts = Clip();
+    facts.variable = true;
+    facts.averageRate = average;
+    facts.packets = packets;
+    facts.endTicks = endTicks;
+    facts.timeBase = base;
+    return facts;
+}
+
+// Standard input: not walked, and a time base the container leaves out.
+StreamFacts Pipe() {
+    StreamFacts facts = Clip();
+    facts.walked = false;
+    facts.packets = -1;
+    facts.endTicks = -1;
+    facts.timeBase = TimeBase{0, 0};
+    return facts;
+}
+
+StreamFacts With(StreamFacts facts, int32_t width, Fraction nominalRate) {
+    facts.width = width;
+    facts.nominalRate = nominalRate;
+    return facts;
+}
+
+VideoOptions Asked(int32_t width, int32_t height, int32_t fpsRate = 0, int32_t fpsScale = 0) {
+    VideoOptions options;
+    options.width = width;
+    options.height = height;
+    options.fpsRate = fpsRate;
+    options.fpsScale = fpsScale;
+    return options;
+}
+
+struct Want {
+    int32_t width, height;
+    bool resample;
+    int32_t rate, scale;
+    int64_t frameCount;
+    TimeBase timeBase;
+};
+
+struct Case {
+    const char* name;
+    StreamFacts facts;
+    VideoOptions options;
+    Want want;               // when REASON is empty
+    const char* reason;
+};
+
+TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
+    const TimeBase clipBase = {1, 12800};
+    const Case cases[] = {
+        {"size kept", Clip(), Asked(0, 0), {640, 480, false, 25, 1, 50, clipBase}, ""},
+        {"width given, anamorphic", Anamorphic(), Asked(512, 0), {512, 288, false, 25, 1, 50, clipBase}, ""},
+        {"height given, anamorphic", Anamorphic(), Asked(0, 288), {512, 288, false, 25, 1, 50, clipBase}, ""},
+        {"both given, aspect ignored", Anamorphic(), Asked(100, 50), {100, 50, false, 25, 1, 50, clipBase}, ""},
+        {"one side of 1 pixel", Clip(), Asked(1, 0), {1, 1, false, 25, 1, 50, clipBase}, ""},
+        // 2 s at 10 fps.
+        {"rate given", Clip(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, 20, clipBase}, ""},
+        {"rate given, no rate of its own", With(Clip(), 640, Fraction{0, 1}), Asked(0, 0, 10, 1),
+         {640, 480, true, 10, 1, 20, clipBase}, ""},
+        // 10 frames of 3003 ticks at 29.97 fps.
+        {"variable, container's average", Variable(Fraction{30000, 1001}, 10, 30030, TimeBase{1, 90000}), Asked(0, 0),
+         {640, 480, true, 30000, 1001, 10, TimeBase{1, 90000}}, ""},
+        // No average: 10 intervals over 1100 ms, 100/11 fps, 10 frames before 1.1 s.
+        {"variable, packets' average", Variable(Fraction{0, 0}, 11, 1100, TimeBase{1, 1000}), Asked(0, 0),
+         {640, 480, true, 100, 11, 10, TimeBase{1, 1000}}, ""},
+        {"pipe", Pipe(), Asked(0, 0), {640, 480, false, 25, 1, -1, TimeBase{1, 90000}}, ""},
+        {"pipe, rate given", Pipe(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, -1, TimeBase{1, 90000}}, ""},
+        {"no rate", With(Clip(), 640, Fraction{0, 1}), Asked(0, 0), {}, "the video stream gives no frame rate"},
+        {"no size", With(Clip(), 0, Fraction{25, 1}), Asked(0, 0), {}, "the video stream gives no frame size"},
+        {"a side too large", Clip(), Asked(70000, 0), {},
+         "frames of 70000x52500 are too large (at most 65535 a side and 1 GiB each)"},
+        // 60000 bytes a row x 20000 rows is past the 1 GiB frame cap.
+        {"frame past the cap", Clip(), Asked(20000, 20000), {},
+         "frames of 20000x20000 are too large (at most 65535 a side and 1 GiB each)"},
+    };
+    for (const Case& c : cases) {
+        VideoPlan plan;
+        std::string reason;
+        const bool planned = PlanVideo(c.facts, c.options, &plan, &reason);
+        EXPECT_EQ(reason, c.reason) << c.name;
+        EXPECT_EQ(planned, reason.empty()) << c.name;
+        if (!planned) continue;
+        EXPECT_EQ(plan.width, c.want.width) << c.name;
+        EXPECT_EQ(plan.height, c.want.height) << c.name;
+        EXPECT_EQ(plan.resample, c.want.resample) << c.name;
+        EXPECT_EQ(plan.rate, c.want.rate) << c.name;
+        EXPECT_EQ(plan.scale, c.want.scale) << c.name;
+        EXPECT_EQ(plan.frameCount, c.want.frameCount) << c.name;
+        EXPECT_EQ(plan.timeBase.num, c.want.timeBase.num) << c.name;
+        EXPECT_EQ(plan.timeBase.den, c.want.timeBase.den) << c.name;
+    }
+}
+
+}  // namespace

@@ -2,8 +2,9 @@
 // Windows and POSIX differ: terminals, binary mode, seeks past 2 GiB, file
 // status and identity, temporary files, why a path cannot be written,
 // standard output's descriptor, loading the module, and stop signals.
-// host_os_posix.cpp and host_os_win32.cpp each answer all of it, and the
-// build picks one, so the host's own files hold no platform conditional.
+// host_os_posix.cpp and host_os_win32.cpp each answer it (the build picks
+// one), with host_os_paths.cpp for what only the path separators make
+// differ, so the host's own files hold no platform conditional.
 #pragma once
 
 #include <cstdint>
@@ -43,8 +44,12 @@ bool SameFile(const FileId& a, const FileId& b);
 // PREFIX; false (errno set where the system sets it) when it cannot.
 bool MakeTemporaryFile(const char* prefix, std::string* path);
 
-// The folder PATH is in: "." for a bare name.
+// The characters that end a folder's name in a path, the first of them
+// the one JoinPath puts: "/", or "\\/:" on Windows.
+extern const char kFolderSeparators[];
+// The folder PATH is in: "." for a bare name (host_os_paths.cpp).
 std::string FolderOf(const std::string& path);
+std::string JoinPath(const std::string& folder, const std::string& name);
 // Why PATH cannot be written (it is a folder, read-only, not permitted,
 // or its folder is missing); empty when nothing is found against it.
 std::string CannotWrite(const std::string& path);
@@ -68,10 +73,10 @@ void* ModuleSymbol(void* module, const char* name);
 // module's stand-in prints it already. False, with the reason, on failure.
 bool PrintModuleMessages(void* module, std::string* error);
 void CloseModule(void* module);
-// The folder of the running executable, and the module's file name there
-// (zezodav_odevad.so, or zezodav_odevad.auo on Windows).
-std::string ExecutableFolder();
-std::string JoinPath(const std::string& folder, const std::string& name);
+// The running executable's full path (empty when it cannot be had), and
+// the module's file name beside it (zezodav_odevad.so, or
+// zezodav_odevad.auo on Windows).
+std::string ExecutablePath();
 extern const char kModuleFileName[];
 
 // Sends SIGINT and SIGTERM to ON_STOP once each; the next one ends the

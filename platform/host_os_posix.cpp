@@ -111,12 +111,7 @@ bool MakeTemporaryFile(const char* prefix, std::string* path) {
     return true;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return path.substr(0, 1);
-    return path.substr(0, slash);
-}
+const char kFolderSeparators[] = "/";
 
 std::string CannotWrite(const std::string& path) {
     struct stat status;
@@ -181,16 +176,10 @@ void CloseModule(void* module) {
     dlclose(module);
 }
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    const std::string file = length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
-    const size_t slash = file.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    return folder + "/" + name;
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
 }
 
 const char kModuleFileName[] = "zezodav_odevad.so";

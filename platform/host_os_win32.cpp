@@ -87,12 +87,7 @@ bool MakeTemporaryFile(const char* prefix, std::string* path) {
     return true;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/:");
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return path.substr(0, 1);
-    return path.substr(0, slash);
-}
+const char kFolderSeparators[] = "\\/:";
 
 // Folders and read-only files; what else Windows refuses, the module finds.
 std::string CannotWrite(const std::string& path) {
@@ -163,16 +158,10 @@ void CloseModule(void* module) {
     FreeLibrary(static_cast<HMODULE>(module));
 }
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
     char path[MAX_PATH * 2];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    const std::string file = (length > 0 && length < sizeof path) ? std::string(path, length) : std::string();
-    const size_t slash = file.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    return folder + "\\" + name;
+    return (length > 0 && length < sizeof path) ? std::string(path, length) : std::string();
 }
 
 const char kModuleFileName[] = "zezodav_odevad.auo";

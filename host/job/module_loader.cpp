@@ -52,5 +52,5 @@ void UnloadModule(LoadedModule* module) {
 }
 
 std::string DefaultModulePath() {
-    return JoinPath(ExecutableFolder(), kModuleFileName);
+    return JoinPath(FolderOf(ExecutablePath()), kModuleFileName);
 }

@@ -6,9 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
-# platform/ is the one switch: the system code holds no platform conditional.
+# platform/ is the one switch: the system code and the host hold no
+# platform conditional.
 if grep -rn _WIN32 gif settings; then
   echo "test.sh: a platform conditional in gif/ or settings/; it belongs behind platform/win32_api.h" >&2
+  exit 1
+fi
+if grep -rn _WIN32 host; then
+  echo "test.sh: a platform conditional in host/; it belongs behind platform/host_os.h" >&2
   exit 1
 fi
 

@@ -4,11 +4,7 @@
 
 #include <cstdio>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/host_os.h"
 
 namespace {
 
@@ -65,11 +61,7 @@ std::string FormatProgress(int64_t done, int64_t total, double seconds) {
 }
 
 bool ErrorIsTerminal() {
-#if defined(_WIN32)
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
+    return IsTerminal(StandardStream::Error);
 }
 
 void StartProgress(Progress* progress, int64_t total, bool enabled) {

@@ -1,10 +1,12 @@
-// Stop requests from signals. On Linux the handler is installed without
-// SA_RESTART, so a read blocked on a pipe returns at once and the job can
-// finish; SA_RESETHAND makes a second signal end the process. The Windows
-// runtime resets a handler before calling it, which gives the same.
+// Stop requests from signals: the handler only raises the flag that the
+// job answers through isAborted. How it is installed (so that a blocked
+// read returns and a second signal ends the process) is the platform's
+// part, in platform/host_os.h.
 #include "host/common/stop_signal.h"
 
 #include <csignal>
+
+#include "platform/host_os.h"
 
 namespace {
 
@@ -16,28 +18,9 @@ extern "C" void OnStopSignal(int signalNumber) {
 
 }  // namespace
 
-#if defined(_WIN32)
-
 void InstallStopHandlers() {
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
+    InstallSignalHandlers(OnStopSignal);
 }
-
-#else
-
-void InstallStopHandlers() {
-    struct sigaction action = {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    // A reader that closes standard output early is a failure to report
-    // with its reason, not a silent death by SIGPIPE: writes then fail with EPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
-}
-
-#endif
 
 bool StopRequested() {
     return stopSignal != 0;

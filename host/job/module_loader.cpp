@@ -1,17 +1,9 @@
-// dlopen on Linux, LoadLibrary on Windows. The module is loaded by a path
-// (never looked up on a search path), so "--module x.so" means ./x.so.
+// Loading the module by its path (never looked up on a search path, so
+// "--module x.so" means ./x.so) through the platform's loader, and taking
+// its table.
 #include "host/job/module_loader.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-
-#include "host/job/message_box_win32.h"
-#else
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
-#endif
+#include "platform/host_os.h"
 
 namespace {
 
@@ -39,27 +31,13 @@ std::string ChosenModulePath(const std::string& given) {
     return given.empty() ? DefaultModulePath() : given;
 }
 
-#if defined(_WIN32)
-
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* error) {
     *module = LoadedModule{nullptr, nullptr, path};
-    char full[MAX_PATH * 2];
-    const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    const char* name = (fullLength > 0 && fullLength < sizeof full) ? full : path.c_str();
-    // No error dialog when the module or one of its imports is missing.
-    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE handle = LoadLibraryExA(name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    const DWORD loadError = GetLastError();
-    SetErrorMode(previousMode);
-    if (handle == nullptr) {
-        *error = "cannot load the module " + path + " (Windows error " + std::to_string(loadError) + ")";
-        return false;
-    }
-    module->handle = handle;
-    auto lookup = reinterpret_cast<GetOutputPluginTableFn>(
-        reinterpret_cast<void*>(GetProcAddress(handle, kTableExport)));
+    module->handle = OpenModule(path, error);
+    if (module->handle == nullptr) return false;
+    auto lookup = reinterpret_cast<GetOutputPluginTableFn>(ModuleSymbol(module->handle, kTableExport));
     std::string warning;
-    if (lookup != nullptr && !RedirectMessageBox(handle, &warning)) {
+    if (lookup != nullptr && !PrintModuleMessages(module->handle, &warning)) {
         *error = path + ": " + warning;
         UnloadModule(module);
         return false;
@@ -68,48 +46,11 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* erro
 }
 
 void UnloadModule(LoadedModule* module) {
-    if (module->handle != nullptr) FreeLibrary(static_cast<HMODULE>(module->handle));
+    if (module->handle != nullptr) CloseModule(module->handle);
     module->handle = nullptr;
     module->table = nullptr;
 }
 
 std::string DefaultModulePath() {
-    char path[MAX_PATH * 2];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = (length > 0 && length < sizeof path) ? std::string(path, length) : std::string();
-    const size_t slash = folder.find_last_of("\\/");
-    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-    return folder + "\\zezodav_odevad.auo";
+    return JoinPath(FolderOf(ExecutablePath()), kModuleFileName);
 }
-
-#else
-
-bool LoadModule(const std::string& path, LoadedModule* module, std::string* error) {
-    *module = LoadedModule{nullptr, nullptr, path};
-    const std::string name = path.find('/') == std::string::npos ? "./" + path : path;
-    void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* reason = dlerror();
-        *error = "cannot load the module: " + std::string(reason != nullptr ? reason : path.c_str());
-        return false;
-    }
-    module->handle = handle;
-    return TakeTable(reinterpret_cast<GetOutputPluginTableFn>(dlsym(handle, kTableExport)), module, error);
-}
-
-void UnloadModule(LoadedModule* module) {
-    if (module->handle != nullptr) dlclose(module->handle);
-    module->handle = nullptr;
-    module->table = nullptr;
-}
-
-std::string DefaultModulePath() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string folder = length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
-    const size_t slash = folder.find_last_of('/');
-    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-    return folder + "/zezodav_odevad.so";
-}
-
-#endif

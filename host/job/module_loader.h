@@ -14,7 +14,7 @@ struct LoadedModule {
 
 // Loads PATH and asks it for its table. On Windows the module's message
 // box is also redirected to standard output, so that a job never waits for
-// a click (see message_box_win32.h).
+// a click (see platform/win32/message_box_win32.h).
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* error);
 void UnloadModule(LoadedModule* module);
 

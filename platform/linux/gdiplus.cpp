@@ -22,22 +22,27 @@ struct StandInBitmap {
 
 namespace {
 
-int sessions = 0;
-int heldBitmaps = 0;
-StandInEncoders encoderList = StandInEncoders::WithGif;
-StandInGifLayout gifLayout = StandInGifLayout::Conforming;
-std::vector<int64_t> savedPictures;
-
-// The encoder's string table, kept from one save to the next as a system
-// library keeps its working memory: a fresh 2 MiB table for every frame cost
-// a 1080p job about 7 % of its time (allocating and zeroing it, and the
-// cache misses of a cold table). Like the rest of the stand-ins' state it
-// serves one thread, the host's output. Freed when the library is unloaded.
-struct KeptTable {
-    LzwDictionary* table = nullptr;
-    ~KeptTable() { LzwDestroy(table); }
+// Everything the image library holds, in one place: what GdiplusStartup
+// and GdiplusShutdown count, the bitmaps out, how tests set it to behave,
+// and the working memory of its GIF encoder, the string table. The encoder
+// starts and shuts the library down within every frame, so the table is
+// not the session's but the library's, kept from one save to the next as a
+// system library keeps its working memory while it is loaded: a fresh
+// 2 MiB table for every frame cost a 1080p job about 7 % of its time
+// (allocating and zeroing it, and the cache misses of a cold table). Like
+// the rest of the stand-ins' state it serves one thread, the host's output.
+// The table goes with the library: when the module is unloaded, or the
+// tests reset the stand-ins.
+struct ImageLibrary {
+    int sessions = 0;
+    int heldBitmaps = 0;
+    StandInEncoders encoderList = StandInEncoders::WithGif;
+    StandInGifLayout gifLayout = StandInGifLayout::Conforming;
+    std::vector<int64_t> savedPictures;
+    LzwDictionary* stringTable = nullptr;
+    ~ImageLibrary() { LzwDestroy(stringTable); }
 };
-KeptTable keptTable;
+ImageLibrary library;
 
 constexpr CLSID MakeClassId(uint32_t first) {
     return CLSID{first, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
@@ -76,7 +81,7 @@ std::vector<ImageCodecInfo> EncoderList() {
     std::vector<ImageCodecInfo> list{Codec(kBmpClass, u"image/bmp"), Codec(kJpegClass, u"image/jpeg")};
     // A look-alike that must not match: the comparison is case-sensitive.
     list.push_back(Codec(kPngClass, u"image/GIF"));
-    if (encoderList == StandInEncoders::WithGif) list.push_back(Codec(kGifClass, u"image/gif"));
+    if (library.encoderList == StandInEncoders::WithGif) list.push_back(Codec(kGifClass, u"image/gif"));
     list.push_back(Codec(kPngClass, u"image/png"));
     return list;
 }
@@ -86,24 +91,24 @@ std::vector<ImageCodecInfo> EncoderList() {
 GpStatus WINGDIPAPI GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, GdiplusStartupOutput*) {
     if (token == nullptr || input == nullptr || input->GdiplusVersion != 1) return InvalidParameter;
     if (StandInShouldFail(StandInCall::GdiplusStartup)) return GenericError;
-    *token = static_cast<ULONG_PTR>(++sessions);
+    *token = static_cast<ULONG_PTR>(++library.sessions);
     return Ok;
 }
 
 void WINGDIPAPI GdiplusShutdown(ULONG_PTR) {
-    if (sessions > 0) --sessions;
+    if (library.sessions > 0) --library.sessions;
 }
 
 GpStatus WINGDIPAPI GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
                                               GpBitmap** bitmap) {
-    if (sessions == 0) return GdiplusNotInitialized;
+    if (library.sessions == 0) return GdiplusNotInitialized;
     if (bitmap == nullptr || scan0 == nullptr || width < 1 || height < 1 || stride < width ||
         format != PixelFormat8bppIndexed) {
         return InvalidParameter;
     }
     if (StandInShouldFail(StandInCall::CreateBitmap)) return OutOfMemory;
     *bitmap = new StandInBitmap{width, height, stride, scan0, BuildGrayPalette()};
-    ++heldBitmaps;
+    ++library.heldBitmaps;
     return Ok;
 }
 
@@ -146,52 +151,54 @@ GpStatus WINGDIPAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const
     // beyond the one the caller makes out of the stream.
     uint8_t* const bytes = StandInStreamReserve(stream, bound);
     if (bytes == nullptr) return OutOfMemory;
-    size_t length = EncodeGifImage(indices, image->palette, bytes, &keptTable.table);
+    size_t length = EncodeGifImage(indices, image->palette, bytes, &library.stringTable);
     if (length == 0) {
         StandInStreamCommit(stream, 0);
         return GenericError;
     }
-    if (gifLayout == StandInGifLayout::WithoutExtension) {
+    if (library.gifLayout == StandInGifLayout::WithoutExtension) {
         // Drop the graphic control extension, as an encoder without one would write.
         const size_t from = gif_layout::kExtension + gif_layout::kExtensionBytes;
         std::memmove(&bytes[gif_layout::kExtension], &bytes[from], length - from);
         length -= gif_layout::kExtensionBytes;
-    } else if (gifLayout == StandInGifLayout::LikeWine) {
+    } else if (library.gifLayout == StandInGifLayout::LikeWine) {
         length = ToWineLayout(bytes, length);
     }
-    savedPictures.push_back(int64_t{image->width} * image->height);
+    library.savedPictures.push_back(int64_t{image->width} * image->height);
     return StandInStreamCommit(stream, length) ? Ok : Win32Error;
 }
 
 GpStatus WINGDIPAPI GdipDisposeImage(GpImage* image) {
     if (image == nullptr) return InvalidParameter;
     delete image;
-    --heldBitmaps;
+    --library.heldBitmaps;
     return Ok;
 }
 
 void SetStandInEncoders(StandInEncoders encoders) {
-    encoderList = encoders;
+    library.encoderList = encoders;
 }
 
 void SetStandInGifLayout(StandInGifLayout layout) {
-    gifLayout = layout;
+    library.gifLayout = layout;
 }
 
 std::vector<int64_t> StandInSavedPictures() {
-    return savedPictures;
+    return library.savedPictures;
 }
 
 int StandInHeldBitmaps() {
-    return heldBitmaps;
+    return library.heldBitmaps;
 }
 
 int StandInLibrarySessions() {
-    return sessions;
+    return library.sessions;
 }
 
 void ResetImageLibrary() {
-    encoderList = StandInEncoders::WithGif;
-    gifLayout = StandInGifLayout::Conforming;
-    savedPictures.clear();
+    library.encoderList = StandInEncoders::WithGif;
+    library.gifLayout = StandInGifLayout::Conforming;
+    library.savedPictures.clear();
+    LzwDestroy(library.stringTable);
+    library.stringTable = nullptr;
 }

@@ -87,8 +87,9 @@ void ResetStandIns();
 // For tests that load the Linux module and see only its exports: every
 // debugger line and message box of the module goes, as given, to these
 // sinks instead (the Windows tests get the same by redirecting the module's
-// imports). The Linux module exports this one function beside its table
-// lookup; a null sink puts back the default behaviour.
+// imports). The Linux module's test build (tests/module/) exports this one
+// function beside its table lookup; the module itself does not. A null sink
+// puts back the default behaviour.
 typedef void (*StandInDebugSink)(const char* text);
 typedef int (*StandInMessageBoxSink)(void* owner, const char* text, const char* caption, unsigned type);
 extern "C" void RouteStandInOutput(StandInDebugSink debugSink, StandInMessageBoxSink messageBoxSink);

@@ -84,7 +84,7 @@ ModuleUnderTest Load() {
     if (route != nullptr) {
         route(CaptureDebugString, CaptureMessageBox);
     } else {
-        ADD_FAILURE() << "the Linux module exports no RouteStandInOutput";
+        ADD_FAILURE() << "the Linux module's test build exports no RouteStandInOutput";
     }
     auto lookup = reinterpret_cast<GetOutputPluginTableFn>(dlsym(handle, "GetOutputPluginTable"));
 #endif

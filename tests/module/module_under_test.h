@@ -2,7 +2,7 @@
 // reached only through its exports and its table. Its debugger lines and
 // completion messages come to the tests: on Windows by redirecting its
 // imports of OutputDebugStringA and MessageBoxA, on Linux through the route
-// its stand-ins export.
+// to its stand-ins that the module's test build exports.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // the caption is our output path, in the ANSI code page it was given in.
 // On a console the UTF-16 text goes to WriteConsoleW, which shows it
 // whatever the console's code page; into a pipe or file go UTF-8 bytes.
-#include "host/job/message_box_win32.h"
+#include "platform/win32/message_box_win32.h"
 
 #include <cstdio>
 

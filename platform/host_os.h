@@ -1,0 +1,92 @@
+// What rozove, the command-line host, asks of the operating system where
+// Windows and POSIX differ: terminals, binary mode, seeks past 2 GiB, file
+// status and identity, temporary files, why a path cannot be written,
+// standard output's descriptor, loading the module, and stop signals.
+// host_os_posix.cpp and host_os_win32.cpp each answer it (the build picks
+// one), with host_os_paths.cpp for what only the path separators make
+// differ, so the host's own files hold no platform conditional.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+enum class StandardStream { Input, Output, Error };
+
+bool IsTerminal(StandardStream stream);
+// Bytes pass unchanged (no CRLF translation on Windows; nothing to do on POSIX).
+void SetBinaryMode(StandardStream stream);
+
+// Moves FILE to OFFSET from its start, offsets past 2 GiB included.
+bool SeekFile(std::FILE* file, int64_t offset);
+
+struct FileStatus {
+    bool known;    // false when the system could not tell
+    bool folder;
+    bool regular;  // a regular file: its size is known and it can seek
+    int64_t size;  // bytes
+};
+FileStatus StatusOfOpenFile(std::FILE* file);
+
+// Which file a path or a standard stream is, to tell two names of one file.
+struct FileId {
+    bool known;
+    uint64_t volume;
+    uint64_t index;
+};
+FileId IdOfPath(const std::string& path);
+// POSIX gives an identity only when the stream is a regular file: every
+// terminal or pipe is its own end, never the file behind the other stream.
+FileId IdOfStandard(StandardStream stream);
+bool SameFile(const FileId& a, const FileId& b);
+
+// Creates an empty file of its own in the temporary folder, named after
+// PREFIX; false (errno set where the system sets it) when it cannot.
+bool MakeTemporaryFile(const char* prefix, std::string* path);
+
+// The characters that end a folder's name in a path, the first of them
+// the one JoinPath puts: "/", or "\\/:" on Windows.
+extern const char kFolderSeparators[];
+// The folder PATH is in: "." for a bare name (host_os_paths.cpp).
+std::string FolderOf(const std::string& path);
+std::string JoinPath(const std::string& folder, const std::string& name);
+// Why PATH cannot be written (it is a folder, read-only, not permitted,
+// or its folder is missing); empty when nothing is found against it.
+std::string CannotWrite(const std::string& path);
+// The device that holds PATH's folder has no space left.
+bool DeviceIsFull(const std::string& path);
+// PATH names something other than a regular file (a device, a pipe by
+// name) that a writer's errors could go unseen on. Windows names none.
+bool NamesDeviceOrPipe(const std::string& path);
+
+// Points standard output's descriptor at FILE; gives back a copy of the
+// old one for RestoreStandardOutput, or -1 (nothing changed) on failure.
+int RedirectStandardOutput(std::FILE* file);
+void RestoreStandardOutput(int saved);
+
+// Loads the module at PATH (a bare name means the current folder, never a
+// search path); null with the reason in ERROR when it cannot.
+void* OpenModule(const std::string& path, std::string* error);
+void* ModuleSymbol(void* module, const char* name);
+// Makes the module's completion message print instead of waiting for a
+// click: its MessageBoxA import is redirected on Windows; the Linux
+// module's stand-in prints it already. False, with the reason, on failure.
+bool PrintModuleMessages(void* module, std::string* error);
+void CloseModule(void* module);
+// The running executable's full path (empty when it cannot be had), and
+// the module's file name beside it (zezodav_odevad.so, or
+// zezodav_odevad.auo on Windows).
+std::string ExecutablePath();
+extern const char kModuleFileName[];
+
+// Sends SIGINT and SIGTERM to ON_STOP once each; the next one ends the
+// process the usual way. On POSIX a blocked read returns at a stop (no
+// SA_RESTART), and SIGPIPE is ignored so that a closed output is a write
+// error with its reason.
+void InstallSignalHandlers(void (*onStop)(int));
+
+// Whether standard input starts with SIGNATURE, found without taking a
+// byte from it: a pipe is peeked at as its bytes arrive, a file read where
+// it stands. True when that cannot be told (the reader that follows then
+// says what is wrong); false for a terminal or other device.
+bool StandardInputStartsWith(const char* signature);

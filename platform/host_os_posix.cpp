@@ -1,0 +1,206 @@
+// The host's operating-system seam on Linux and other POSIX systems: stat
+// and access for files, dup2 for standard output, dlopen for the module,
+// sigaction for stops, and tee() to look at a pipe without emptying it.
+#include "platform/host_os.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+int DescriptorOf(StandardStream stream) {
+    switch (stream) {
+        case StandardStream::Input: return STDIN_FILENO;
+        case StandardStream::Output: return STDOUT_FILENO;
+        default: return STDERR_FILENO;
+    }
+}
+
+FileId IdOf(int result, const struct stat& status) {
+    if (result != 0) return FileId{false, 0, 0};
+    return FileId{true, static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+}
+
+// Compares what arrived so far with the signature: 1 a match, 0 a
+// mismatch, -1 too little yet to tell.
+int CompareSignature(const char* signature, const char* bytes, size_t got) {
+    const size_t length = std::strlen(signature);
+    const size_t n = got < length ? got : length;
+    if (std::memcmp(bytes, signature, n) != 0) return 0;
+    return n == length ? 1 : -1;
+}
+
+// A pipe's first bytes without taking them: tee() copies them into a pipe
+// of our own and leaves them for whoever reads standard input next.
+bool PipeStartsWith(const char* signature) {
+    int copy[2];
+    if (pipe(copy) != 0) return true;
+    bool starts = true;
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        char bytes[16];
+        const ssize_t got = tee(STDIN_FILENO, copy[1], sizeof bytes, 0);
+        if (got <= 0) break;  // the end (the reader says "empty"), or a stop request
+        const ssize_t taken = read(copy[0], bytes, static_cast<size_t>(got));
+        const int verdict = CompareSignature(signature, bytes, taken > 0 ? static_cast<size_t>(taken) : 0);
+        if (verdict >= 0) {
+            starts = verdict == 1;
+            break;
+        }
+        usleep(20000);  // the writer has sent only part of the signature yet
+    }
+    close(copy[0]);
+    close(copy[1]);
+    return starts;
+}
+
+}  // namespace
+
+bool IsTerminal(StandardStream stream) {
+    return isatty(DescriptorOf(stream)) != 0;
+}
+
+void SetBinaryMode(StandardStream) {}
+
+bool SeekFile(std::FILE* file, int64_t offset) {
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+FileStatus StatusOfOpenFile(std::FILE* file) {
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0) return FileStatus{false, false, false, 0};
+    return FileStatus{true, S_ISDIR(status.st_mode), S_ISREG(status.st_mode), static_cast<int64_t>(status.st_size)};
+}
+
+FileId IdOfPath(const std::string& path) {
+    struct stat status;
+    const int result = stat(path.c_str(), &status);
+    return IdOf(result, status);
+}
+
+FileId IdOfStandard(StandardStream stream) {
+    struct stat status;
+    const int result = fstat(DescriptorOf(stream), &status);
+    if (result == 0 && !S_ISREG(status.st_mode)) return FileId{false, 0, 0};
+    return IdOf(result, status);
+}
+
+bool SameFile(const FileId& a, const FileId& b) {
+    return a.known && b.known && a.volume == b.volume && a.index == b.index;
+}
+
+bool MakeTemporaryFile(const char* prefix, std::string* path) {
+    const char* folder = std::getenv("TMPDIR");
+    std::string name = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/" + prefix + "-XXXXXX";
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    const int fd = mkstemp(buffer.data());
+    if (fd < 0) return false;
+    close(fd);
+    *path = buffer.data();
+    return true;
+}
+
+const char kFolderSeparators[] = "/";
+
+std::string CannotWrite(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) return "it is a folder";
+        if (access(path.c_str(), W_OK) != 0) return std::strerror(errno);
+        return std::string();
+    }
+    const std::string folder = FolderOf(path);
+    if (stat(folder.c_str(), &status) != 0) return "there is no folder " + folder;
+    if (!S_ISDIR(status.st_mode)) return folder + " is not a folder";
+    if (access(folder.c_str(), W_OK | X_OK) != 0) return "cannot create files in " + folder + ": " + std::strerror(errno);
+    return std::string();
+}
+
+// A file system without blocks at all (/proc, say) is not full, only odd.
+bool DeviceIsFull(const std::string& path) {
+    struct statvfs status;
+    return statvfs(FolderOf(path).c_str(), &status) == 0 && status.f_blocks > 0 && status.f_bavail == 0;
+}
+
+bool NamesDeviceOrPipe(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+int RedirectStandardOutput(std::FILE* file) {
+    const int saved = dup(STDOUT_FILENO);
+    if (saved < 0) return -1;
+    if (dup2(fileno(file), STDOUT_FILENO) < 0) {
+        close(saved);
+        return -1;
+    }
+    return saved;
+}
+
+void RestoreStandardOutput(int saved) {
+    if (saved < 0) return;
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+}
+
+void* OpenModule(const std::string& path, std::string* error) {
+    const std::string name = path.find('/') == std::string::npos ? "./" + path : path;
+    void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        const char* reason = dlerror();
+        *error = "cannot load the module: " + std::string(reason != nullptr ? reason : path.c_str());
+    }
+    return module;
+}
+
+void* ModuleSymbol(void* module, const char* name) {
+    return dlsym(module, name);
+}
+
+bool PrintModuleMessages(void*, std::string*) {
+    return true;
+}
+
+void CloseModule(void* module) {
+    dlclose(module);
+}
+
+std::string ExecutablePath() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
+const char kModuleFileName[] = "zezodav_odevad.so";
+
+void InstallSignalHandlers(void (*onStop)(int)) {
+    struct sigaction action = {};
+    action.sa_handler = onStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool StandardInputStartsWith(const char* signature) {
+    struct stat status;
+    if (fstat(STDIN_FILENO, &status) != 0) return true;
+    if (S_ISFIFO(status.st_mode)) return PipeStartsWith(signature);
+    if (!S_ISREG(status.st_mode)) return false;
+    char bytes[16];
+    const off_t at = lseek(STDIN_FILENO, 0, SEEK_CUR);
+    const ssize_t got = at < 0 ? -1 : pread(STDIN_FILENO, bytes, sizeof bytes, at);
+    return got <= 0 || CompareSignature(signature, bytes, static_cast<size_t>(got)) != 0;
+}

@@ -1,0 +1,180 @@
+// The host's operating-system seam on Windows: the C runtime's descriptors
+// (_isatty, _setmode, _dup2), file attributes and file indexes for output
+// checks and identity, LoadLibrary for the module (whose message box is
+// redirected, see message_box_win32.h), and the runtime's signal().
+#include "platform/host_os.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <windows.h>
+
+#include <csignal>
+
+#include "platform/win32/message_box_win32.h"
+
+namespace {
+
+std::FILE* StreamOf(StandardStream stream) {
+    switch (stream) {
+        case StandardStream::Input: return stdin;
+        case StandardStream::Output: return stdout;
+        default: return stderr;
+    }
+}
+
+DWORD HandleNumberOf(StandardStream stream) {
+    switch (stream) {
+        case StandardStream::Input: return STD_INPUT_HANDLE;
+        case StandardStream::Output: return STD_OUTPUT_HANDLE;
+        default: return STD_ERROR_HANDLE;
+    }
+}
+
+FileId IdOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || !GetFileInformationByHandle(handle, &info)) {
+        return FileId{false, 0, 0};
+    }
+    return FileId{true, info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
+bool IsTerminal(StandardStream stream) {
+    return _isatty(_fileno(StreamOf(stream))) != 0;
+}
+
+void SetBinaryMode(StandardStream stream) {
+    _setmode(_fileno(StreamOf(stream)), _O_BINARY);
+}
+
+bool SeekFile(std::FILE* file, int64_t offset) {
+    return _fseeki64(file, offset, SEEK_SET) == 0;
+}
+
+FileStatus StatusOfOpenFile(std::FILE* file) {
+    struct _stati64 status;
+    if (_fstati64(_fileno(file), &status) != 0) return FileStatus{false, false, false, 0};
+    const unsigned kind = status.st_mode & _S_IFMT;
+    return FileStatus{true, kind == _S_IFDIR, kind == _S_IFREG, static_cast<int64_t>(status.st_size)};
+}
+
+FileId IdOfPath(const std::string& path) {
+    HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return FileId{false, 0, 0};
+    const FileId id = IdOfHandle(handle);
+    CloseHandle(handle);
+    return id;
+}
+
+FileId IdOfStandard(StandardStream stream) {
+    return IdOfHandle(GetStdHandle(HandleNumberOf(stream)));
+}
+
+bool SameFile(const FileId& a, const FileId& b) {
+    return a.known && b.known && a.volume == b.volume && a.index == b.index;
+}
+
+bool MakeTemporaryFile(const char* prefix, std::string* path) {
+    char folder[MAX_PATH + 1];
+    char name[MAX_PATH + 16];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, prefix, 0, name) == 0) return false;
+    *path = name;
+    return true;
+}
+
+const char kFolderSeparators[] = "\\/:";
+
+// Folders and read-only files; what else Windows refuses, the module finds.
+std::string CannotWrite(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "it is a folder";
+        if (attributes & FILE_ATTRIBUTE_READONLY) return "it is read-only";
+        return std::string();
+    }
+    const std::string folder = FolderOf(path);
+    const DWORD folderAttributes = GetFileAttributesA(folder.c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES) return "there is no folder " + folder;
+    if ((folderAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return folder + " is not a folder";
+    return std::string();
+}
+
+bool DeviceIsFull(const std::string& path) {
+    ULARGE_INTEGER available;
+    return GetDiskFreeSpaceExA(FolderOf(path).c_str(), &available, nullptr, nullptr) && available.QuadPart == 0;
+}
+
+// Only standard output is spooled on Windows; a device by name (NUL, say)
+// takes the module's writes directly.
+bool NamesDeviceOrPipe(const std::string&) {
+    return false;
+}
+
+int RedirectStandardOutput(std::FILE* file) {
+    const int saved = _dup(1);
+    if (saved < 0) return -1;
+    if (_dup2(_fileno(file), 1) < 0) {
+        _close(saved);
+        return -1;
+    }
+    return saved;
+}
+
+void RestoreStandardOutput(int saved) {
+    if (saved < 0) return;
+    _dup2(saved, 1);
+    _close(saved);
+}
+
+void* OpenModule(const std::string& path, std::string* error) {
+    char full[MAX_PATH * 2];
+    const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    const char* name = (fullLength > 0 && fullLength < sizeof full) ? full : path.c_str();
+    // No error dialog when the module or one of its imports is missing.
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    const DWORD loadError = GetLastError();
+    SetErrorMode(previousMode);
+    if (module == nullptr) {
+        *error = "cannot load the module " + path + " (Windows error " + std::to_string(loadError) + ")";
+    }
+    return module;
+}
+
+void* ModuleSymbol(void* module, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+bool PrintModuleMessages(void* module, std::string* error) {
+    return RedirectMessageBox(static_cast<HMODULE>(module), error);
+}
+
+void CloseModule(void* module) {
+    FreeLibrary(static_cast<HMODULE>(module));
+}
+
+std::string ExecutablePath() {
+    char path[MAX_PATH * 2];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return (length > 0 && length < sizeof path) ? std::string(path, length) : std::string();
+}
+
+const char kModuleFileName[] = "zezodav_odevad.auo";
+
+// The runtime resets a handler before it calls it, which gives the
+// one-stop-then-default behaviour that SA_RESETHAND gives on POSIX.
+void InstallSignalHandlers(void (*onStop)(int)) {
+    std::signal(SIGINT, onStop);
+    std::signal(SIGTERM, onStop);
+}
+
+// Nothing asks on Windows, where only Y4M and raw frames are read: true,
+// and the Y4M reader says what is wrong with anything else.
+bool StandardInputStartsWith(const char*) {
+    return true;
+}

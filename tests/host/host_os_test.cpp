@@ -1,0 +1,158 @@
+// The host's operating-system seam (platform/host_os.h) on real files: why
+// an output cannot be written, which names are one file, temporary files,
+// seeks and sizes past 4 GiB, and standard output pointed at a file. The
+// same tests run natively against host_os_posix.cpp and under Wine against
+// host_os_win32.cpp. A full disk is not made: that needs a small file
+// system mounted for the test, which neither a plain user nor Wine can do.
+#include "platform/host_os.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A folder of our own in the temporary folder, with a file "file" in it.
+class HostOs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MakeTemporaryFile("rozove-os", &marker));
+        root = marker + ".d";
+        fs::create_directory(root);
+        file = Write("file", "GIF89a");
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(JoinPath(root, "read-only"), fs::perms::owner_all, ignored);
+        fs::remove_all(root, ignored);
+        fs::remove(marker, ignored);
+    }
+    std::string Write(const char* name, const char* text) {
+        const std::string path = JoinPath(root, name);
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        if (out != nullptr) {
+            std::fputs(text, out);
+            std::fclose(out);
+        }
+        return path;
+    }
+    std::string marker, root, file;
+};
+
+TEST_F(HostOs, CannotWriteNamesTheReason) {
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const std::string missing = JoinPath(root, "missing");
+    const Case cases[] = {
+        {JoinPath(root, "new.gif"), ""},
+        {file, ""},
+        {root, "it is a folder"},
+        {JoinPath(missing, "out.gif"), "there is no folder " + missing},
+        {JoinPath(file, "out.gif"), file + " is not a folder"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CannotWrite(c.path), c.reason) << c.path;
+    EXPECT_FALSE(DeviceIsFull(file));
+    EXPECT_FALSE(NamesDeviceOrPipe(file));
+}
+
+TEST_F(HostOs, ReadOnlyFileCannotBeWritten) {
+    const std::string path = Write("read-only", "");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string reason = CannotWrite(path);
+    std::FILE* probe = reason.empty() ? std::fopen(path.c_str(), "ab") : nullptr;
+    if (probe != nullptr) {
+        std::fclose(probe);
+        GTEST_SKIP() << "this user writes read-only files (root on POSIX)";
+    }
+    EXPECT_TRUE(reason == "it is read-only" || reason == std::strerror(EACCES)) << reason;
+}
+
+TEST_F(HostOs, SameFileByNameLinkAndNotOtherwise) {
+    const std::string link = JoinPath(root, "link");
+    fs::create_hard_link(file, link);
+    const std::string other = Write("other", "GIF89a");
+    struct Case {
+        std::string a, b;
+        bool same;
+    };
+    const Case cases[] = {
+        {file, file, true},
+        {file, JoinPath(JoinPath(root, "."), "file"), true},
+        {file, link, true},
+        {file, other, false},
+        {file, root, false},
+        {JoinPath(root, "missing"), JoinPath(root, "missing"), false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SameFile(IdOfPath(c.a), IdOfPath(c.b)), c.same) << c.a << " " << c.b;
+}
+
+TEST_F(HostOs, StandardOutputPointedAtAFileIsThatFile) {
+    std::FILE* capture = std::fopen(JoinPath(root, "capture").c_str(), "w+b");
+    ASSERT_NE(capture, nullptr);
+    std::fflush(stdout);
+    const int saved = RedirectStandardOutput(capture);
+    ASSERT_GE(saved, 0);
+    std::fputs("caught", stdout);
+    std::fflush(stdout);
+    const bool same = SameFile(IdOfStandard(StandardStream::Output), IdOfPath(JoinPath(root, "capture")));
+    const bool other = SameFile(IdOfStandard(StandardStream::Output), IdOfPath(file));
+    RestoreStandardOutput(saved);
+    std::fclose(capture);
+    EXPECT_TRUE(same);
+    EXPECT_FALSE(other);
+    EXPECT_EQ(fs::file_size(JoinPath(root, "capture")), 6u);
+}
+
+TEST_F(HostOs, StandardInputFromAFileIsThatFile) {
+    ASSERT_NE(std::freopen(file.c_str(), "rb", stdin), nullptr);
+    EXPECT_TRUE(SameFile(IdOfStandard(StandardStream::Input), IdOfPath(file)));
+    EXPECT_FALSE(IsTerminal(StandardStream::Input));
+    EXPECT_TRUE(StandardInputStartsWith("GIF8"));
+    std::fclose(stdin);
+}
+
+TEST_F(HostOs, TemporaryFilesAreNewAndEmpty) {
+    std::string first, second;
+    ASSERT_TRUE(MakeTemporaryFile("rozove", &first));
+    ASSERT_TRUE(MakeTemporaryFile("rozove", &second));
+    EXPECT_NE(first, second);
+    for (const std::string& path : {first, second}) {
+        EXPECT_TRUE(fs::is_regular_file(path)) << path;
+        EXPECT_EQ(fs::file_size(path), 0u) << path;
+        EXPECT_EQ(CannotWrite(path), "") << path;
+        fs::remove(path);
+    }
+}
+
+// A frame offset past 4 GiB must not wrap: the file is sparse, so this
+// costs a few blocks.
+TEST_F(HostOs, SeekAndSizePastFourGiB) {
+    const int64_t far = (int64_t{5} << 30) + 7;
+    std::FILE* big = std::fopen(JoinPath(root, "big").c_str(), "w+b");
+    ASSERT_NE(big, nullptr);
+    ASSERT_TRUE(SeekFile(big, far));
+    std::fputc('x', big);
+    std::fflush(big);
+    const FileStatus status = StatusOfOpenFile(big);
+    EXPECT_TRUE(status.known && status.regular && !status.folder);
+    EXPECT_EQ(status.size, far + 1);
+    ASSERT_TRUE(SeekFile(big, far));
+    EXPECT_EQ(std::fgetc(big), 'x');
+    std::fclose(big);
+}
+
+TEST(HostOsModule, MissingModuleSaysSo) {
+    std::string error;
+    EXPECT_EQ(OpenModule("no-such-module.auo", &error), nullptr);
+    EXPECT_EQ(error.rfind("cannot load the module", 0), 0u) << error;
+}
+
+}  // namespace

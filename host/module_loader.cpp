@@ -2,15 +2,14 @@
 // (never looked up on a search path), so "--module x.so" means ./x.so.
 #include "host/module_loader.h"
 
+#include "platform/module_location.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 
 #include "host/message_box_win32.h"
 #else
 #include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
 #endif
 
 namespace {
@@ -73,15 +72,6 @@ void UnloadModule(LoadedModule* module) {
     module->table = nullptr;
 }
 
-std::string DefaultModulePath() {
-    char path[MAX_PATH * 2];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = (length > 0 && length < sizeof path) ? std::string(path, length) : std::string();
-    const size_t slash = folder.find_last_of("\\/");
-    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-    return folder + "\\zezodav_odevad.auo";
-}
-
 #else
 
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* error) {
@@ -101,15 +91,6 @@ void UnloadModule(LoadedModule* module) {
     if (module->handle != nullptr) dlclose(module->handle);
     module->handle = nullptr;
     module->table = nullptr;
-}
-
-std::string DefaultModulePath() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string folder = length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
-    const size_t slash = folder.find_last_of('/');
-    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-    return folder + "/zezodav_odevad.so";
 }
 
 #endif

@@ -18,8 +18,5 @@ struct LoadedModule {
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* error);
 void UnloadModule(LoadedModule* module);
 
-// zezodav_odevad.so (Linux) or zezodav_odevad.auo (Windows) in the folder
-// of the running executable.
-std::string DefaultModulePath();
-// GIVEN, or the default module when it is empty.
+// GIVEN, or the default module (platform/module_location.h) when it is empty.
 std::string ChosenModulePath(const std::string& given);

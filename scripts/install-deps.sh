@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need.
+# Installs every Debian package the build, the tests, the demo and the
+# Debian package need (dpkg-dev: dpkg-shlibdeps for its dependencies;
+# groff-base: the manual page's check).
 # Safe to run again: it asks apt only for what is missing.
 set -euo pipefail
 
@@ -14,6 +16,7 @@ need=(
   locales-all fonts-ipafont-gothic
   ffmpeg valgrind python3 zip unzip
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  dpkg-dev groff-base
 )
 
 missing=()

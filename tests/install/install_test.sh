@@ -89,6 +89,10 @@ prefix)
   [ "$(printf '%s' "$err" | grep -c '')" -eq 1 ] || fail "missing module: not one line: $err"
   [[ "$err" == "rozove: "*"$prefix/lib/rozove/zezodav_odevad.so"* ]] || fail "missing module: $err"
   [ "$(cat kept.gif)" == KEEP ] || fail "missing module: the existing output was touched"
+  run "$prefix/bin/rozove" --version
+  if [ "$status" -ne 0 ] || [[ "$out" != *"module: none loaded (the default"*"lib/rozove/zezodav_odevad.so"* ]]; then
+    fail "--version without the module: exit status $status: $out"
+  fi
   ;;
 deb)
   . "$source_dir/tests/install/deb_checks.sh"

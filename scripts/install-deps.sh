@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the demo and the
-# Debian package need (dpkg-dev: dpkg-shlibdeps for its dependencies;
-# groff-base: the manual page's check).
+# Debian package need (file and dpkg-dev: CPack finds the programs with file
+# and their dependencies with dpkg-shlibdeps; groff-base: the manual page's
+# check).
 # Safe to run again: it asks apt only for what is missing.
 set -euo pipefail
 
@@ -16,7 +17,7 @@ need=(
   locales-all fonts-ipafont-gothic
   ffmpeg valgrind python3 zip unzip
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  dpkg-dev groff-base
+  dpkg-dev file groff-base
 )
 
 missing=()

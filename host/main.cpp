@@ -12,6 +12,7 @@
 #include "host/cli/export_command.h"
 #include "host/input/sources.h"
 #include "host/cli/info_command.h"
+#include "host/cli/module_origin.h"
 #include "host/cli/report.h"
 #include "host/cli/run_outcome.h"
 #include "host/common/stop_signal.h"
@@ -44,6 +45,7 @@ RunOutcome Run(const CommandLine& commandLine) {
             std::printf("rozove %s\nvideo input: %s\n", ROZOVE_VERSION,
                         VideoInputBuilt() ? "any video FFmpeg's libraries read, Y4M, raw bgr24"
                                           : "Y4M and raw bgr24 (no FFmpeg in this build)");
+            std::printf("%s\n", ModuleOrigin(commandLine.modulePath).c_str());
             return RunOutcome::Done;
         case Command::Info: return RunInfo(commandLine);
         case Command::Demo: return RunDemo(commandLine);

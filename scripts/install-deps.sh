@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need.
+# Installs every Debian package the build, the tests, the demo and the
+# Debian package need (file and dpkg-dev: CPack finds the programs with file
+# and their dependencies with dpkg-shlibdeps; groff-base: the manual page's
+# check).
 # Safe to run again: it asks apt only for what is missing.
 set -euo pipefail
 
@@ -14,6 +17,7 @@ need=(
   locales-all fonts-ipafont-gothic
   ffmpeg valgrind python3 zip unzip
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  dpkg-dev file groff-base
 )
 
 missing=()

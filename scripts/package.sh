@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
-# Builds the package for the application's users: dist/rozove-VERSION-win32.zip
+# Builds a package. win32: the one for the application's users, dist/rozove-VERSION-win32.zip
 # with the plug-in zezodav_odevad.auo and readme.txt (Japanese and English),
 # VERSION being the project version in CMakeLists.txt. The read-me is written
 # as UTF-8 with a byte-order mark and CRLF line ends, so that Windows Notepad
 # shows it correctly whatever the machine's code page.
-# Usage: scripts/package.sh [win32|win64 [OUT_DIR]]
+# linux: the Linux users' Debian package, dist/rozove_VERSION_amd64.deb
+# (rozove, its module, the manual page and the bash completion under /usr,
+# with the FFmpeg libraries it needs declared), made by CPack from the
+# install rules in packaging/CMakeLists.txt.
+# Usage: scripts/package.sh [win32|win64|linux [OUT_DIR]]
 # win64 packs the 64-bit build's module in the same layout, for tests on
 # machines that cannot start 32-bit processes; it is not for users.
 # ROZOVE_PACKAGE_BUILD names a build folder to take the module from as it is;
-# otherwise the target is built first.
+# otherwise the target is built first. Standard output: only the package's path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:-win32}
 out=${2:-dist}
 case "$target" in
-  win32 | win64) ;;
-  *) echo "unknown target: $target (win32 or win64)" >&2; exit 2 ;;
+  win32 | win64 | linux) ;;
+  *) echo "unknown target: $target (win32, win64 or linux)" >&2; exit 2 ;;
 esac
 version=$(sed -n 's/^project(rozove VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 if [ -z "$version" ]; then
@@ -25,7 +29,29 @@ fi
 build=${ROZOVE_PACKAGE_BUILD:-}
 if [ -z "$build" ]; then
   build=build/$target
-  bash scripts/build.sh "$target" >&2  # standard output: only the path of the zip
+  bash scripts/build.sh "$target" >&2
+fi
+
+if [ "$target" = linux ]; then
+  if [ ! -f "$build/CPackConfig.cmake" ] || [ ! -f "$build/rozove" ]; then
+    echo "package: $build holds no Linux build (no CPackConfig.cmake or rozove)" >&2
+    exit 1
+  fi
+  command -v dpkg-shlibdeps >/dev/null || { echo "package: dpkg-shlibdeps is missing (apt-get install dpkg-dev)" >&2; exit 1; }
+  # CPack leaves its staging tree beside the package: it works in a scratch
+  # folder, and only the .deb goes to OUT_DIR.
+  staging=$(mktemp -d)
+  trap 'rm -rf "$staging"' EXIT
+  cpack -G DEB --config "$build/CPackConfig.cmake" -B "$staging" >&2
+  deb=$(find "$staging" -maxdepth 1 -name "rozove_${version}_*.deb")
+  if [ -z "$deb" ]; then
+    echo "package: CPack made no rozove_${version}_*.deb" >&2
+    exit 1
+  fi
+  mkdir -p "$out"
+  mv "$deb" "$out/"
+  echo "$out/$(basename "$deb")"
+  exit 0
 fi
 module="$build/zezodav_odevad.auo"
 if [ ! -f "$module" ]; then

@@ -19,7 +19,7 @@ const char kUsage[] =
     "      Show what the module's table holds and its current settings.\n"
     "\n"
     "Options:\n"
-    "  --module PATH  the module to load (default: the one beside rozove)\n"
+    "  --module PATH  the module to load (default: ../lib/rozove/ or beside rozove)\n"
     "  --loop N       repeat count, 0 to 65535; 0 (the default) loops for ever\n"
     "  --mask         mask mode: the right half of each frame is a mask whose\n"
     "                 black makes the picture transparent; the GIF is half as wide\n"

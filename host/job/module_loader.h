@@ -18,8 +18,9 @@ struct LoadedModule {
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* error);
 void UnloadModule(LoadedModule* module);
 
-// zezodav_odevad.so (Linux) or zezodav_odevad.auo (Windows) in the folder
-// of the running executable.
+// The module rozove loads when --module names none: PREFIX/lib/rozove/ for
+// an installed PREFIX/bin/rozove, else the one beside the executable
+// (zezodav_odevad.so, or zezodav_odevad.auo for rozove.exe).
 std::string DefaultModulePath();
 // GIVEN, or the default module when it is empty.
 std::string ChosenModulePath(const std::string& given);

@@ -13,7 +13,7 @@
 #include "host/job/module_loader.h"
 #include "host/output/output_target.h"
 #include "host/cli/frame_rate.h"
-#include "host/cli/progress.h"
+#include "host/job/progress.h"
 #include "host/cli/report.h"
 #include "host/common/stop_signal.h"
 #include "settings/settings_block.h"

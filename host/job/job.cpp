@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "host/cli/progress.h"
+#include "host/job/progress.h"
 #include "host/common/stop_signal.h"
 
 namespace {

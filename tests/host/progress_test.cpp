@@ -1,6 +1,6 @@
 // The progress line: bar, counts, speed and time left, and its width, which
 // must stay under 80 columns whatever the numbers.
-#include "host/cli/progress.h"
+#include "host/job/progress.h"
 
 #include <gtest/gtest.h>
 

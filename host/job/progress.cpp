@@ -1,6 +1,6 @@
 // The progress bar. It rewrites one line with a carriage return; the line
 // stays under 80 columns, so that it never wraps in a standard terminal.
-#include "host/cli/progress.h"
+#include "host/job/progress.h"
 
 #include <cstdio>
 

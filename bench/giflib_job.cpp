@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/giflib_baseline.h"
+#include "bench/job_host.h"
 #include "plugin/host_contract.h"
 
 namespace {
@@ -45,15 +46,6 @@ void* ROZOVE_CDECL GetFrame(int32_t) {
         if (std::fread(row, 1, rowBytes, raw.file) != rowBytes) return nullptr;
     }
     return raw.frame.data();
-}
-int32_t ROZOVE_CDECL IsAborted() {
-    return 0;
-}
-int32_t ROZOVE_CDECL ReportProgress(int32_t, int32_t) {
-    return 1;
-}
-int32_t ROZOVE_CDECL AfterClose() {
-    return 1;
 }
 
 // A positive decimal integer that fills TEXT up to END (a character, or 0
@@ -140,7 +132,7 @@ int main(int argc, char** argv) {
     }
     const OutputRequest request =
         MakeOutputRequest(raw.width, raw.height, arguments.rate, arguments.scale, frames, arguments.output,
-                          JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
+                          JobCallbacks{GetFrame, NeverAborted, IgnoreProgress, NothingAfterClose});
     const bool written = RunGiflibJob(request);
     std::fclose(raw.file);
     if (!written) std::fprintf(stderr, "giflib_job: cannot write %s\n", arguments.output);

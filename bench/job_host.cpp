@@ -18,15 +18,6 @@ JobHost host;
 void* ROZOVE_CDECL GetFrame(int32_t index) {
     return host.frames[static_cast<size_t>(index) % host.frames.size()].data();
 }
-int32_t ROZOVE_CDECL IsAborted() {
-    return 0;
-}
-int32_t ROZOVE_CDECL ReportProgress(int32_t, int32_t) {
-    return 1;
-}
-int32_t ROZOVE_CDECL AfterClose() {
-    return 1;
-}
 
 }  // namespace
 
@@ -36,10 +27,20 @@ OutputRequest StartJobHost(Content content, int width, int height, int frameCoun
     for (int i = 0; i < distinct; ++i) host.frames.push_back(MakeContentFrame(content, width, height, i));
     host.path = path;
     return MakeOutputRequest(width, height, 30000, 1001, frameCount, host.path.c_str(),
-                             JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
+                             JobCallbacks{GetFrame, NeverAborted, IgnoreProgress, NothingAfterClose});
 }
 
 void StopJobHost() {
     host.frames.clear();
     host.frames.shrink_to_fit();
+}
+
+int32_t ROZOVE_CDECL NeverAborted() {
+    return 0;
+}
+int32_t ROZOVE_CDECL IgnoreProgress(int32_t, int32_t) {
+    return 1;
+}
+int32_t ROZOVE_CDECL NothingAfterClose() {
+    return 1;
 }

@@ -14,3 +14,9 @@ OutputRequest StartJobHost(Content content, int width, int height, int frameCoun
 
 // Frees the frames.
 void StopJobHost();
+
+// The callbacks of a host that never aborts and ignores progress, for any
+// benchmark job that serves its frames its own way.
+int32_t ROZOVE_CDECL NeverAborted();
+int32_t ROZOVE_CDECL IgnoreProgress(int32_t, int32_t);
+int32_t ROZOVE_CDECL NothingAfterClose();

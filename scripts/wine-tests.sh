@@ -3,11 +3,10 @@
 # ANSI code page (932) the host's users have, and a virtual X server with
 # Wine drawing its own window frames (there is no window manager).
 #
-# The plug-in is 32-bit. Where this machine can start 32-bit processes the
-# win32 build's tests run under 32-bit Wine; the same code and tests built
-# for 64-bit Windows run under 64-bit Wine everywhere, so that real GDI+,
-# real dialogs and real message boxes are exercised even on machines (such
-# as sandboxed CI runners) that cannot run 32-bit code at all.
+# The plug-in is 32-bit. Where this machine can start 32-bit processes
+# (natively, or emulated: see scripts/test.sh) the win32 build's tests run
+# under 32-bit Wine; the same code and tests built for 64-bit Windows run
+# under 64-bit Wine everywhere, the fast path.
 # Usage: scripts/wine-tests.sh win64|win32 [BUILD_DIR]
 # (BUILD_DIR defaults to build/TARGET; ROZOVE_LINUX_BUILD and
 # ROZOVE_WIN32_BUILD name other Linux and win32 build folders.)
@@ -20,8 +19,12 @@ case "$target" in
   *) echo "unknown target: $target (win64 or win32)" >&2; exit 2 ;;
 esac
 build=${2:-build/$target}
+source scripts/wine32-way.sh
 linux_build=${ROZOVE_LINUX_BUILD:-build/linux}
 win32_build=${ROZOVE_WIN32_BUILD:-build/win32}
+if [ "$target" = win32 ]; then
+  echo "wine-tests: 32-bit Wine, $(wine32_way) (if emulated: slow, never a timing figure)"
+fi
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEARCH=$arch
 export WINEDEBUG=-all

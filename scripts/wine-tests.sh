@@ -27,7 +27,11 @@ if [ "$target" = win32 ]; then
 fi
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEARCH=$arch
-export WINEDEBUG=-all
+# ROZOVE_WINEDEBUG (err+all, for one) shows Wine's own diagnostics; every
+# test's output is then printed, not only a failing one's.
+export WINEDEBUG=${ROZOVE_WINEDEBUG:--all}
+ctest_output=--output-on-failure
+if [ -n "${ROZOVE_WINEDEBUG:-}" ]; then ctest_output=--verbose; fi
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -45,7 +49,7 @@ timeout 120 wineserver -w || true
 out="$build/tests/module/out"
 rm -rf "$out"
 status=0
-(cd "$build" && xvfb-run -a ctest --output-on-failure --timeout 600) || status=1
+(cd "$build" && xvfb-run -a ctest "$ctest_output" --timeout 600) || status=1
 
 # Checks by Linux programs (scripts/test.sh builds the Linux target first): giflib
 # decodes every file the module wrote under Wine, and the 32-bit plug-in's

@@ -72,7 +72,8 @@ if [ -f "$loaded/zezodav_odevad.auo" ]; then
   else
     fail "rozove.exe cannot load the plug-in from the zip: $info"
   fi
-  if timeout 300 "$loader" "$exe" --module 'zezodav_odevad.auo' demo wine_demo.gif >/dev/null 2>&1; then
+  if [ -n "${ROZOVE_WINEDEBUG:-}" ]; then echo "$info" >&2; fi  # Wine's diagnostics, when asked for
+  if timeout 300 "$loader" "$exe" --module 'zezodav_odevad.auo' demo wine_demo.gif >/dev/null 2>"$work/demo.err"; then
     "$OLDPWD/$linux_build/rozove" demo linux_demo.gif >/dev/null
     if cmp -s wine_demo.gif linux_demo.gif; then
       echo "package test: the plug-in from $(basename "$zip") wrote the Linux build's demo under $target Wine ($(stat -c %s wine_demo.gif) bytes)"
@@ -82,6 +83,7 @@ if [ -f "$loaded/zezodav_odevad.auo" ]; then
   else
     fail "the plug-in from the zip did not write the demo under Wine"
   fi
+  if [ -n "${ROZOVE_WINEDEBUG:-}" ]; then cat "$work/demo.err" >&2; fi
   cd "$OLDPWD"
 fi
 [ "$failures" -eq 0 ]

@@ -183,7 +183,7 @@ TEST_F(ForeignCaller, OutputJobsWriteTheBytesOfANormalCall) {
         }
         const JobOutcome normal = RunJob(c, [&](HostJob* job) { return RunHostJob(table, job); });
         EXPECT_EQ(normal.result, c.nullFrameAt < 0 ? 1 : 0);
-        EXPECT_EQ(normal.file.empty(), false);
+        EXPECT_FALSE(normal.file.empty());
         for (size_t i = 0; i < foreign.size(); ++i) {
             EXPECT_EQ(foreign[i].result, normal.result) << "ESP % 16 = " << kMisalignments[i];
             EXPECT_EQ(foreign[i].events, normal.events) << "ESP % 16 = " << kMisalignments[i];

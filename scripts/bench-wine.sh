@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Whole export jobs of the Windows build under Wine against the Linux build,
 # on the same clip in one run: the 32-bit rozove.exe with the 32-bit module
-# under 32-bit Wine where this machine can start 32-bit processes, otherwise
+# under 32-bit Wine where this machine starts 32-bit processes natively
+# (never emulated ones: no timing figure comes from emulation), otherwise
 # the 64-bit build under 64-bit Wine. Each repetition runs the Linux job, the
 # Wine job and Wine's bare start (`rozove.exe info`, which also loads the
 # module) one after the other, so that a load on the machine falls on all
@@ -17,10 +18,13 @@ reps=${1:-5}
 frames=${2:-60}
 size=${3:-1280x720}
 
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+source scripts/wine32-way.sh
+way=$(wine32_way)
+if [ "$way" = native ]; then
   target=win32 loader=/usr/lib/wine/wine arch=win32
 else
-  echo "this machine cannot start 32-bit processes: measuring the win64 build under 64-bit Wine"
+  # Emulated 32-bit processes run correctly but many times slower.
+  echo "32-bit processes here: $way; measuring the win64 build under 64-bit Wine"
   target=win64 loader=/usr/lib/wine/wine64 arch=win64
 fi
 for t in linux "$target"; do

@@ -3,11 +3,10 @@
 # ANSI code page (932) the host's users have, and a virtual X server with
 # Wine drawing its own window frames (there is no window manager).
 #
-# The plug-in is 32-bit. Where this machine can start 32-bit processes the
-# win32 build's tests run under 32-bit Wine; the same code and tests built
-# for 64-bit Windows run under 64-bit Wine everywhere, so that real GDI+,
-# real dialogs and real message boxes are exercised even on machines (such
-# as sandboxed CI runners) that cannot run 32-bit code at all.
+# The plug-in is 32-bit. Where this machine can start 32-bit processes
+# (natively, or emulated: see scripts/test.sh) the win32 build's tests run
+# under 32-bit Wine; the same code and tests built for 64-bit Windows run
+# under 64-bit Wine everywhere, the fast path.
 # Usage: scripts/wine-tests.sh win64|win32 [BUILD_DIR]
 # (BUILD_DIR defaults to build/TARGET; ROZOVE_LINUX_BUILD and
 # ROZOVE_WIN32_BUILD name other Linux and win32 build folders.)
@@ -20,11 +19,19 @@ case "$target" in
   *) echo "unknown target: $target (win64 or win32)" >&2; exit 2 ;;
 esac
 build=${2:-build/$target}
+source scripts/wine32-way.sh
 linux_build=${ROZOVE_LINUX_BUILD:-build/linux}
 win32_build=${ROZOVE_WIN32_BUILD:-build/win32}
+if [ "$target" = win32 ]; then
+  echo "wine-tests: 32-bit Wine, $(wine32_way) (if emulated: slow, never a timing figure)"
+fi
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEARCH=$arch
-export WINEDEBUG=-all
+# ROZOVE_WINEDEBUG (err+all, for one) shows Wine's own diagnostics; every
+# test's output is then printed, not only a failing one's.
+export WINEDEBUG=${ROZOVE_WINEDEBUG:--all}
+ctest_output=--output-on-failure
+if [ -n "${ROZOVE_WINEDEBUG:-}" ]; then ctest_output=--verbose; fi
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -42,7 +49,7 @@ timeout 120 wineserver -w || true
 out="$build/tests/module/out"
 rm -rf "$out"
 status=0
-(cd "$build" && xvfb-run -a ctest --output-on-failure --timeout 600) || status=1
+(cd "$build" && xvfb-run -a ctest "$ctest_output" --timeout 600) || status=1
 
 # Checks by Linux programs (scripts/test.sh builds the Linux target first): giflib
 # decodes every file the module wrote under Wine, and the 32-bit plug-in's

@@ -125,14 +125,22 @@ std::vector<uint8_t> ExpectedIndices(const HostJob& job, int32_t index, bool mas
     return indices;
 }
 
-int32_t RunHostJob(OutputPluginTable* table, HostJob* job) {
-    OutputRequest request =
-        MakeOutputRequest(job->width, job->height, job->rate, job->scale, job->frameCount, job->path.c_str(),
-                          JobCallbacks{HostGetFrame, HostIsAborted, HostReportProgress, HostAfterClose});
+JobCallbacks HostJobCallbacks() {
+    return JobCallbacks{HostGetFrame, HostIsAborted, HostReportProgress, HostAfterClose};
+}
+
+int32_t RunHostJobThrough(HostJob* job, const JobCallbacks& callbacks,
+                          const std::function<int32_t(OutputRequest*)>& call) {
+    OutputRequest request = MakeOutputRequest(job->width, job->height, job->rate, job->scale, job->frameCount,
+                                              job->path.c_str(), callbacks);
     current = job;
-    const int32_t result = table->output(&request);
+    const int32_t result = call(&request);
     current = nullptr;
     return result;
+}
+
+int32_t RunHostJob(OutputPluginTable* table, HostJob* job) {
+    return RunHostJobThrough(job, HostJobCallbacks(), [table](OutputRequest* request) { return table->output(request); });
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ struct HostJob {
 
 // Runs the job through the table's output entry; returns its result.
 int32_t RunHostJob(OutputPluginTable* table, HostJob* job);
+// The test host's own callbacks, for a caller that wraps them.
+JobCallbacks HostJobCallbacks();
+// Runs the job with CALLBACKS in its record, handing the record to CALL,
+// which calls the output entry in some host's way; returns its result.
+int32_t RunHostJobThrough(HostJob* job, const JobCallbacks& callbacks,
+                          const std::function<int32_t(OutputRequest*)>& call);
 // Pixels that the host serves as frame INDEX (bottom-up BGR, padded rows).
 std::vector<uint8_t> HostFrame(const HostJob& job, int32_t index);
 // The palette indices the module must write for that frame, rows top-down,

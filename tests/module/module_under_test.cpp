@@ -39,23 +39,32 @@ std::string ModulePath() {
 #endif
 constexpr int kOk = 1;  // IDOK
 
-std::mutex captureLock;
-std::vector<std::string> debugLines;
-std::vector<ShownMessage> messages;
-bool passThrough = false;
+// The module writes its debugger line from DllMain at every thread's and at
+// the process's detach, also after main has returned and this file's
+// statics are gone: what the catchers keep is therefore never destroyed.
+struct Captured {
+    std::mutex lock;
+    std::vector<std::string> debugLines;
+    std::vector<ShownMessage> messages;
+    bool passThrough = false;
+};
+Captured& Capture() {
+    static Captured* const captured = new Captured();
+    return *captured;
+}
 void* originalMessageBox = nullptr;
 
 void CATCHER CaptureDebugString(const char* text) {
-    std::lock_guard<std::mutex> hold(captureLock);
-    debugLines.push_back(text != nullptr ? text : "(null)");
+    std::lock_guard<std::mutex> hold(Capture().lock);
+    Capture().debugLines.push_back(text != nullptr ? text : "(null)");
 }
 
 int CATCHER CaptureMessageBox(void* owner, const char* text, const char* caption, unsigned type) {
     bool show;
     {
-        std::lock_guard<std::mutex> hold(captureLock);
-        messages.push_back({owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
-        show = passThrough;
+        std::lock_guard<std::mutex> hold(Capture().lock);
+        Capture().messages.push_back({owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
+        show = Capture().passThrough;
     }
     if (!show || originalMessageBox == nullptr) return kOk;
     auto real = reinterpret_cast<int(CATCHER*)(void*, const char*, const char*, unsigned)>(originalMessageBox);
@@ -174,20 +183,20 @@ void ResetSettings() {
 }
 
 std::vector<std::string> TakeDebugLines() {
-    std::lock_guard<std::mutex> hold(captureLock);
+    std::lock_guard<std::mutex> hold(Capture().lock);
     std::vector<std::string> taken;
-    taken.swap(debugLines);
+    taken.swap(Capture().debugLines);
     return taken;
 }
 
 std::vector<ShownMessage> TakeMessageBoxes() {
-    std::lock_guard<std::mutex> hold(captureLock);
+    std::lock_guard<std::mutex> hold(Capture().lock);
     std::vector<ShownMessage> taken;
-    taken.swap(messages);
+    taken.swap(Capture().messages);
     return taken;
 }
 
 void MessageBoxesPassThrough(bool show) {
-    std::lock_guard<std::mutex> hold(captureLock);
-    passThrough = show;
+    std::lock_guard<std::mutex> hold(Capture().lock);
+    Capture().passThrough = show;
 }

@@ -5,9 +5,9 @@
 # the version; the plug-in the build's own bytes), then loads the unpacked
 # plug-in through its table under Wine with rozove.exe and has it write the
 # demo, which must be the Linux build's file byte for byte.
-# The win32 zip is what users get; where this machine cannot start 32-bit
-# processes it is checked without loading, and the same layout packed from
-# the win64 build is the one loaded under 64-bit Wine.
+# The win32 zip is what users get: under 32-bit Wine (the win32 target)
+# its own plug-in is the one loaded. Under 64-bit Wine it is checked without
+# loading, and the same layout packed from the win64 build is loaded.
 # Usage: tests/package/package_test.sh win32|win64 WINE_LOADER BUILD_DIR LINUX_BUILD_DIR WIN32_BUILD_DIR
 # (called by scripts/wine-tests.sh, with its Wine prefix in the environment)
 set -euo pipefail
@@ -15,6 +15,7 @@ cd "$(dirname "$0")/../.."
 target=$1 loader=$2 build=$3 linux_build=$4 win32_build=$5
 work=$(mktemp -d "$PWD/$build/package-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+version=$(sed -n 's/^project(rozove VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 failures=0
 fail() {
   echo "package test: $*" >&2
@@ -36,8 +37,6 @@ check_zip() {  # check_zip ZIP MODULE_BUILT UNPACK_DIR
   if LC_ALL=C grep -qv $'\r$' "$readme" || [ "$(tail -c 2 "$readme" | od -An -tx1 | tr -d ' ')" != "0d0a" ]; then
     fail "$zip: readme.txt has lines without CRLF"
   fi
-  local version
-  version=$(sed -n 's/^project(rozove VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
   for text in "Rozove $version" "インストール" "Rozoveの設定" "繰り返し回数" "右半分を透過情報として扱う" \
     "Wine で使う" "不具合の報告" "Installing" "Settings" "Under Wine" "Reporting a problem"; do
     grep -qF "$text" "$readme" || fail "$zip: readme.txt lacks \"$text\""
@@ -56,6 +55,8 @@ fi
 # The zip that this Wine can load.
 if [ "$target" = win32 ]; then
   loaded="$work/win32"
+  [ "$(basename "${zip:-}")" = "rozove-$version-win32.zip" ] ||
+    fail "the users' zip is not named rozove-VERSION-win32.zip: ${zip:-none}"
 else
   zip=$(ROZOVE_PACKAGE_BUILD="$build" bash scripts/package.sh win64 "$work/dist")
   check_zip "$zip" "$build/zezodav_odevad.auo" "$work/win64"
@@ -71,16 +72,18 @@ if [ -f "$loaded/zezodav_odevad.auo" ]; then
   else
     fail "rozove.exe cannot load the plug-in from the zip: $info"
   fi
-  if timeout 300 "$loader" "$exe" --module 'zezodav_odevad.auo' demo wine_demo.gif >/dev/null 2>&1; then
+  if [ -n "${ROZOVE_WINEDEBUG:-}" ]; then echo "$info" >&2; fi  # Wine's diagnostics, when asked for
+  if timeout 300 "$loader" "$exe" --module 'zezodav_odevad.auo' demo wine_demo.gif >/dev/null 2>"$work/demo.err"; then
     "$OLDPWD/$linux_build/rozove" demo linux_demo.gif >/dev/null
     if cmp -s wine_demo.gif linux_demo.gif; then
-      echo "package test: the plug-in from the zip wrote the Linux build's demo under Wine ($(stat -c %s wine_demo.gif) bytes)"
+      echo "package test: the plug-in from $(basename "$zip") wrote the Linux build's demo under $target Wine ($(stat -c %s wine_demo.gif) bytes)"
     else
       fail "the demo written under Wine differs from the Linux build's"
     fi
   else
     fail "the plug-in from the zip did not write the demo under Wine"
   fi
+  if [ -n "${ROZOVE_WINEDEBUG:-}" ]; then cat "$work/demo.err" >&2; fi
   cd "$OLDPWD"
 fi
 [ "$failures" -eq 0 ]

@@ -71,7 +71,8 @@ std::string FormatProgress(int64_t done, int64_t total, double seconds, int colu
             return "[" + std::string(filled, '#') + std::string(cells - filled, '-') + "] " + tail;
         }
     }
-    return count.substr(0, room > 0 ? static_cast<size_t>(room) : 0);
+    // Narrower still: the count alone, without its word.
+    return count.substr(0, count.find(' ')).substr(0, room > 0 ? static_cast<size_t>(room) : 0);
 }
 
 bool ErrorIsTerminal() {

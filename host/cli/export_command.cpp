@@ -1,7 +1,8 @@
 // Demo and export. The order is what keeps an existing output safe: the
-// command line, then the output (not the input, writable), then the module,
-// then the input and its first frame; only then is the output opened, by
-// the module.
+// command line, then the output (not the input, the module or rozove, not
+// a folder, writable), then the module, then the input and its first
+// frame; only then does the module write, into a new file beside the
+// output that replaces it when the job ends with frames in it.
 #include "host/cli/export_command.h"
 
 #include <cstdio>
@@ -64,10 +65,10 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
     return RunOutcome::Failed;
 }
 
-// The module's completion message, captioned with the file it wrote (the
-// new file or the spool): shown once the output is in place, captioned
-// with the output as the user named it, on standard error when the GIF
-// went to standard output.
+// The module's completion message, whose caption is the file it wrote
+// (the new file or the spool), shown once the output is in place with the
+// output as the user named it instead: on standard output, or on standard
+// error when the GIF went there.
 void PassMessageOn(const std::string& message, const std::string& caption, const OutputTarget& target) {
     if (message.empty()) return;
     std::string text = message;

@@ -1,6 +1,7 @@
 // What rozove, the command-line host, asks of the operating system where
-// Windows and POSIX differ: terminals, binary mode, seeks past 2 GiB, file
-// status and identity, temporary files, why a path cannot be written,
+// Windows and POSIX differ: terminals and their width, binary mode, seeks
+// past 2 GiB, file status and identity, temporary files and moving one into
+// place, waiting on a pipe, why a path cannot be written,
 // standard output's descriptor, loading the module, and stop signals.
 // host_os_posix.cpp and host_os_win32.cpp each answer it (the build picks
 // one), with host_os_paths.cpp for what only the path separators make
@@ -14,6 +15,9 @@
 enum class StandardStream { Input, Output, Error };
 
 bool IsTerminal(StandardStream stream);
+// The width in columns of the terminal behind STREAM, asked anew at each
+// call (the user may resize it); 0 when it is no terminal or cannot tell.
+int TerminalColumns(StandardStream stream);
 // Bytes pass unchanged (no CRLF translation on Windows; nothing to do on POSIX).
 void SetBinaryMode(StandardStream stream);
 
@@ -39,10 +43,25 @@ FileId IdOfPath(const std::string& path);
 // terminal or pipe is its own end, never the file behind the other stream.
 FileId IdOfStandard(StandardStream stream);
 bool SameFile(const FileId& a, const FileId& b);
+// PATH names the very file, pipe or device behind STREAM (/dev/stdout, or
+// the file standard output was sent into).
+bool NamesStandardStream(const std::string& path, StandardStream stream);
+// PATH is an existing folder.
+bool IsFolder(const std::string& path);
 
 // Creates an empty file of its own in the temporary folder, named after
 // PREFIX; false (errno set where the system sets it) when it cannot.
 bool MakeTemporaryFile(const char* prefix, std::string* path);
+
+// Creates an empty file of its own beside PATH, in the same folder so that
+// MoveIntoPlace is a rename within one volume, with the permissions PATH
+// has (or a new file there would get); false (errno set) when it cannot.
+bool MakeFileBeside(const std::string& path, std::string* made);
+// Puts FROM in TO's place in one step, replacing TO; false with errno set.
+bool MoveIntoPlace(const std::string& from, const std::string& to);
+// PATH with its links followed, so that a link as the output is written
+// through rather than replaced; PATH itself where there is nothing to follow.
+std::string FollowLinks(const std::string& path);
 
 // The characters that end a folder's name in a path, the first of them
 // the one JoinPath puts: "/", or "\\/:" on Windows.
@@ -55,6 +74,8 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 std::string CannotWrite(const std::string& path);
 // The device that holds PATH's folder has no space left.
 bool DeviceIsFull(const std::string& path);
+// The bytes PATH's folder still takes from us; -1 when it cannot be told.
+int64_t SpaceLeft(const std::string& path);
 // PATH names something other than a regular file (a device, a pipe by
 // name) that a writer's errors could go unseen on. Windows names none.
 bool NamesDeviceOrPipe(const std::string& path);
@@ -85,8 +106,18 @@ extern const char kModuleFileName[];
 // error with its reason.
 void InstallSignalHandlers(void (*onStop)(int));
 
+// A pipe read without blocking: a read finding it empty fails with EAGAIN,
+// and WaitForInput waits for bytes, so that a reader can look at its stop
+// flag while the writer is silent. False (reads block as before) for a
+// file, and on Windows, where Ctrl-C ends the writer instead.
+bool ReadWithoutBlocking(std::FILE* file);
+void ReadBlocking(std::FILE* file);
+// Waits at most MILLISECONDS for FILE to have bytes (or its end) to read.
+void WaitForInput(std::FILE* file, int milliseconds);
+
 // Whether standard input starts with SIGNATURE, found without taking a
 // byte from it: a pipe is peeked at as its bytes arrive, a file read where
 // it stands. True when that cannot be told (the reader that follows then
-// says what is wrong); false for a terminal or other device.
+// says what is wrong, also for a device such as /dev/null, which reads as
+// an empty pipe does); false for a terminal.
 bool StandardInputStartsWith(const char* signature);

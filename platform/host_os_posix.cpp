@@ -1,10 +1,14 @@
 // The host's operating-system seam on Linux and other POSIX systems: stat
-// and access for files, dup2 for standard output, dlopen for the module,
-// sigaction for stops, and tee() to look at a pipe without emptying it.
+// and access for files, mkstemp and rename for replacing the output, ioctl
+// for the terminal's width, O_NONBLOCK and poll for pipes, dup2 for
+// standard output, dlopen for the module, sigaction for stops, and tee()
+// to look at a pipe without emptying it.
 #include "platform/host_os.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -70,6 +74,12 @@ bool IsTerminal(StandardStream stream) {
     return isatty(DescriptorOf(stream)) != 0;
 }
 
+int TerminalColumns(StandardStream stream) {
+    struct winsize size = {};
+    if (ioctl(DescriptorOf(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
 void SetBinaryMode(StandardStream) {}
 
 bool SeekFile(std::FILE* file, int64_t offset) {
@@ -97,6 +107,59 @@ FileId IdOfStandard(StandardStream stream) {
 
 bool SameFile(const FileId& a, const FileId& b) {
     return a.known && b.known && a.volume == b.volume && a.index == b.index;
+}
+
+bool NamesStandardStream(const std::string& path, StandardStream stream) {
+    struct stat named;
+    struct stat behind;
+    return stat(path.c_str(), &named) == 0 && fstat(DescriptorOf(stream), &behind) == 0 &&
+           named.st_dev == behind.st_dev && named.st_ino == behind.st_ino;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool MakeFileBeside(const std::string& path, std::string* made) {
+    const size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Hidden, and named after the output, so that one left by a killed job
+    // is easy to place.
+    const std::string pattern = JoinPath(FolderOf(path), "." + name + ".rozove-XXXXXX");
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = mkstemp(buffer.data());
+    if (fd < 0) return false;
+    // mkstemp makes the file private (0600); the GIF gets the mode the
+    // earlier file had, or the one the umask gives a new file.
+    struct stat earlier;
+    mode_t mode = 0;
+    if (stat(path.c_str(), &earlier) == 0) {
+        mode = earlier.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(fd, mode);
+    close(fd);
+    *made = buffer.data();
+    return true;
+}
+
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string FollowLinks(const std::string& path) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr) return path;
+    const std::string followed = real;
+    std::free(real);
+    return followed;
 }
 
 bool MakeTemporaryFile(const char* prefix, std::string* path) {
@@ -131,6 +194,12 @@ std::string CannotWrite(const std::string& path) {
 bool DeviceIsFull(const std::string& path) {
     struct statvfs status;
     return statvfs(FolderOf(path).c_str(), &status) == 0 && status.f_blocks > 0 && status.f_bavail == 0;
+}
+
+int64_t SpaceLeft(const std::string& path) {
+    struct statvfs status;
+    if (statvfs(FolderOf(path).c_str(), &status) != 0 || status.f_blocks == 0) return -1;
+    return static_cast<int64_t>(status.f_bavail) * static_cast<int64_t>(status.f_frsize);
 }
 
 bool NamesDeviceOrPipe(const std::string& path) {
@@ -194,11 +263,32 @@ void InstallSignalHandlers(void (*onStop)(int)) {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+bool ReadWithoutBlocking(std::FILE* file) {
+    struct stat status;
+    const int fd = fileno(file);
+    if (fstat(fd, &status) != 0 || !(S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) return false;
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+// The pipe may be shared with the programs that run after rozove.
+void ReadBlocking(std::FILE* file) {
+    const int fd = fileno(file);
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK) != 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+void WaitForInput(std::FILE* file, int milliseconds) {
+    struct pollfd wait = {fileno(file), POLLIN, 0};
+    poll(&wait, 1, milliseconds);
+}
+
 bool StandardInputStartsWith(const char* signature) {
     struct stat status;
     if (fstat(STDIN_FILENO, &status) != 0) return true;
     if (S_ISFIFO(status.st_mode)) return PipeStartsWith(signature);
-    if (!S_ISREG(status.st_mode)) return false;
+    if (isatty(STDIN_FILENO)) return false;
+    if (!S_ISREG(status.st_mode)) return true;
     char bytes[16];
     const off_t at = lseek(STDIN_FILENO, 0, SEEK_CUR);
     const ssize_t got = at < 0 ? -1 : pread(STDIN_FILENO, bytes, sizeof bytes, at);

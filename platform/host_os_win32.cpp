@@ -1,6 +1,7 @@
 // The host's operating-system seam on Windows: the C runtime's descriptors
-// (_isatty, _setmode, _dup2), file attributes and file indexes for output
-// checks and identity, LoadLibrary for the module (whose message box is
+// (_isatty, _setmode, _dup2), the console's width, file attributes and file
+// indexes for output checks and identity, GetTempFileName and MoveFileEx
+// for replacing the output, LoadLibrary for the module (whose message box is
 // redirected, see message_box_win32.h), and the runtime's signal().
 #include "platform/host_os.h"
 
@@ -10,6 +11,7 @@
 #include <sys/types.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include "platform/win32/message_box_win32.h"
@@ -46,6 +48,12 @@ bool IsTerminal(StandardStream stream) {
     return _isatty(_fileno(StreamOf(stream))) != 0;
 }
 
+int TerminalColumns(StandardStream stream) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(HandleNumberOf(stream)), &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 void SetBinaryMode(StandardStream stream) {
     _setmode(_fileno(StreamOf(stream)), _O_BINARY);
 }
@@ -78,6 +86,40 @@ bool SameFile(const FileId& a, const FileId& b) {
     return a.known && b.known && a.volume == b.volume && a.index == b.index;
 }
 
+bool NamesStandardStream(const std::string& path, StandardStream stream) {
+    return SameFile(IdOfPath(path), IdOfStandard(stream));
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A new file takes the folder's permissions; a replaced one's attributes
+// (read-only aside, which CannotWrite refuses) are not kept.
+bool MakeFileBeside(const std::string& path, std::string* made) {
+    char name[MAX_PATH + 16];
+    if (GetTempFileNameA(FolderOf(path).c_str(), "rzv", 0, name) == 0) {
+        errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+        return false;
+    }
+    *made = name;
+    return true;
+}
+
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    const DWORD error = GetLastError();
+    errno = (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) ? ENOSPC
+            : error == ERROR_ACCESS_DENIED                                 ? EACCES
+                                                                           : EIO;
+    return false;
+}
+
+std::string FollowLinks(const std::string& path) {
+    return path;
+}
+
 bool MakeTemporaryFile(const char* prefix, std::string* path) {
     char folder[MAX_PATH + 1];
     char name[MAX_PATH + 16];
@@ -107,6 +149,12 @@ std::string CannotWrite(const std::string& path) {
 bool DeviceIsFull(const std::string& path) {
     ULARGE_INTEGER available;
     return GetDiskFreeSpaceExA(FolderOf(path).c_str(), &available, nullptr, nullptr) && available.QuadPart == 0;
+}
+
+int64_t SpaceLeft(const std::string& path) {
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(FolderOf(path).c_str(), &available, nullptr, nullptr)) return -1;
+    return static_cast<int64_t>(available.QuadPart);
 }
 
 // Only standard output is spooled on Windows; a device by name (NUL, say)
@@ -172,6 +220,14 @@ void InstallSignalHandlers(void (*onStop)(int)) {
     std::signal(SIGINT, onStop);
     std::signal(SIGTERM, onStop);
 }
+
+bool ReadWithoutBlocking(std::FILE*) {
+    return false;
+}
+
+void ReadBlocking(std::FILE*) {}
+
+void WaitForInput(std::FILE*, int) {}
 
 // Nothing asks on Windows, where only Y4M and raw frames are read: true,
 // and the Y4M reader says what is wrong with anything else.

@@ -186,10 +186,6 @@ bool CheckCombination(const Parsed& p, std::string* error) {
         *error = (rawRate.empty() ? "--fps " : "--rate ") + (rawRate.empty() ? fps : rawRate);
         return false;
     }
-    if (!c.output.empty() && c.output != "-" && c.output.back() == '/') {
-        *error = "the output must be a file path, not " + c.output;
-        return false;
-    }
     return true;
 }
 

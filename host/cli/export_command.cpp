@@ -1,7 +1,8 @@
 // Demo and export. The order is what keeps an existing output safe: the
-// command line, then the output (not the input, writable), then the module,
-// then the input and its first frame; only then is the output opened, by
-// the module.
+// command line, then the output (not the input, the module or rozove, not
+// a folder, writable), then the module, then the input and its first
+// frame; only then does the module write, into a new file beside the
+// output that replaces it when the job ends with frames in it.
 #include "host/cli/export_command.h"
 
 #include <cstdio>
@@ -24,48 +25,67 @@ std::string Frames(int64_t count) {
     return std::to_string(count) + (count == 1 ? " frame" : " frames");
 }
 
+// The most one frame can add to the file: LZW codes of up to 12 bits a
+// pixel, in sub-blocks, and the frame's own blocks.
+int64_t FrameBytes(const FrameSource& source) {
+    return int64_t{source.width} * source.height * 2 + (int64_t{1} << 16);
+}
+
+// What the output holds after a job that did not finish.
+std::string Kept(const OutputTarget& target) {
+    if (target.spooled || target.path == "-") return target.name + " got nothing";
+    return target.existed ? "the earlier " + target.name + " was kept as it was" : "no file was made";
+}
+
 // What the job came to, in one line, and how the command ends.
 RunOutcome Report(const JobReport& report, const FrameSource& source, const OutputTarget& target) {
     const std::string frames = Frames(report.framesDelivered);
     const std::string& output = target.name;
+    const bool some = report.framesDelivered > 0;
     switch (report.end) {
         case JobEnd::Done: return RunOutcome::Done;
         case JobEnd::Interrupted:
-            if (report.framesDelivered > 0) {
-                Fail("interrupted; " + output + " holds the " + frames + " written before, as a complete GIF");
-            } else {
-                Fail("interrupted");
-            }
+            Fail("interrupted; " + (some ? output + " holds the " + frames + " written before, as a complete GIF"
+                                         : Kept(target)));
             return RunOutcome::Interrupted;
         case JobEnd::NoFrame:
             Fail(source.name + ": " + (report.problem.empty() ? "holds no frame" : report.problem) + "; " +
-                 output + " was not touched");
+                 Kept(target));
             return RunOutcome::Failed;
         case JobEnd::InputCut:
-            Fail(source.name + ": " + report.problem + "; " + output + " holds the " + frames + " before it");
+            Fail(source.name + ": " + report.problem + "; " +
+                 (some ? output + " holds the " + frames + " before it" : Kept(target)));
             return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
-            Fail("cannot write " + output + ": " + WriteFailureReason(target, report.moduleAskedForFrames) +
-                 (report.framesDelivered > 0 ? " (after " + frames + ")" : std::string()));
+            Fail("cannot write " + output + ": " +
+                 WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBytes(source)) +
+                 (some ? " (after " + frames + ")" : std::string()) + "; " + Kept(target));
             return RunOutcome::Failed;
     }
     return RunOutcome::Failed;
 }
 
-// The message the module printed while its output was spooled or the run
-// quiet: on standard error, captioned with the output as the user named it.
-void PassMessageOn(const std::string& message, const OutputTarget& target, bool quiet) {
-    if (quiet || message.empty()) return;
+// The module's completion message, whose caption is the file it wrote
+// (the new file or the spool), shown once the output is in place with the
+// output as the user named it instead: on standard output, or on standard
+// error when the GIF went there.
+void PassMessageOn(const std::string& message, const std::string& caption, const OutputTarget& target) {
+    if (message.empty()) return;
     std::string text = message;
-    if (text.compare(0, target.savePath.size(), target.savePath) == 0) {
-        text.replace(0, target.savePath.size(), target.name);
-    }
-    std::fputs(text.c_str(), stderr);
-    std::fflush(stderr);
+    if (text.compare(0, caption.size(), caption) == 0) text.replace(0, caption.size(), target.name);
+    std::FILE* stream = target.path == "-" ? stderr : stdout;
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
+// Whether the file the module wrote replaces the output: only a GIF with
+// frames in it, from a job that ended as documented (done, cut, stopped).
+bool Keeps(const JobReport& report) {
+    return report.framesDelivered > 0 && report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
 }
 
 RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
-                     OutputTarget* target) {
+                     OutputTarget* target, const JobPlan& plan) {
     const OutputPluginTable* table = module.table;
     if (table->output == nullptr || table->configSet == nullptr) {
         Fail(module.path + ": the table lacks the output or the settings write entry");
@@ -73,7 +93,7 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     }
     // In mask mode each half is a picture; a frame 1 pixel wide has none.
     if (commandLine.mask && source->width < 2) {
-        Fail("mask mode needs frames at least 2 pixels wide; " + target->name + " was not touched");
+        Fail("mask mode needs frames at least 2 pixels wide; " + Kept(*target));
         return RunOutcome::Failed;
     }
     // The settings reach the module as the host's stored block would.
@@ -85,33 +105,29 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     }
     const std::string badRate = RateRefusal(source->rate, source->scale);
     if (!badRate.empty()) {
-        Fail(source->name + ": " + badRate + "; " + target->name + " was not touched");
+        Fail(source->name + ": " + badRate + "; " + Kept(*target));
         return RunOutcome::Failed;
     }
     if (!commandLine.quiet) WarnAboutRate(source->rate, source->scale);
 
-    // The module prints its message on standard output; when the GIF goes
-    // there, or nothing is to be shown, it is caught instead.
-    std::string error;
+    // The module prints its message on standard output as soon as it has
+    // closed the file: it is caught, and shown only when the job is done.
     MessageCapture capture;
-    const bool capturing = (target->spooled || commandLine.quiet) && StartCapture(&capture);
+    const bool capturing = StartCapture(&capture);
     if (target->spooled && !capturing) {
-        FinishOutput(target, false, &error);
         Fail("cannot catch the module's message away from " + target->name + " (no temporary file)");
         return RunOutcome::Failed;
     }
-    const JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet};
-    const JobReport report = RunJob(table, source, target->savePath, plan);
+    const std::string caption = target->savePath;
+    const JobReport report = RunJob(table, source, caption, plan);
     const std::string message = capturing ? EndCapture(&capture) : std::string();
 
-    // A spool holds a GIF whenever the module got a frame to it. The
-    // module's message says the output is done: shown only once it is.
-    const bool wrote = report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
-    if (!FinishOutput(target, wrote, &error)) {
+    std::string error;
+    if (!FinishOutput(target, Keeps(report), &error)) {
         Fail(error);
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
-    PassMessageOn(message, *target, commandLine.quiet);
+    if (report.end == JobEnd::Done && !commandLine.quiet) PassMessageOn(message, caption, *target);
     return Report(report, *source, *target);
 }
 
@@ -129,18 +145,26 @@ using OpenSource = bool (*)(const CommandLine& commandLine, FrameSource* source,
 // The output checked, the module loaded, then the source opened: the order
 // that keeps an existing output safe from a bad input or module.
 RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
+    // The job's clock starts here, before the input is probed or counted.
+    const JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet, ProgressClock::now()};
+    const std::string output = OutputName(commandLine.output);
+    const std::string modulePath = ChosenModulePath(commandLine.modulePath);
     std::string error;
-    if (OutputIsTerminal(commandLine.output)) {
+    if (OutputIsTerminal(output)) {
         Fail("standard output is a terminal: send the GIF into a file (> out.gif) or a pipe, or name the file");
         return RunOutcome::Usage;
     }
+    if (OutputIsProgram(output, modulePath, &error) || OutputIsFolder(output, &error)) {
+        Fail(error);
+        return RunOutcome::Usage;
+    }
     OutputTarget target;
-    if (!StartOutput(commandLine.output, &target, &error)) {
+    if (!StartOutput(output, &target, &error)) {
         Fail(error);
         return RunOutcome::Failed;
     }
     LoadedModule module;
-    if (!LoadModule(ChosenModulePath(commandLine.modulePath), &module, &error)) {
+    if (!LoadModule(modulePath, &module, &error)) {
         FinishOutput(&target, false, &error);
         Fail(error);
         return RunOutcome::Failed;
@@ -148,10 +172,10 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
     FrameSource source;
     RunOutcome outcome = RunOutcome::Failed;
     if (open(commandLine, &source, &error)) {
-        outcome = RunOutput(commandLine, module, &source, &target);
+        outcome = RunOutput(commandLine, module, &source, &target, plan);
         CloseSource(&source);
     } else if (StopRequested()) {
-        Fail("interrupted");
+        Fail("interrupted; " + Kept(target));
         outcome = RunOutcome::Interrupted;
     } else {
         Fail(error);

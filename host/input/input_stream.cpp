@@ -1,7 +1,9 @@
 // Input files and standard input, and a look at how an input starts. A
 // stop request ends a blocked read: the signal handler is installed without
 // SA_RESTART, so the read returns with EINTR, which we tell apart from a
-// real failure by the stop flag.
+// real failure by the stop flag. A pipe is read without blocking, waiting
+// a tenth of a second at a time, so that a stop request that came just
+// before a read is still seen while the writer is silent.
 #include "host/input/input_stream.h"
 
 #include <cerrno>
@@ -14,11 +16,19 @@
 
 namespace {
 
+constexpr int kStopCheckMilliseconds = 100;
+
 // After a read came back short: true when it is worth trying again
-// (a signal that was not a stop request woke the read).
+// (a signal that was not a stop request woke the read, or an empty pipe
+// may have bytes again).
 bool RetryAfterSignal(std::FILE* file, FrameRead* result) {
     if (!std::ferror(file)) return false;
-    if (errno != EINTR) {
+    if (errno == EAGAIN && !StopRequested()) {
+        std::clearerr(file);
+        WaitForInput(file, kStopCheckMilliseconds);
+        return true;
+    }
+    if (errno != EINTR && errno != EAGAIN) {
         *result = FrameRead::Failed;
         return false;
     }
@@ -63,10 +73,12 @@ bool OpenInput(const std::string& path, InputStream* input, std::string* error) 
         input->regular = status.regular;
         input->size = status.size;
     }
+    if (!input->regular) ReadWithoutBlocking(input->file);
     return true;
 }
 
 void CloseInput(InputStream* input) {
+    if (input->file != nullptr && !input->regular) ReadBlocking(input->file);
     if (input->file != nullptr && input->ownsFile) std::fclose(input->file);
     input->file = nullptr;
     input->ownsFile = false;

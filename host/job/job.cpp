@@ -4,6 +4,7 @@
 #include "host/job/job.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "host/job/progress.h"
 #include "host/common/stop_signal.h"
@@ -16,6 +17,8 @@ struct Job {
     int64_t nextFrame;     // the frame the module will ask for next
     bool callbacksMade;
     FrameRead ended;       // why the frames ended early; Frame while they have not
+    std::string savePath;
+    int64_t bytesWritten;  // savePath's size at the last progress report
     std::string problem;
     Progress progress;
 };
@@ -53,6 +56,11 @@ int32_t ROZOVE_CDECL IsAborted(void) {
 
 int32_t ROZOVE_CDECL ReportProgress(int32_t current, int32_t) {
     job.callbacksMade = true;
+    // Kept so that a failed write can be explained once the module has
+    // removed the file (see WriteFailureReason).
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(job.savePath, error);
+    job.bytesWritten = error ? -1 : static_cast<int64_t>(bytes);
     UpdateProgress(&job.progress, current);
     return 0;
 }
@@ -87,7 +95,7 @@ JobEnd EndOf(FrameRead read) {
 
 JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std::string& savePath,
                  const JobPlan& plan) {
-    JobReport report = {JobEnd::NoFrame, 0, -1, false, std::string()};
+    JobReport report = {JobEnd::NoFrame, 0, -1, false, -1, std::string()};
     const FrameRead first = ReadNextFrame(source, &report.problem);
     if (first != FrameRead::Frame) {
         if (first == FrameRead::Interrupted) report.end = JobEnd::Interrupted;
@@ -101,10 +109,12 @@ JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std:
     job = Job{};
     job.source = source;
     job.ended = FrameRead::Frame;
+    job.savePath = savePath;
+    job.bytesWritten = -1;
     job.request = MakeOutputRequest(source->width, source->height, source->rate, source->scale,
                                     static_cast<int32_t>(frames >= 0 ? frames : INT32_MAX), savePath.c_str(),
                                     JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
-    StartProgress(&job.progress, expected, plan.showProgress);
+    StartProgress(&job.progress, expected, plan.showProgress, plan.started);
 
     // The module's completion message goes to the same standard output.
     std::fflush(stdout);
@@ -114,6 +124,7 @@ JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std:
     report.framesDelivered = job.nextFrame;
     report.framesPlanned = frames;
     report.moduleAskedForFrames = job.callbacksMade;
+    report.bytesWritten = job.bytesWritten;
     report.problem = job.problem;
     // A stop request wins: the file then holds what was written before it.
     if (job.ended == FrameRead::Interrupted) {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "host/input/frame_source.h"
+#include "host/job/progress.h"
 #include "plugin/host_contract.h"
 
 enum class JobEnd {
@@ -31,12 +32,14 @@ struct JobReport {
     int64_t framesDelivered;  // frames the module received
     int64_t framesPlanned;    // what the job set out to write, -1 when the input's length was unknown
     bool moduleAskedForFrames;
+    int64_t bytesWritten;     // the output file's size when the last frame was asked for, -1 unknown
     std::string problem;      // for NoFrame and InputCut: what is wrong with the input
 };
 
 struct JobPlan {
     int64_t frameLimit;  // -1: every frame
     bool showProgress;
+    ProgressClock::time_point started;  // when the command began, for the progress bar's clock
 };
 
 // Runs one job on TABLE with the frames of SOURCE. The first frame is read

@@ -1,7 +1,9 @@
 // The progress bar. It rewrites one line with a carriage return; the line
-// stays under 80 columns, so that it never wraps in a standard terminal.
+// stays shorter than the terminal is wide, so that it never wraps (a
+// wrapped line would be rewritten one row down at every draw).
 #include "host/job/progress.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/host_os.h"
@@ -9,6 +11,8 @@
 namespace {
 
 constexpr int kBarCells = 30;
+constexpr int kFewestBarCells = 8;  // below this a bar says too little to be worth its room
+constexpr int kDefaultColumns = 80;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 std::string Clock(double seconds) {
@@ -25,7 +29,7 @@ std::string Clock(double seconds) {
 void Draw(Progress* progress, int64_t done) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - progress->start).count();
-    std::string line = FormatProgress(done, progress->total, seconds);
+    std::string line = FormatProgress(done, progress->total, seconds, TerminalColumns(StandardStream::Error));
     const size_t length = line.size();
     if (length < progress->lastLength) line.append(progress->lastLength - length, ' ');
     std::fprintf(stderr, "\r%s", line.c_str());
@@ -36,39 +40,50 @@ void Draw(Progress* progress, int64_t done) {
 
 }  // namespace
 
-std::string FormatProgress(int64_t done, int64_t total, double seconds) {
+std::string FormatProgress(int64_t done, int64_t total, double seconds, int columns) {
+    // One column is kept free: some terminals wrap when the last one is written.
+    const int room = (columns > 0 ? columns : kDefaultColumns) - 1;
     const double rate = seconds > 0 ? done / seconds : 0;
-    char text[128];
-    std::string line;
+    char text[64];
     if (total > 0) {
-        const int64_t shown = done < total ? done : total;
-        const int filled = static_cast<int>(shown * kBarCells / total);
-        line = "[" + std::string(filled, '#') + std::string(kBarCells - filled, '-') + "]";
-        std::snprintf(text, sizeof text, " %lld/%lld", static_cast<long long>(done), static_cast<long long>(total));
-        line += text;
+        std::snprintf(text, sizeof text, "%lld/%lld", static_cast<long long>(done), static_cast<long long>(total));
     } else {
         std::snprintf(text, sizeof text, "%lld frames", static_cast<long long>(done));
-        line += text;
     }
+    const std::string count = text;
+    std::string speed;
+    std::string time;
     if (seconds > 0 && done > 0) {
         std::snprintf(text, sizeof text, "  %.1f fps", rate);
-        line += text;
-        if (total > 0 && done < total) line += "  " + Clock((total - done) / rate) + " left";
+        speed = text;
+        if (total > 0 && done < total) time = "  " + Clock((total - done) / rate) + " left";
         // Without a total there is no time left to tell: the time so far instead.
-        if (total <= 0) line += "  " + Clock(seconds);
+        if (total <= 0) time = "  " + Clock(seconds);
     }
-    return line;
+    // Narrow terminals lose the speed first, then the time, then the bar.
+    for (int drop = 0; drop < 3; ++drop) {
+        const std::string tail = count + (drop < 1 ? speed : "") + (drop < 2 ? time : "");
+        const int cells = std::min(kBarCells, room - 3 - static_cast<int>(tail.size()));
+        if (total <= 0 && static_cast<int>(tail.size()) <= room) return tail;
+        if (total > 0 && cells >= kFewestBarCells) {
+            const int64_t shown = done < total ? done : total;
+            const int filled = static_cast<int>(shown * cells / total);
+            return "[" + std::string(filled, '#') + std::string(cells - filled, '-') + "] " + tail;
+        }
+    }
+    // Narrower still: the count alone, without its word.
+    return count.substr(0, count.find(' ')).substr(0, room > 0 ? static_cast<size_t>(room) : 0);
 }
 
 bool ErrorIsTerminal() {
     return IsTerminal(StandardStream::Error);
 }
 
-void StartProgress(Progress* progress, int64_t total, bool enabled) {
+void StartProgress(Progress* progress, int64_t total, bool enabled, ProgressClock::time_point started) {
     progress->enabled = enabled;
     progress->total = total;
-    progress->start = std::chrono::steady_clock::now();
-    progress->lastDraw = progress->start;
+    progress->start = started;
+    progress->lastDraw = ProgressClock::now();
     progress->drawn = false;
     progress->lastLength = 0;
 }

@@ -1,5 +1,6 @@
-// The output's checks, the spool for destinations the module cannot be
-// trusted with, and the capture of the module's message. On Linux a
+// The output's checks, the new file beside the output and its move into
+// place, the spool for destinations the module cannot be trusted with, and
+// the capture of the module's message. On Linux a
 // broken pipe on standard output is an error to report (SIGPIPE is
 // ignored, see stop_signal), never a silent death.
 #include "host/output/output_target.h"
@@ -15,9 +16,7 @@ namespace {
 constexpr size_t kCopyChunk = 1 << 16;
 
 std::string Reason(int error) {
-    if (error == EPIPE) return "the program reading it has closed it";
-    if (error == ENOSPC) return "no space left on the device";
-    return std::strerror(error);
+    return WriteErrorReason(error);
 }
 
 // A device or a pipe by name: the module's writes there fail unseen.
@@ -57,15 +56,40 @@ bool OutputIsInput(const std::string& output, const std::string& input, std::str
     return true;
 }
 
+bool OutputIsProgram(const std::string& output, const std::string& module, std::string* error) {
+    if (output == "-") return false;
+    const FileId out = IdOfPath(output);
+    if (SameFile(out, IdOfPath(module))) {
+        *error = output + " is the module rozove loads (" + module + "); writing there would destroy it: " +
+                 "choose another output file";
+        return true;
+    }
+    if (SameFile(out, IdOfPath(ExecutablePath()))) {
+        *error = output + " is rozove itself; writing there would destroy it: choose another output file";
+        return true;
+    }
+    return false;
+}
+
+bool OutputIsFolder(const std::string& output, std::string* error) {
+    if (output.empty() || output == "-" || (output.back() != '/' && !IsFolder(output))) return false;
+    // Named alike with or without its trailing slash: one mistake, one message.
+    std::string folder = output;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    *error = "the output must be a file, not the folder " + folder + " (name the GIF inside it)";
+    return true;
+}
+
+std::string OutputName(const std::string& output) {
+    return output != "-" && NamesStandardStream(output, StandardStream::Output) ? "-" : output;
+}
+
 bool OutputIsTerminal(const std::string& output) {
     return output == "-" && IsTerminal(StandardStream::Output);
 }
 
 bool StartOutput(const std::string& output, OutputTarget* target, std::string* error) {
-    target->path = output;
-    target->name = output == "-" ? "standard output" : output;
-    target->savePath = output;
-    target->spooled = false;
+    *target = OutputTarget{output, output == "-" ? "standard output" : output, output, output, false, false};
     if (output != "-") {
         const std::string reason = CannotWrite(output);
         if (!reason.empty()) {
@@ -73,7 +97,14 @@ bool StartOutput(const std::string& output, OutputTarget* target, std::string* e
             return false;
         }
     }
-    if (!NeedsSpool(output)) return true;
+    if (!NeedsSpool(output)) {
+        target->finalPath = FollowLinks(output);
+        target->savePath = target->finalPath;
+        target->existed = IdOfPath(target->finalPath).known;
+        if (MakeFileBeside(target->finalPath, &target->savePath)) return true;
+        *error = "cannot write " + output + ": cannot create a file beside it: " + Reason(errno);
+        return false;
+    }
     if (!MakeTemporaryFile("rozove", &target->savePath)) {
         *error = "cannot create a spool file for " + target->name + ": " + Reason(errno);
         return false;
@@ -83,7 +114,17 @@ bool StartOutput(const std::string& output, OutputTarget* target, std::string* e
 }
 
 bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
-    if (!target->spooled) return true;
+    if (target->savePath == target->finalPath) return true;  // finished already
+    if (!target->spooled) {
+        const bool moved = keep && MoveIntoPlace(target->savePath, target->finalPath);
+        if (keep && !moved) {
+            *error = "cannot write " + target->name + ": cannot move the new file into place: " + Reason(errno) +
+                     (target->existed ? "; the earlier file was kept" : "");
+        }
+        if (!moved) std::remove(target->savePath.c_str());
+        target->savePath = target->finalPath;
+        return moved || !keep;
+    }
     bool copied = !keep;
     std::FILE* spool = keep ? std::fopen(target->savePath.c_str(), "rb") : nullptr;
     if (keep && spool == nullptr) {
@@ -106,15 +147,31 @@ bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
     if (spool != nullptr) std::fclose(spool);
     std::remove(target->savePath.c_str());
     target->spooled = false;
+    target->savePath = target->finalPath;
     if (!copied) *error = "cannot write " + target->name + ": " + *error;
     return copied;
 }
 
-std::string WriteFailureReason(const OutputTarget& target, bool opened) {
+std::string WriteErrorReason(int error) {
+    if (error == EPIPE) return "the program reading it has closed it";
+    if (error == ENOSPC) return "no space left on the device (ENOSPC)";
+#ifdef EDQUOT
+    if (error == EDQUOT) return "the disk quota is used up (EDQUOT)";
+#endif
+    return std::strerror(error);
+}
+
+std::string WriteFailureReason(const OutputTarget& target, bool opened, int64_t written, int64_t frameBytes) {
     const std::string destination = target.savePath;
     const std::string reason = CannotWrite(destination);
     if (!reason.empty()) return reason;
-    if (DeviceIsFull(destination)) return "no space left on the device";
+    if (DeviceIsFull(destination)) return WriteErrorReason(ENOSPC);
+    // The module removes a file it could not finish, which gives back the
+    // room it took: a device with no more room now than that file and one
+    // more frame was full when the write failed. (A quota's limit is not
+    // told this way: EDQUOT is named where rozove writes itself.)
+    const int64_t left = SpaceLeft(destination);
+    if (opened && written >= 0 && left >= 0 && left <= written + frameBytes) return WriteErrorReason(ENOSPC);
     return opened ? "a write to it failed" : "the module could not open it";
 }
 

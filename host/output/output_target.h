@@ -1,18 +1,23 @@
-// Where the GIF goes: a file the module writes itself, or a destination it
-// cannot be trusted with (standard output, a device, a pipe by name), which
-// it writes through a spool file that rozove then copies, so that every
-// write error there is seen with its reason. Also the checks made on the
-// output before anything is opened, and the reason a failed write had.
+// Where the GIF goes. A file is never written in place: the module writes a
+// new file beside it (same folder, so the move is one rename), which
+// replaces it only when the job ends with frames in it; a failed job leaves
+// the earlier file as it was. A destination the module cannot be trusted
+// with (standard output, a device, a pipe by name) is written through a
+// spool file that rozove then copies, so that every write error there is
+// seen with its reason. Also the checks made on the output before anything
+// is opened, and the reason a failed write had.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
 struct OutputTarget {
-    std::string path;      // as given; "-" for standard output
+    std::string path;      // as given; "-" for standard output (or the file behind it)
     std::string name;      // for messages: the path, or "standard output"
-    std::string savePath;  // the file the module writes
+    std::string savePath;  // the file the module writes: a spool or the new file beside the output
+    std::string finalPath; // where the new file is moved: PATH with its links followed
     bool spooled;          // savePath is a spool, copied to the destination by FinishOutput
+    bool existed;          // an earlier file was at PATH
 };
 
 // Refuses, before anything is opened, an output that is the input: the
@@ -20,20 +25,36 @@ struct OutputTarget {
 // INPUT is a path, "-" for standard input, or empty (no input).
 bool OutputIsInput(const std::string& output, const std::string& input, std::string* error);
 
+// Refuses the module rozove loads, or rozove itself, as the output (by
+// path, link or hard link): writing there would destroy the program.
+bool OutputIsProgram(const std::string& output, const std::string& module, std::string* error);
+
+// A folder as the output, named with or without a trailing slash.
+bool OutputIsFolder(const std::string& output, std::string* error);
+
+// "-", or the path of the file behind standard output (/dev/stdout, say),
+// which is then written as "-" is: the GIF alone there, messages elsewhere.
+std::string OutputName(const std::string& output);
+
 // "-" names standard output, and that is a terminal: a GIF would only
 // scramble it.
 bool OutputIsTerminal(const std::string& output);
 
-// Checks that OUTPUT can be written (not a folder, in a folder that exists
-// and lets us write) and sets up TARGET; the spool file is created here.
+// Checks that OUTPUT can be written (in a folder that exists and lets us
+// write) and sets up TARGET; the spool or the new file is created here.
 bool StartOutput(const std::string& output, OutputTarget* target, std::string* error);
-// Copies a spool to its destination and removes it (KEEP false: only
-// removes it). False with the reason when the destination took no copy.
+// Moves the new file into place, or copies a spool to its destination,
+// and removes what is left (KEEP false: only removes it, so an earlier
+// file stays as it was). False with the reason when that failed.
 bool FinishOutput(OutputTarget* target, bool keep, std::string* error);
 
+// The reason a write failed, ENOSPC and EDQUOT by name.
+std::string WriteErrorReason(int error);
+
 // Why the module could not open or write the output, as far as the host
-// can find out without touching it.
-std::string WriteFailureReason(const OutputTarget& target, bool opened);
+// can find out without touching it. WRITTEN: the file's size at the last
+// frame (-1 unknown); FRAME_BYTES: the most one frame can add.
+std::string WriteFailureReason(const OutputTarget& target, bool opened, int64_t written, int64_t frameBytes);
 
 // The module's completion message, caught from standard output while a job
 // runs (when the GIF goes there, or the run is quiet).

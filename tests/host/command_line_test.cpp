@@ -79,7 +79,6 @@ TEST(CommandLine, UsageErrors) {
         {"frobnicate"},
         {"export", "in.y4m"},
         {"export", "a", "b", "c"},
-        {"export", "in.y4m", "dir/"},
         {"demo", "a.gif", "b.gif"},
         {"info", "x"},
         {"info", "--loop", "2"},
@@ -99,6 +98,11 @@ TEST(CommandLine, UsageErrors) {
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
+    // A folder as the output is the export's to refuse, where the output is
+    // checked, with or without its trailing slash alike.
+    CommandLine folder;
+    std::string error;
+    EXPECT_TRUE(Parse({"export", "in.y4m", "dir/"}, &folder, &error)) << error;
 }
 
 TEST(ParseSize, WidthByHeightWithinGifLimits) {

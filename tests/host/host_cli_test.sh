@@ -112,14 +112,26 @@ expect_kept() {
   [ "$(cat "$1" 2>/dev/null)" == "KEEP" ] || fail "$2: the existing $1 was changed"
 }
 
-# wait_for_growth FILE: waits until FILE holds its first frame (its head
-# alone is 781 bytes), however slow the machine.
+# wait_for_growth FILE: waits until FILE, or the new file written beside it
+# (.FILE.rozove-XXXXXX; rzvXXXX.tmp from rozove.exe), holds its first frame
+# (its head alone is 781 bytes), however slow the machine.
 wait_for_growth() {
+  local folder name file
+  folder=$(dirname "$1"); name=$(basename "$1")
   for _ in $(seq 600); do
-    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt 800 ] && return 0
+    for file in "$1" "$folder/.$name.rozove-"* "$folder"/rzv*.tmp; do
+      [ "$(stat -c %s "$file" 2>/dev/null || echo 0)" -gt 800 ] && return 0
+    done
     sleep 0.1
   done
   fail "$1 never got a frame"
+}
+
+# expect_no_leftover: no new file or spool left beside the outputs.
+expect_no_leftover() {
+  local left
+  left=$(find . -name '.*.rozove-*' -o -name 'rzv*.tmp' | head -3)
+  [ -z "$left" ] || fail "$1: left behind: $left"
 }
 
 # wait_host PID: waits up to 60 s for rozove to end; sets status, out, err.
@@ -301,8 +313,11 @@ interrupted)
     probe "int_$sig.gif"
     frames=$(probe_line frames)
     if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 60 ]; then fail "SIG$sig: $frames frames in the GIF"; fi
-    [ "$(message_count "$out")" == "$frames" ] || fail "SIG$sig: the message counts [$out], the GIF holds $frames"
+    # No success message for a stopped job; the error line counts the frames.
+    [ -z "$out" ] || fail "SIG$sig: a completion message on standard output: $out"
+    [[ "$err" == *"holds the $frames frame"* ]] || fail "SIG$sig: the error line counts otherwise: $err"
   done
+  expect_no_leftover "interrupted"
   ;;
 truncated)
   make_y4m clip.y4m 12 64x36 25
@@ -400,8 +415,8 @@ unwritable_output)
   [ ! -e no-such-folder ] || fail "a folder was created"
   mkdir folder.gif
   run export good.y4m folder.gif
-  expect_status 1 "output is a folder"
-  expect_one_line_error "output is a folder" "folder"
+  expect_status 2 "output is a folder"
+  expect_one_line_error "output is a folder" "not the folder folder.gif"
   ;;
 bad_module)
   make_y4m good.y4m 2 32x18 25
@@ -446,7 +461,8 @@ shrinking_input)
   probe out.gif
   frames=$(probe_line frames)
   [ "$frames" == 200 ] || fail "shrinking input: $frames frames in the GIF, expected 200"
-  [ "$(message_count "$out")" == "$frames" ] || fail "the message counts [$out], the GIF holds $frames"
+  [ -z "$out" ] || fail "shrinking input: a completion message for a cut input: $out"
+  [[ "$err" == *"holds the 200 frames"* ]] || fail "shrinking input: the error line counts otherwise: $err"
   # An output that is the input, by name, by link or behind standard input,
   # is refused before anything is opened.
   make_y4m clip.y4m 5 32x18 25
@@ -479,7 +495,7 @@ interrupted_file)
   probe out.gif
   frames=$(probe_line frames)
   if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 3000 ]; then fail "SIGINT: $frames frames in the GIF"; fi
-  [ "$(message_count "$out")" == "$frames" ] || fail "the message counts [$out], the GIF holds $frames"
+  [ -z "$out" ] || fail "SIGINT: a completion message on standard output: $out"
   [[ "$err" == *"holds the $frames frames"* ]] || fail "the error line counts otherwise: $err"
   ;;
 standard_output)
@@ -519,7 +535,7 @@ write_failures)
   expect_one_line_error "full standard output" "cannot write standard output: no space left"
   mkdir folder.gif
   run export clip.y4m folder.gif
-  expect_one_line_error "output is a folder" "cannot write folder.gif: it is a folder"
+  expect_one_line_error "output is a folder" "the output must be a file, not the folder folder.gif"
   # Root may write anywhere: it runs rozove as nobody for these.
   as_user=()
   if [ "$(id -u)" -eq 0 ]; then
@@ -719,7 +735,9 @@ CASES
   status=$?; out=$(cat out.txt); err=$(cat err.txt)
   probe half.gif
   frames=$(probe_line frames)
-  [ "$(message_count "$out")" == "$frames" ] || fail "cut stream: the message counts [$out], the GIF holds $frames"
+  # Done (the cut fell between packets) shows the message; a cut input the error line.
+  [ "$(message_count "$out")" == "$frames" ] || [[ "$err" == *"holds the $frames frame"* ]] ||
+    fail "cut stream: the message [$out] or the error [$err] counts otherwise; the GIF holds $frames"
   if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 40 ]; then fail "cut stream: $frames frames"; fi
   ;;
 demo)
@@ -757,6 +775,120 @@ progress_bar)
   timeout 60 script -qec "$rozove export clip.y4m out.gif" typescript.txt >/dev/null 2>&1
   grep -q '20/20' typescript.txt || fail "no finished progress bar: $(cat -v typescript.txt)"
   grep -q 'fps' typescript.txt || fail "no speed in the progress bar"
+  ;;
+nothing_lost)
+  # An existing output is replaced only by a complete new file, written
+  # beside it and moved into place; what is refused or fails leaves its
+  # bytes as they were and no new file behind.
+  make_y4m clip.y4m 6 32x18 25
+  run export clip.y4m good.gif
+  cp good.gif before.gif
+  # Done: the user's path in the message, the earlier mode kept, nothing left.
+  cp before.gif out.gif && chmod 640 out.gif
+  run export --loop 2 clip.y4m out.gif
+  expect_status 0 "export over an earlier file"
+  expect_message out.gif 6
+  [ "$(stat -c %a out.gif)" == 640 ] || fail "the new file lost the earlier mode: $(stat -c %a out.gif)"
+  # The loaded module and rozove itself, by path, link and hard link.
+  cp "$rozove" rozove && cp "$(dirname "$rozove")/zezodav_odevad.so" zezodav_odevad.so
+  cp rozove rozove.keep && cp zezodav_odevad.so module.keep
+  ln -s zezodav_odevad.so module-link.gif && ln zezodav_odevad.so module-hard.gif && ln rozove rozove-hard.gif
+  while IFS='|' read -r output words; do
+    timeout 60 ./rozove export clip.y4m "$output" >out.txt 2>err.txt
+    status=$?; err=$(cat err.txt)
+    expect_status 2 "output $output"
+    expect_one_line_error "output $output" "$words"
+  done <<'CASES'
+zezodav_odevad.so|is the module rozove loads
+module-link.gif|is the module rozove loads
+module-hard.gif|is the module rozove loads
+./rozove|is rozove itself
+rozove-hard.gif|is rozove itself
+CASES
+  cmp -s rozove rozove.keep || fail "rozove was changed"
+  cmp -s zezodav_odevad.so module.keep || fail "the module was changed"
+  # Standard output named as a file: the GIF alone there, the message on standard error.
+  for output in /dev/stdout /proc/self/fd/1; do
+    timeout 60 $emulator "$rozove" export clip.y4m "$output" >named.gif 2>err.txt
+    status=$?; err=$(cat err.txt)
+    expect_status 0 "export to $output"
+    cmp -s good.gif named.gif || fail "$output: the GIF differs from the file's"
+    [ "$err" == "$(printf 'standard output\n出力しました\n6 コマ')" ] || fail "$output: standard error [$err]"
+  done
+  # One mistake, one message and one status.
+  mkdir folder
+  while IFS='|' read -r first second; do
+    eval "$first" >/dev/null 2>err1.txt; status1=$?
+    eval "$second" >/dev/null 2>err2.txt; status2=$?
+    { [ "$status1" == "$status2" ] && cmp -s err1.txt err2.txt; } ||
+      fail "[$first] and [$second] differ: $status1 $(cat err1.txt) / $status2 $(cat err2.txt)"
+  done <<'CASES'
+"$rozove" export - out.gif </dev/null|: | "$rozove" export - out.gif
+"$rozove" export clip.y4m folder|"$rozove" export clip.y4m folder/
+CASES
+  # Stopped while waiting on a silent pipe, before a frame and after the
+  # header: out within a second (a tenth, as the stop is looked at), the
+  # earlier file as it was.
+  cp before.gif out.gif
+  for feed in "sleep 4" "head -1 clip.y4m; sleep 4"; do
+    { eval "$feed"; } | $emulator "$rozove" export - out.gif >out.txt 2>err.txt &
+    host=$!
+    sleep 1
+    start=$(date +%s%N)
+    kill -s INT "$host"
+    # rozove's own end, timed; `wait` then waits for the feeder too.
+    for _ in $(seq 200); do kill -0 "$host" 2>/dev/null || break; sleep 0.02; done
+    took=$(( ($(date +%s%N) - start) / 1000000 ))
+    wait_host "$host"
+    expect_status 130 "stopped on a silent pipe ($feed)"
+    [ "$took" -lt 1000 ] || fail "stopped on a silent pipe ($feed): $took ms"
+    echo "stopped on a silent pipe ($feed) in $took ms"
+    expect_one_line_error "silent pipe ($feed)" "the earlier out.gif was kept"
+    cmp -s before.gif out.gif || fail "silent pipe ($feed): the earlier file was changed"
+  done
+  # A stop after some frames: the new file, complete, takes the place.
+  make_y4m long.y4m 60 64x36 25
+  interrupt_export INT long.y4m out.gif
+  expect_status 130 "interrupted over an earlier file"
+  probe out.gif
+  frames=$(probe_line frames)
+  if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 60 ]; then fail "interrupted: $frames frames"; fi
+  expect_no_leftover "nothing_lost"
+  # The progress line fits a narrow terminal.
+  if command -v script >/dev/null; then
+    for cols in 40 24; do
+      timeout 60 script -qec "stty cols $cols; $rozove export long.y4m wide.gif" typescript.txt >/dev/null 2>&1
+      longest=$(tr '\r' '\n' <typescript.txt | grep -a '60' | awk '{ if (length > n) n = length } END { print n + 0 }')
+      { [ "$longest" -gt 0 ] && [ "$longest" -lt "$cols" ]; } || fail "$cols columns: a progress line of $longest"
+    done
+  fi
+  ;;
+full_disk)
+  # A small full file system (tmpfs, made here as root): the reason named,
+  # the earlier file kept byte for byte, nothing left behind.
+  [ "$(id -u)" -eq 0 ] || { echo "not root: no tmpfs can be made here, skipped"; exit 0; }
+  mkdir small
+  mount -t tmpfs -o size=64k tmpfs small || { echo "mount refused: skipped"; exit 0; }
+  trap 'umount "$work/small"' EXIT
+  make_y4m small.y4m 2 32x18 25
+  ffmpeg -v error -nostdin -f lavfi -i "testsrc=size=160x120:rate=25,noise=alls=100:allf=t+u" -frames:v 30 \
+    -pix_fmt yuv420p -f yuv4mpegpipe -y noise.y4m || fail "ffmpeg could not make noise.y4m"
+  run export small.y4m small/out.gif
+  expect_status 0 "a small GIF onto the small file system"
+  cp small/out.gif before.gif
+  run export noise.y4m small/out.gif
+  expect_status 1 "full file system"
+  expect_one_line_error "full file system" "no space left on the device (ENOSPC)"
+  expect_one_line_error "full file system" "the earlier small/out.gif was kept"
+  [ -z "$out" ] || fail "full file system: a completion message: $out"
+  cmp -s before.gif small/out.gif || fail "full file system: the earlier file was changed"
+  [ "$(ls -A small)" == out.gif ] || fail "full file system: left behind: $(ls -A small)"
+  # No earlier file: none made.
+  rm small/out.gif
+  run export noise.y4m small/new.gif
+  expect_status 1 "full file system, new file"
+  expect_one_line_error "full file system, new file" "no file was made"
+  [ -z "$(ls -A small)" ] || fail "full file system: left behind: $(ls -A small)"
   ;;
 wine_export)
   # The Windows host and module under Wine: the message box is printed as

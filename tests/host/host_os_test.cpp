@@ -104,10 +104,16 @@ TEST_F(HostOs, StandardOutputPointedAtAFileIsThatFile) {
     std::fflush(stdout);
     const bool same = SameFile(IdOfStandard(StandardStream::Output), IdOfPath(JoinPath(root, "capture")));
     const bool other = SameFile(IdOfStandard(StandardStream::Output), IdOfPath(file));
+    const bool named = NamesStandardStream(JoinPath(root, "capture"), StandardStream::Output);
+    const bool otherNamed = NamesStandardStream(file, StandardStream::Output);
+    const int columns = TerminalColumns(StandardStream::Output);
     RestoreStandardOutput(saved);
     std::fclose(capture);
     EXPECT_TRUE(same);
     EXPECT_FALSE(other);
+    EXPECT_TRUE(named);
+    EXPECT_FALSE(otherNamed);
+    EXPECT_EQ(columns, 0);  // a file has no width
     EXPECT_EQ(fs::file_size(JoinPath(root, "capture")), 6u);
 }
 
@@ -130,6 +136,27 @@ TEST_F(HostOs, TemporaryFilesAreNewAndEmpty) {
         EXPECT_EQ(CannotWrite(path), "") << path;
         fs::remove(path);
     }
+}
+
+// The new output file: beside the earlier one, then in its place in one
+// move, the earlier bytes gone and nothing left beside.
+TEST_F(HostOs, AFileBesideMovesIntoPlace) {
+    std::string beside;
+    ASSERT_TRUE(MakeFileBeside(file, &beside));
+    EXPECT_EQ(FolderOf(beside), root);
+    EXPECT_NE(beside, file);
+    EXPECT_EQ(fs::file_size(beside), 0u);
+    Write(fs::path(beside).filename().string().c_str(), "GIF89a and more");
+    ASSERT_TRUE(MoveIntoPlace(beside, file));
+    EXPECT_FALSE(fs::exists(beside));
+    EXPECT_EQ(fs::file_size(file), 15u);
+    EXPECT_TRUE(IsFolder(root));
+    EXPECT_FALSE(IsFolder(file));
+    EXPECT_GT(SpaceLeft(file), 0);
+    errno = 0;
+    EXPECT_FALSE(MoveIntoPlace(JoinPath(root, "missing"), file));
+    EXPECT_NE(errno, 0);
+    EXPECT_EQ(fs::file_size(file), 15u);
 }
 
 // A frame offset past 4 GiB must not wrap: the file is sparse, so this

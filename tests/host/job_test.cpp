@@ -61,7 +61,7 @@ TEST(Job, DemoRunsToItsEnd) {
     FrameSource source;
     OpenDemoSource(&source);
     const OutputPluginTable table = Table(StandInOutput);
-    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false});
+    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false, ProgressClock::now()});
     EXPECT_EQ(report.end, JobEnd::Done);
     EXPECT_EQ(report.framesDelivered, 90);
     EXPECT_EQ(report.framesPlanned, 90);
@@ -73,7 +73,7 @@ TEST(Job, FrameLimitIsAPlanNotAShortfall) {
     FrameSource source;
     OpenDemoSource(&source);
     const OutputPluginTable table = Table(StandInOutput);
-    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{7, false});
+    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{7, false, ProgressClock::now()});
     EXPECT_EQ(report.end, JobEnd::Done);
     EXPECT_EQ(seen.framesFetched, 7);
     EXPECT_EQ(seen.finalFrameCount, 7);
@@ -85,7 +85,7 @@ TEST_F(JobOnFile, DamagedTailEndsTheJobAsCutAfterEveryFrameBeforeIt) {
     std::string error;
     ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
     const OutputPluginTable table = Table(StandInOutput);
-    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false});
+    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false, ProgressClock::now()});
     EXPECT_EQ(report.end, JobEnd::InputCut);
     EXPECT_EQ(report.framesDelivered, 2);
     EXPECT_NE(report.problem.find("middle of frame 3"), std::string::npos) << report.problem;
@@ -102,7 +102,7 @@ TEST_F(JobOnFile, FileCutAfterCountingCorrectsTheCount) {
     ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
     Write(kHeader + kFrame);
     const OutputPluginTable table = Table(StandInOutput);
-    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false});
+    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false, ProgressClock::now()});
     EXPECT_EQ(report.end, JobEnd::InputCut);
     EXPECT_EQ(report.framesPlanned, 3);
     EXPECT_EQ(report.framesDelivered, 1);
@@ -117,7 +117,7 @@ TEST_F(JobOnFile, NoFrameNeverCallsTheModule) {
     std::string error;
     ASSERT_TRUE(OpenY4mSource(path, &source, &error)) << error;
     const OutputPluginTable table = Table(FailingOutput);
-    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false});
+    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false, ProgressClock::now()});
     EXPECT_EQ(report.end, JobEnd::NoFrame);
     EXPECT_FALSE(report.moduleAskedForFrames);
     CloseSource(&source);
@@ -127,7 +127,7 @@ TEST(Job, ModuleFailureIsReportedAsSuch) {
     FrameSource source;
     OpenDemoSource(&source);
     const OutputPluginTable table = Table(FailingOutput);
-    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false});
+    const JobReport report = RunJob(&table, &source, "unused.gif", JobPlan{-1, false, ProgressClock::now()});
     EXPECT_EQ(report.end, JobEnd::ModuleFailed);
     EXPECT_FALSE(report.moduleAskedForFrames);
     CloseSource(&source);

@@ -1,5 +1,6 @@
 // The progress line: bar, counts, speed and time left, and its width, which
-// must stay under 80 columns whatever the numbers.
+// must stay under the terminal's (80 columns when unknown) whatever the
+// numbers.
 #include "host/job/progress.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,27 @@ TEST(FormatProgress, LongJobsShowHoursAndStayOnOneLine) {
     EXPECT_NE(line.find(" left"), std::string::npos);
     EXPECT_LT(line.size(), 80u);
     EXPECT_NE(FormatProgress(100, 100000, 10).find("2:46:30 left"), std::string::npos);
+}
+
+TEST(FormatProgress, NarrowTerminalsShortenTheBarThenDropParts) {
+    const struct {
+        int64_t done, total;
+        int columns;
+        const char* line;
+    } cases[] = {
+        {45, 90, 50, "[##########----------] 45/90  30.0 fps  0:02 left"},
+        {45, 90, 40, "[#####-----] 45/90  30.0 fps  0:02 left"},
+        {45, 90, 30, "[#####-----] 45/90  0:02 left"},
+        {45, 90, 24, "[#######--------] 45/90"},
+        {45, 90, 12, "45/90"},
+        {120, -1, 20, "120 frames  0:04"},
+        {120, -1, 8, "120"},
+    };
+    for (const auto& c : cases) {
+        const std::string line = FormatProgress(c.done, c.total, c.done / 30.0, c.columns);
+        EXPECT_EQ(line, c.line) << c.columns;
+        EXPECT_LT(line.size(), static_cast<size_t>(c.columns));
+    }
 }
 
 }  // namespace

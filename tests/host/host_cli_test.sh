@@ -684,6 +684,21 @@ CASES
   expect_message piped.gif 30
   probe piped.gif
   expect_probe frames 30
+  # A recording that pauses: frames on a 25 fps grid with a 200 ms gap. The
+  # GIF keeps every frame on the grid and lasts as long as the frames
+  # ffprobe reads (the last one a frame long), the same from MP4 and MKV.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -vf "select='not(between(n,5,9))'" \
+    -fps_mode passthrough -c:v libx264 -pix_fmt yuv420p -y paused.mp4
+  ffmpeg -v error -nostdin -i paused.mp4 -c copy -y paused.mkv
+  last=$(ffprobe -v error -select_streams v:0 -show_entries frame=pts_time -of csv=p=0 paused.mkv | tail -1)
+  grid=$(awk -v t="$last" 'BEGIN { printf "%d", t * 25 + 1.5 }')
+  for input in paused.mp4 paused.mkv; do
+    run export "$input" "$input.gif"
+    expect_status 0 "export $input"
+    expect_message "$input.gif" "$grid"
+    expect_ffprobe "$input.gif" "$grid" "$(awk -v n="$grid" 'BEGIN { printf "%.2f", n / 25 }')"
+  done
+  cmp -s paused.mp4.gif paused.mkv.gif || fail "the paused clip as MP4 and as MKV gives two GIFs"
   # A 10-bit stream and one with alpha.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -pix_fmt yuv420p10le -c:v ffv1 -y deep.mkv
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -vf format=rgba -c:v png -y alpha.mov

@@ -1,6 +1,6 @@
 // The video plan from plain numbers, no clip: the size kept, one side given
 // with anamorphic pixels, both given, too large; the stream's rate, a rate
-// given, a variable stream's average (the container's or its packets'), a
+// given, a variable stream on its grid, a variable stream's average (the container's or its packets'), a
 // pipe's unknown count, and the refusals. Expected values are worked out by
 // hand from the rules in video_plan.h.
 #include "host/input/video/video_plan.h"
@@ -41,6 +41,14 @@ StreamFacts Variable(Fraction average, int64_t packets, int64_t endTicks, TimeBa
     facts.packets = packets;
     facts.endTicks = endTicks;
     facts.timeBase = base;
+    return facts;
+}
+
+// 20 frames on a grid with a gap, 1 s in ms; the container averages 20 fps.
+StreamFacts OnGrid(Fraction grid, int64_t lastTicks) {
+    StreamFacts facts = Variable(Fraction{20, 1}, 20, 1000, TimeBase{1, 1000});
+    facts.grid = grid;
+    facts.lastTicks = lastTicks;
     return facts;
 }
 
@@ -103,6 +111,13 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         // No average: 10 intervals over 1100 ms, 100/11 fps, 10 frames before 1.1 s.
         {"variable, packets' average", Variable(Fraction{0, 0}, 11, 1100, TimeBase{1, 1000}), Asked(0, 0),
          {640, 480, true, 100, 11, 10, TimeBase{1, 1000}}, ""},
+        // 25 fps with a gap: the last frame starts at 920 ms, frame 23 of the grid.
+        {"variable, on a 25 fps grid", OnGrid(Fraction{25, 1}, 920), Asked(0, 0),
+         {640, 480, true, 25, 1, 24, TimeBase{1, 1000}}, ""},
+        {"variable, on a 60 fps grid: its average", OnGrid(Fraction{60, 1}, 920), Asked(0, 0),
+         {640, 480, true, 20, 1, 20, TimeBase{1, 1000}}, ""},
+        {"variable, on a grid, rate given", OnGrid(Fraction{25, 1}, 920), Asked(0, 0, 10, 1),
+         {640, 480, true, 10, 1, 10, TimeBase{1, 1000}}, ""},
         {"pipe", Pipe(), Asked(0, 0), {640, 480, false, 25, 1, -1, TimeBase{1, 90000}}, ""},
         {"pipe, rate given", Pipe(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, -1, TimeBase{1, 90000}}, ""},
         {"no rate", With(Clip(), 640, Fraction{0, 1}), Asked(0, 0), {}, "the video stream gives no frame rate"},

@@ -13,7 +13,9 @@
 //   follows the displayed aspect, so anamorphic video comes out with square
 //   pixels (video_plan.h).
 // - Rate: the stream's own; a stream whose timestamps are not evenly spaced
-//   (variableRate) is resampled by its timestamps to its average rate, and
+//   (variableRate) is resampled by its timestamps to the grid they lie on
+//   when it is at most 50 a second (every frame kept, the last one repeated
+//   through gaps), else to its average rate, and
 //   `fpsRate`/`fpsScale` resample any stream to the rate given; output
 //   frame k shows the latest source frame whose time is at most k / rate
 //   (video_plan.h, host/input/video/frame_timing.h).

@@ -114,6 +114,8 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.packets = walk.packets;
     facts.endTicks = walk.end;
     facts.variable = walk.variable;
+    facts.lastTicks = walk.last;
+    facts.grid = Fraction{walk.gridRate, walk.gridScale};
     return facts;
 }
 

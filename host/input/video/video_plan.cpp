@@ -63,6 +63,12 @@ bool AverageRate(const StreamFacts& facts, TimeBase base, Fraction* rate) {
     return true;
 }
 
+// Frames kept on the stream's own grid: uneven, on a grid of at most 50 a second.
+bool OnItsGrid(const StreamFacts& facts) {
+    return facts.walked && facts.variable && Given(facts.grid) && facts.grid.num <= int64_t(50) * facts.grid.den &&
+           facts.lastTicks >= 0;
+}
+
 // The rate frames are delivered at, and whether they are resampled to it.
 bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     Fraction average;
@@ -70,6 +76,10 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
         plan->resample = true;
         plan->rate = options.fpsRate;
         plan->scale = options.fpsScale;
+    } else if (OnItsGrid(facts)) {
+        plan->resample = true;
+        plan->rate = facts.grid.num;
+        plan->scale = facts.grid.den;
     } else if (facts.walked && facts.variable && AverageRate(facts, plan->timeBase, &average)) {
         plan->resample = true;
         plan->rate = average.num;
@@ -89,6 +99,9 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
 // How many frames a walked input delivers; a pipe's count is unknown.
 int64_t PlanCount(const StreamFacts& facts, const VideoPlan& plan) {
     if (!facts.walked) return -1;
+    if (plan.resample && OnItsGrid(facts) && plan.rate == facts.grid.num && plan.scale == facts.grid.den) {
+        return OutputFramesBefore(facts.lastTicks, plan.timeBase, plan.rate, plan.scale) + 1;
+    }
     if (!plan.resample || facts.endTicks < 0) return facts.packets;
     return OutputFramesBefore(facts.endTicks, plan.timeBase, plan.rate, plan.scale);
 }

@@ -11,14 +11,21 @@
 //   rounded to the nearest pixel and at least 1. Both given: exactly that.
 //   Frames past the GIF's side limit or the host frame cap are refused.
 // - Rate: the stream's own. A walked stream whose timestamps are not evenly
-//   spaced is resampled to its average rate (the container's, else the one
-//   its packets span), so that its timing stays true; `fpsRate`/`fpsScale`
+//   spaced but lie on a grid of at most 50 frames per second (a recording
+//   that pauses) is resampled to that grid: every frame is kept and the one
+//   before a gap is repeated through it, whatever rate the container
+//   guesses. Other uneven streams are resampled to their average rate (the
+//   container's, else the one their packets span), so that their timing
+//   stays true; `fpsRate`/`fpsScale`
 //   resample any stream to the rate given. Resampling repeats and drops
 //   frames (host/input/video/frame_timing.h). A pipe is not walked: its
 //   frames are taken one for one at the rate its header gives. No rate at
 //   all is refused.
-// - Count: one for one, the walked packets; resampled, the output frames
-//   before the walked end (host/input/video/frame_timing.h). An input that
+// - Count: one for one, the walked packets; on the stream's grid, up to
+//   and including the last frame's (which lasts one step of the grid, so
+//   that containers that store its duration differently agree); otherwise
+//   resampled, the output frames before the walked end
+//   (host/input/video/frame_timing.h). An input that
 //   was not walked (a pipe) has no count: -1.
 #pragma once
 
@@ -46,6 +53,8 @@ struct StreamFacts {
     int64_t packets = -1;      // walked: the video packets shown
     int64_t endTicks = -1;     // walked: ticks after the first frame where the last ends, -1 unknown
     bool variable = false;     // walked: the timestamps are not evenly spaced
+    int64_t lastTicks = -1;    // walked: ticks after the first frame where the last starts, -1 unknown
+    Fraction grid;             // walked: the rate whose frame times all timestamps lie on; not given: none
 };
 
 struct VideoPlan {

@@ -684,15 +684,21 @@ CASES
   expect_message piped.gif 30
   probe piped.gif
   expect_probe frames 30
-  # A recording that pauses: frames on a 25 fps grid with a 200 ms gap. The
-  # GIF keeps every frame on the grid and lasts as long as the frames
-  # ffprobe reads (the last one a frame long), the same from MP4 and MKV.
+  # Uneven and late timestamps, each on a 25 fps grid: a recording that
+  # pauses (200 ms gap) as MP4 and MKV, a clip cut from a stream (starts at
+  # 10 s) and an AVI whose header counts the frames it dropped. Each GIF
+  # starts at the first frame, keeps every frame on the grid and lasts as
+  # long as the frames ffprobe reads (the last one a frame long), with exit
+  # status 0; the MP4 and the MKV give one GIF.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -vf "select='not(between(n,5,9))'" \
     -fps_mode passthrough -c:v libx264 -pix_fmt yuv420p -y paused.mp4
   ffmpeg -v error -nostdin -i paused.mp4 -c copy -y paused.mkv
-  last=$(ffprobe -v error -select_streams v:0 -show_entries frame=pts_time -of csv=p=0 paused.mkv | tail -1)
-  grid=$(awk -v t="$last" 'BEGIN { printf "%d", t * 25 + 1.5 }')
-  for input in paused.mp4 paused.mkv; do
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -c:v libx264 -output_ts_offset 10 -y late.mkv
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -vf "setpts=PTS+5/(25*TB)" -c:v mpeg4 \
+    -fps_mode passthrough -y dropped.avi
+  for input in paused.mp4 paused.mkv late.mkv dropped.avi; do
+    grid=$(ffprobe -v error -select_streams v:0 -show_entries frame=pts_time -of csv=p=0 "$input" |
+           awk 'NR == 1 { first = $1 } { last = $1 } END { printf "%d", (last - first) * 25 + 1.5 }')
     run export "$input" "$input.gif"
     expect_status 0 "export $input"
     expect_message "$input.gif" "$grid"

@@ -742,6 +742,29 @@ CASES
   frames=$(probe_line frames)
   [ "$(message_count "$out")" == "$frames" ] || fail "cut stream: the message counts [$out], the GIF holds $frames"
   if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 40 ]; then fail "cut stream: $frames frames"; fi
+  # Matroska through a pipe, cut exactly between two packets: its declared
+  # length tells; the 20 frames it holds, exit status 1.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 40 -c:v ffv1 -y forty.mkv
+  head -c "$(ffprobe -v error -show_entries packet=pos -of csv=p=0 forty.mkv | sed -n 21p)" forty.mkv >cut20.mkv
+  cat cut20.mkv | timeout 60 $emulator "$rozove" export - cut20.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 1 "matroska cut between packets"
+  expect_message cut20.gif 20
+  expect_one_line_error "matroska cut between packets" "of the 1.60 s its header gives"
+  # A frame garbled in the middle: skipped as ffmpeg skips it (told to take
+  # any error as one), the frame before held for its time, named in one
+  # line; the clip keeps its 20 frames and the exit status is 1.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -c:v libx264 -g 1 -y whole.mp4
+  size=$(stat -c %s whole.mp4)
+  { head -c $((size * 2 / 3)) whole.mp4; yes garbled | head -c 200; tail -c +$((size * 2 / 3 + 201)) whole.mp4; } >garbled.mp4
+  lost=$((20 - $(ffprobe -v quiet -err_detect explode -count_frames -select_streams v:0 \
+                   -show_entries stream=nb_read_frames -of csv=p=0 garbled.mp4)))
+  run export garbled.mp4 garbled.gif
+  expect_status 1 "garbled frame"
+  expect_message garbled.gif 20
+  expect_one_line_error "garbled frame" "cannot be decoded"
+  [ "$lost" -ge 1 ] || fail "garbled.mp4: ffprobe lost no frame"
+  [ "$lost" -eq 1 ] || [[ "$err" == *"$lost frames cannot be decoded"* ]] || fail "garbled.mp4: $lost lost, told: $err"
   ;;
 demo)
   run demo

@@ -25,6 +25,9 @@
 //   host reads ahead; its frames are taken one for one at its header's rate.
 // - A cut-off input is Damaged, not a short clean end: what the input held
 //   is checked against what it declares (video_walk.cpp).
+// - A frame that cannot be decoded is skipped and the frame before it held
+//   for its time; the input then ends Damaged, the skipped frames counted
+//   and named in one line (video_decode.cpp).
 // - Start: a seekable input starts at its first key frame; leading frames
 //   that fail for want of their references are skipped, and with a known
 //   count the first frame stands in for them; a damaged key frame is damage

@@ -74,6 +74,9 @@ struct VideoDecoder {
     PacketSpan span;                  // what the video packets read cover
     bool waitForKey = false;          // packets before the first key frame are skipped, as the walk did
     int64_t skippedLeading = 0;       // frames before the first one that could not be decoded
+    int64_t damagedFrames = 0;        // frames after it that could not be decoded, held over
+    std::string damagedNames;         // the first few of them, "frame 12, frame 13"
+    int damagedError = 0;             // why the first of them could not be decoded
     int leadingError = 0;
     AVRational nominalRate = {0, 1};  // the stream's own rate
     // The source layout the scaler was set up for.

@@ -705,6 +705,30 @@ CASES
     expect_ffprobe "$input.gif" "$grid" "$(awk -v n="$grid" 'BEGIN { printf "%.2f", n / 25 }')"
   done
   cmp -s paused.mp4.gif paused.mkv.gif || fail "the paused clip as MP4 and as MKV gives two GIFs"
+  # A picture turned by the display matrix (a phone held upright) and an
+  # anamorphic one come out as ffmpeg shows them: the size, and the corner
+  # that a white marker lands in (ffmpeg's own rotation is the oracle);
+  # --width applies to the turned picture.
+  ffmpeg -v error -nostdin -f lavfi -i "color=c=black:s=32x16:r=25,drawbox=x=0:y=0:w=4:h=4:c=white:t=fill" \
+    -frames:v 2 -c:v libx264 -pix_fmt yuv444p -y upright.mp4
+  ffmpeg -v error -nostdin -i upright.mp4 -c copy -metadata:s:v:0 rotate=90 -y turned.mp4
+  ffmpeg -v error -nostdin -i upright.mp4 -vf setsar=2 -c:v libx264 -y wide.mp4
+  marker=$(ffmpeg -v error -nostdin -i turned.mp4 -frames:v 1 -f rawvideo -pix_fmt gray - | od -An -v -tu1 -w1 |
+           awk '$1 > 128 { i = NR - 1; print i % 16, int(i / 16); exit }')
+  while IFS='|' read -r options input size; do
+    # shellcheck disable=SC2086
+    run export $options "$input" shown.gif
+    expect_status 0 "export $options $input"
+    probe shown.gif
+    expect_probe size "$size"
+  done <<'CASES'
+|turned.mp4|16 32
+--width 8|turned.mp4|8 16
+|wide.mp4|64 16
+CASES
+  run export turned.mp4 turned.gif
+  probe turned.gif "0:$(echo "$marker" | tr ' ' ':')"
+  [ "$(probe_line pixel | cut -d' ' -f4)" -gt 128 ] || fail "turned.mp4: no marker at $marker, where ffmpeg shows it"
   # A 10-bit stream and one with alpha.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -pix_fmt yuv420p10le -c:v ffv1 -y deep.mkv
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -vf format=rgba -c:v png -y alpha.mov

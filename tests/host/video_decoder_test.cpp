@@ -1,7 +1,8 @@
 // Video input through FFmpeg's libraries, on small clips the ffmpeg command
 // makes during the test: containers and codecs with their counts, rates and
 // colours; colour matrices and ranges; 10-bit and alpha streams; standard
-// input from a pipe; scaling; resampling; variable-rate (on its grid, in two
+// input from a pipe; scaling at the display aspect; rotation by the
+// display matrix; resampling; variable-rate (on its grid, in two
 // containers), damaged and
 // non-video inputs; a stop request during a blocked read. Colours are
 // checked against the RGB the clips were made from, so a wrong matrix or
@@ -253,7 +254,7 @@ TEST_F(VideoDecoderTest, ScalingKeepsTheDisplayedAspect) {
     };
     const Case cases[] = {
         {square, 0, 0, 64, 36}, {square, 32, 0, 32, 18}, {square, 0, 9, 16, 9}, {square, 20, 20, 20, 20},
-        {square, 1, 0, 1, 1},   {square, 7, 0, 7, 4},    {wide, 0, 0, 32, 36},  {wide, 0, 18, 32, 18},
+        {square, 1, 0, 1, 1},   {square, 7, 0, 7, 4},    {wide, 0, 0, 64, 36},  {wide, 0, 18, 32, 18},
         {wide, 64, 0, 64, 36},
     };
     for (const Case& c : cases) {
@@ -265,6 +266,48 @@ TEST_F(VideoDecoderTest, ScalingKeepsTheDisplayedAspect) {
         EXPECT_EQ(d.info.height, c.wantHeight) << c.width << "x" << c.height;
         EXPECT_EQ(d.frames.size(), 2u);
         ExpectColour(d, 40, 200, 100, 3, "scaled");
+    }
+}
+
+TEST_F(VideoDecoderTest, DisplayMatrixTurnsThePictureAsFfmpegDoes) {
+    // 32x16 with a white 4x4 marker in the top-left corner, turned by the
+    // container's display matrix; ffmpeg's own rotation is the oracle for
+    // the size and the corner the marker lands in.
+    const std::string upright = Make("upright.mp4", "-f lavfi -i color=c=black:s=32x16:r=25,"
+                                                    "drawbox=x=0:y=0:w=4:h=4:c=white:t=fill -frames:v 2 "
+                                                    "-c:v libx264 -pix_fmt yuv444p");
+    struct Case {
+        int angle;
+        int32_t width;  // asked for, 0: none
+        int32_t wantWidth, wantHeight;
+    };
+    const Case cases[] = {{0, 0, 32, 16}, {90, 0, 16, 32}, {180, 0, 32, 16}, {270, 0, 16, 32}, {90, 8, 8, 16}};
+    for (const Case& c : cases) {
+        const std::string name = "turned" + std::to_string(c.angle) + ".mp4";
+        const std::string path = Make(name, "-i '" + upright + "' -c copy -metadata:s:v:0 rotate=" +
+                                                std::to_string(c.angle));
+        VideoOptions options;
+        options.width = c.width;
+        const Decoded d = DecodeAll(path, options);
+        ASSERT_EQ(d.frames.size(), 2u) << name;
+        EXPECT_EQ(d.info.width, c.wantWidth) << name;
+        EXPECT_EQ(d.info.height, c.wantHeight) << name;
+        // ffmpeg's picture, gray, top-down, at the size delivered.
+        FILE* ffmpeg = popen(("ffmpeg -nostdin -v error -i '" + path + "' -frames:v 1 -vf scale=" +
+                              std::to_string(d.info.width) + ":" + std::to_string(d.info.height) +
+                              " -f rawvideo -pix_fmt gray -").c_str(), "r");
+        ASSERT_NE(ffmpeg, nullptr);
+        std::vector<uint8_t> gray(static_cast<size_t>(d.info.width) * d.info.height);
+        EXPECT_EQ(std::fread(gray.data(), 1, gray.size(), ffmpeg), gray.size()) << name;
+        pclose(ffmpeg);
+        const size_t stride = static_cast<size_t>(FrameStride(d.info.width));
+        for (const int32_t x : {0, d.info.width - 1}) {
+            for (const int32_t y : {0, d.info.height - 1}) {
+                const uint8_t ours = d.frames[0][(d.info.height - 1 - y) * stride + 3 * x + 1];
+                const uint8_t theirs = gray[static_cast<size_t>(y) * d.info.width + x];
+                EXPECT_EQ(ours > 128, theirs > 128) << name << " corner " << x << "," << y;
+            }
+        }
     }
 }
 

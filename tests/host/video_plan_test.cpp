@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavutil/display.h>
+}
+
 namespace {
 
 // A walked 640x480 clip of 50 frames at 25 fps, 2 s in ticks of 1/12800.
@@ -97,6 +101,8 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
     const TimeBase clipBase = {1, 12800};
     const Case cases[] = {
         {"size kept", Clip(), Asked(0, 0), {640, 480, false, 25, 1, 50, clipBase}, ""},
+        {"anamorphic: square pixels, height kept", Anamorphic(), Asked(0, 0), {1024, 576, false, 25, 1, 50, clipBase},
+         ""},
         {"width given, anamorphic", Anamorphic(), Asked(512, 0), {512, 288, false, 25, 1, 50, clipBase}, ""},
         {"height given, anamorphic", Anamorphic(), Asked(0, 288), {512, 288, false, 25, 1, 50, clipBase}, ""},
         {"both given, aspect ignored", Anamorphic(), Asked(100, 50), {100, 50, false, 25, 1, 50, clipBase}, ""},
@@ -144,6 +150,44 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         EXPECT_EQ(plan.timeBase.num, c.want.timeBase.num) << c.name;
         EXPECT_EQ(plan.timeBase.den, c.want.timeBase.den) << c.name;
     }
+}
+
+TEST(VideoPlan, OrientationFromTheDisplayMatrixAsFfmpegReadsIt) {
+    // A matrix made by av_display_rotation_set(90) is one ffmpeg turns
+    // clockwise (transpose=clock); the flip comes after the turn, so a
+    // quarter turn and a mirror make a plain transpose or its opposite.
+    struct Case {
+        double angle;
+        bool hflip;
+        Orientation want;
+    };
+    const Case cases[] = {
+        {0, false, {false, false, false}}, {90, false, {true, false, true}}, {180, false, {false, true, true}},
+        {-90, false, {true, true, false}}, {0, true, {false, true, false}},  {90, true, {true, false, false}},
+        {-90, true, {true, true, true}},   {88, false, {true, false, true}},
+    };
+    for (const Case& c : cases) {
+        int32_t matrix[9];
+        av_display_rotation_set(matrix, c.angle);
+        if (c.hflip) av_display_matrix_flip(matrix, 1, 0);
+        const Orientation got = OrientationOf(matrix);
+        EXPECT_EQ(got.transpose, c.want.transpose) << c.angle << (c.hflip ? " flipped" : "");
+        EXPECT_EQ(got.flipX, c.want.flipX) << c.angle << (c.hflip ? " flipped" : "");
+        EXPECT_EQ(got.flipY, c.want.flipY) << c.angle << (c.hflip ? " flipped" : "");
+    }
+    const Orientation none = OrientationOf(nullptr);
+    EXPECT_FALSE(none.transpose || none.flipX || none.flipY);
+    // Turned a quarter, the size is the displayed picture's, and a width
+    // given applies to it.
+    StreamFacts turned = Anamorphic();
+    turned.orientation = Orientation{true, false, true};
+    VideoPlan plan;
+    std::string reason;
+    ASSERT_TRUE(PlanVideo(turned, Asked(0, 0), &plan, &reason)) << reason;
+    EXPECT_EQ(plan.width, 576);
+    EXPECT_EQ(plan.height, 1024);
+    ASSERT_TRUE(PlanVideo(turned, Asked(288, 0), &plan, &reason)) << reason;
+    EXPECT_EQ(plan.height, 512);
 }
 
 }  // namespace

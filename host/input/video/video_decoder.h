@@ -9,9 +9,11 @@
 // - Colour: the stream's matrix and range are honoured (BT.709 for HD and
 //   BT.601 below when it names none); RGB streams are taken as they are;
 //   10-bit and deeper streams work; alpha is ignored (video_convert.cpp).
-// - Size: kept, or scaled to the size given; one side given, the other
-//   follows the displayed aspect, so anamorphic video comes out with square
-//   pixels (video_plan.h).
+// - Picture: as a player shows it: turned and mirrored by the display
+//   matrix, square pixels at the display aspect (the stored height kept,
+//   the width within one pixel of the aspect), or scaled to the size given
+//   for the displayed picture; one side given, the other follows the
+//   displayed aspect (video_plan.h, video_convert.cpp).
 // - Rate: the stream's own; a stream whose timestamps are not evenly spaced
 //   (variableRate) is resampled by its timestamps to the grid they lie on
 //   when it is at most 50 a second (every frame kept, the last one repeated

@@ -107,6 +107,8 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.height = stream->codecpar->height;
     const AVRational aspect = av_guess_sample_aspect_ratio(format, stream, nullptr);
     facts.sampleAspect = Fraction{aspect.num, aspect.den};
+    facts.orientation = OrientationOf(
+        reinterpret_cast<const int32_t*>(av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)));
     facts.nominalRate = Fraction{rate.num, rate.den};
     facts.averageRate = Fraction{stream->avg_frame_rate.num, stream->avg_frame_rate.den};
     facts.timeBase = TimeBase{stream->time_base.num, stream->time_base.den};

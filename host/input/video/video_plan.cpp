@@ -7,6 +7,7 @@
 #include <cmath>
 
 extern "C" {
+#include <libavutil/display.h>
 #include <libavutil/rational.h>
 }
 
@@ -28,14 +29,16 @@ bool PlanSize(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
         return false;
     }
     const Fraction aspect = Given(facts.sampleAspect) ? facts.sampleAspect : Fraction{1, 1};
-    const double displayWidth = double(facts.width) * aspect.num / aspect.den;
+    double shownWidth = std::max(1.0, std::round(double(facts.width) * aspect.num / aspect.den));
+    double shownHeight = facts.height;
+    if (facts.orientation.transpose) std::swap(shownWidth, shownHeight);
     if (w == 0 && h == 0) {
-        w = facts.width;
-        h = facts.height;
+        w = static_cast<int64_t>(std::min(shownWidth, 1e9));
+        h = static_cast<int64_t>(shownHeight);
     } else if (h == 0) {
-        h = std::max<int64_t>(1, std::llround(double(w) * facts.height / displayWidth));
+        h = std::max<int64_t>(1, std::llround(double(w) * shownHeight / shownWidth));
     } else if (w == 0) {
-        w = std::max<int64_t>(1, std::llround(double(h) * displayWidth / facts.height));
+        w = std::max<int64_t>(1, std::llround(double(h) * shownWidth / shownHeight));
     }
     if (w > gif_limits::kMaxSide || h > gif_limits::kMaxSide ||
         FrameBytes(static_cast<int32_t>(w), static_cast<int32_t>(h)) == 0) {
@@ -108,8 +111,33 @@ int64_t PlanCount(const StreamFacts& facts, const VideoPlan& plan) {
 
 }  // namespace
 
+Orientation OrientationOf(const int32_t* matrix) {
+    Orientation turn;
+    if (matrix == nullptr) return turn;
+    // ffmpeg's reading: the angle clockwise, then the signs of the matrix
+    // for the flips that come with it.
+    double theta = -std::round(av_display_rotation_get(matrix));
+    theta -= 360 * std::floor(theta / 360 + 0.9 / 360);
+    const int quarter = static_cast<int>(std::lround(theta / 90)) % 4;
+    if (quarter == 1) {
+        turn.transpose = true;
+        turn.flipY = matrix[3] <= 0;   // "clock"; else "cclock_flip", a plain transpose
+    } else if (quarter == 3) {
+        turn.transpose = true;
+        turn.flipX = true;             // "cclock", or "clock_flip" with both mirrored
+        turn.flipY = matrix[3] < 0;
+    } else if (quarter == 2) {
+        turn.flipX = matrix[0] < 0;
+        turn.flipY = matrix[4] < 0;
+    } else {
+        turn.flipY = matrix[4] < 0;
+    }
+    return turn;
+}
+
 bool PlanVideo(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     *plan = VideoPlan();
+    plan->orientation = facts.orientation;
     if (facts.timeBase.num > 0 && facts.timeBase.den > 0) plan->timeBase = facts.timeBase;
     if (!PlanRate(facts, options, plan, reason)) return false;
     plan->frameCount = PlanCount(facts, *plan);

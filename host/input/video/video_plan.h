@@ -5,11 +5,17 @@
 // rules are testable without a clip; video_open.cpp gathers the numbers.
 //
 // The rules:
-// - Size: `width` and `height` 0 keep the stored frame size. One given, the
-//   other follows the displayed aspect (the sample aspect ratio applied, so
-//   anamorphic video comes out with square pixels as a GIF shows them),
-//   rounded to the nearest pixel and at least 1. Both given: exactly that.
-//   Frames past the GIF's side limit or the host frame cap are refused.
+// - Orientation: the display matrix's rotation by a quarter turn and its
+//   flips are applied as ffmpeg applies them (transpose, hflip, vflip);
+//   other angles are taken as the nearest quarter turn.
+// - Size: of the displayed picture, as a player shows it: the sample
+//   aspect ratio applied and the picture turned. `width` and `height` 0:
+//   square pixels at the display aspect, the stored height kept and the
+//   width the stored width times the sample aspect rounded to the nearest
+//   pixel (so within one pixel of the display aspect), then turned. One
+//   given, the other follows the displayed aspect, rounded to the nearest
+//   pixel and at least 1. Both given: exactly that. Frames past the GIF's
+//   side limit or the host frame cap are refused.
 // - Rate: the stream's own. A walked stream whose timestamps are not evenly
 //   spaced but lie on a grid of at most 50 frames per second (a recording
 //   that pauses) is resampled to that grid: every frame is kept and the one
@@ -35,6 +41,19 @@
 #include "host/input/input_request.h"
 #include "host/input/video/frame_timing.h"
 
+// How the stored picture is turned to be shown: output pixel (x, y) is
+// stored pixel (u, v) with (u, v) = transpose ? (y, x) : (x, y), each
+// mirrored when flipX / flipY.
+struct Orientation {
+    bool transpose = false;
+    bool flipX = false;
+    bool flipY = false;
+};
+
+// The orientation a display MATRIX (9 values, libavutil's layout) asks
+// for, as ffmpeg's automatic rotation reads it; null: upright.
+Orientation OrientationOf(const int32_t* matrix);
+
 // NUM / DEN; a side that is not positive means "not given".
 struct Fraction {
     int32_t num = 0;
@@ -46,6 +65,7 @@ struct StreamFacts {
     int32_t width = 0;         // as stored (0: the stream gives none)
     int32_t height = 0;
     Fraction sampleAspect;     // a pixel's width / height; not given: square
+    Orientation orientation;   // from the display matrix
     Fraction nominalRate;      // frames per second the stream names
     Fraction averageRate;      // frames per second the container averages
     TimeBase timeBase = {0, 1};  // of the timestamps; not positive: 1/90000 is taken
@@ -58,8 +78,9 @@ struct StreamFacts {
 };
 
 struct VideoPlan {
-    int32_t width = 0;         // of the frames delivered
+    int32_t width = 0;         // of the frames delivered (as shown, turned)
     int32_t height = 0;
+    Orientation orientation;
     bool resample = false;     // frames placed by their timestamps, not one for one
     int32_t rate = 0;          // frames per second = rate / scale
     int32_t scale = 0;

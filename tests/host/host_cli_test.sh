@@ -729,6 +729,27 @@ CASES
   run export turned.mp4 turned.gif
   probe turned.gif "0:$(echo "$marker" | tr ' ' ':')"
   [ "$(probe_line pixel | cut -d' ' -f4)" -gt 128 ] || fail "turned.mp4: no marker at $marker, where ffmpeg shows it"
+  # Trimming, from a file (sought) and through a pipe (read from the start):
+  # as many frames as ffmpeg's -ss and -t/-to give, exit status 0.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25:duration=20 -c:v libx264 -g 50 -y long.mp4
+  while IFS='|' read -r options ffmpeg_options; do
+    # shellcheck disable=SC2086
+    want=$(ffmpeg -v error -nostdin $ffmpeg_options -f framemd5 - | grep -vc '^#')
+    # shellcheck disable=SC2086
+    run export $options long.mp4 trimmed.gif
+    expect_status 0 "export $options"
+    expect_message trimmed.gif "$want"
+    # shellcheck disable=SC2086
+    ffmpeg -v error -nostdin -i long.mp4 -f matroska - |
+      timeout 60 $emulator "$rozove" export $options - piped.gif >out.txt 2>err.txt
+    status=$?; out=$(cat out.txt); err=$(cat err.txt)
+    expect_status 0 "export $options from a pipe"
+    expect_message piped.gif "$want"
+  done <<'CASES'
+--start 12 --duration 3|-ss 12 -i long.mp4 -t 3
+--start 0:12.2 --to 00:00:13|-ss 12.2 -i long.mp4 -to 0.8
+--start 19.5|-ss 19.5 -i long.mp4
+CASES
   # A 10-bit stream and one with alpha.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -pix_fmt yuv420p10le -c:v ffv1 -y deep.mkv
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -vf format=rgba -c:v png -y alpha.mov

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -366,6 +367,38 @@ TEST_F(VideoDecoderTest, VariableRateKeepsEveryFrameOnItsGrid) {
         EXPECT_EQ(d.info.frameCount, static_cast<int64_t>(want.size())) << name;
         EXPECT_EQ(SourceFrames(d), want) << name;
     }
+}
+
+TEST_F(VideoDecoderTest, TrimmingIsAccurateToTheFrame) {
+    // 50 frames at 25 fps, key frames a second apart, frame N of gray
+    // level 4 * N + 20 (read back as G).
+    const std::string path = Make("trim.mp4", "-f lavfi -i color=c=black:s=16x8:r=25,format=gray,geq=lum='4*N+20' "
+                                              "-frames:v 50 -c:v libx264 -qp 0 -g 25 -pix_fmt yuv420p");
+    struct Case {
+        int64_t start, duration;  // microseconds
+        int first, count;         // the first source frame at or after the start, and how many
+    };
+    const Case cases[] = {{1200000, 400000, 30, 10}, {500000, 500000, 13, 12}, {1960000, -1, 49, 1},
+                          {0, 200000, 0, 5}};
+    for (const Case& c : cases) {
+        VideoOptions options;
+        options.startMicroseconds = c.start;
+        options.durationMicroseconds = c.duration;
+        const Decoded d = DecodeAll(path, options);
+        EXPECT_EQ(d.last, FrameRead::End) << c.start << ": " << d.problem;
+        EXPECT_EQ(d.info.frameCount, c.count) << c.start;
+        ASSERT_EQ(d.frames.size(), static_cast<size_t>(c.count)) << c.start;
+        for (int i = 0; i < c.count; ++i) {
+            EXPECT_EQ(std::lround((d.frames[i][1] - 20) / 4.0), c.first + i) << c.start << " frame " << i;
+        }
+    }
+    VideoOptions late;
+    late.startMicroseconds = 2500000;
+    VideoDecoder* decoder = nullptr;
+    VideoInfo info;
+    std::string error;
+    EXPECT_FALSE(OpenVideo(path, late, &decoder, &info, &error));
+    EXPECT_NE(error.find("--start is at or past the end of the video (2.00 s)"), std::string::npos) << error;
 }
 
 TEST_F(VideoDecoderTest, DamagedFramesAreSkippedAndTheFrameBeforeIsHeld) {

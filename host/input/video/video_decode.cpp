@@ -201,9 +201,10 @@ int64_t FrameDuration(const AVFrame* frame) {
 #endif
 }
 
-// Takes the decoded frame in `pending`: its time after the first frame,
-// its first output index, and how far the frames decoded so far reach.
-void PlacePending(VideoDecoder* decoder) {
+// Takes the decoded frame in `pending`: its time after the first frame
+// (and the start), its first output index, and how far the frames decoded
+// so far reach. False when it lies at or past where a trimmed output stops.
+bool PlacePending(VideoDecoder* decoder) {
     const VideoPlan& plan = decoder->plan;
     AVFrame* frame = decoder->pending;
     int64_t ticks = frame->best_effort_timestamp;
@@ -213,11 +214,13 @@ void PlacePending(VideoDecoder* decoder) {
         // first frame that decodes; a pipe simply starts with it.
         const int64_t filled = plan.frameCount >= 0 ? decoder->skippedLeading : 0;
         decoder->pendingStart = decoder->decoded == 1 ? 0 : decoder->decoded - 1 + filled + decoder->damagedFrames;
-        return;
+        return true;
     }
     if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = ticks == AV_NOPTS_VALUE ? 0 : ticks;
     // A frame without a time follows the one before it by a frame.
-    const int64_t time = ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks;
+    const int64_t time =
+        ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks - plan.startTicks;
+    if (plan.stopTicks >= 0 && time >= plan.stopTicks - plan.startTicks) return false;
     decoder->pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
     int64_t duration = FrameDuration(frame);
     if (duration <= 0) {
@@ -225,6 +228,8 @@ void PlacePending(VideoDecoder* decoder) {
                                                      AVRational{plan.timeBase.num, plan.timeBase.den}));
     }
     decoder->lastEnd = std::max(decoder->lastEnd, time + duration);
+    if (plan.stopTicks >= 0) decoder->lastEnd = std::min(decoder->lastEnd, plan.stopTicks - plan.startTicks);
+    return true;
 }
 
 FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& problem) {
@@ -294,8 +299,12 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         }
         if (decoder->sourceEnded) return FinishSource(decoder, problem);
         const FrameRead read = DecodeNext(decoder, problem);
-        if (read == FrameRead::Frame) {
-            PlacePending(decoder);
+        if (read == FrameRead::Frame && !PlacePending(decoder)) {
+            // Past a trimmed output's stop: the source ends here for it.
+            av_frame_unref(decoder->pending);
+            decoder->sourceEnded = true;
+            decoder->endOutcome = FrameRead::End;
+        } else if (read == FrameRead::Frame) {
             decoder->pendingValid = true;
         } else if (read == FrameRead::Interrupted) {
             // Not final: the stop request ends the job anyway.

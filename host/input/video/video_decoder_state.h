@@ -39,6 +39,7 @@ struct Walk {
     int64_t packets = 0;
     int64_t end = -1;   // ticks after the first frame where the last one ends
     bool variable = false;
+    int64_t first = AV_NOPTS_VALUE;  // the first frame's time, in ticks
     int64_t last = -1;  // ticks after the first frame where the last one starts
     int32_t gridRate = 0;  // the grid the frames lie on (FindGrid), 0 when none
     int32_t gridScale = 0;

@@ -150,6 +150,20 @@ std::string OpenCodec(VideoDecoder* decoder, const AVCodec* codec, const AVStrea
            ") cannot be decoded: " + ErrorText(result);
 }
 
+// Times frames from FIRST, the walked first frame's, and on a trimmed
+// input seeks to the key frame at or before the start, so that a long
+// file is not decoded from its beginning; the frames before the start are
+// decoded for their references and then passed over (video_decode.cpp).
+std::string SeekToStart(VideoDecoder* decoder, int64_t first) {
+    decoder->firstTicks = first;
+    if (decoder->plan.startTicks <= 0) return std::string();
+    const int64_t target = first + decoder->plan.startTicks;
+    const int result = avformat_seek_file(decoder->format, decoder->streamIndex, INT64_MIN, target, target, 0);
+    if (result < 0) return "it cannot seek to --start (" + ErrorText(result) + ")";
+    decoder->waitForKey = true;
+    return std::string();
+}
+
 // Opens everything DECODER holds, in order: "" or why it cannot be.
 std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
     const int result = OpenContainer(url, &decoder->format);
@@ -175,7 +189,9 @@ std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOp
     }
     decoder->walkProblem = walk->problem;
     decoder->waitForKey = walk->sawKey;
-    return OpenCodec(decoder, codec, stream);
+    reason = OpenCodec(decoder, codec, stream);
+    if (reason.empty() && walk->walked && walk->first != AV_NOPTS_VALUE) reason = SeekToStart(decoder, walk->first);
+    return reason;
 }
 
 std::string Describe(const AVCodecParameters* parameters, AVRational rate) {

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 extern "C" {
 #include <libavutil/display.h>
+#include <libavutil/mathematics.h>
 #include <libavutil/rational.h>
 }
 
@@ -109,6 +111,39 @@ int64_t PlanCount(const StreamFacts& facts, const VideoPlan& plan) {
     return OutputFramesBefore(facts.endTicks, plan.timeBase, plan.rate, plan.scale);
 }
 
+// Ticks of BASE in MICROSECONDS, rounded to the nearest.
+int64_t TicksOf(int64_t microseconds, TimeBase base) {
+    return av_rescale_q(microseconds, AVRational{1, 1000000}, AVRational{base.num, base.den});
+}
+
+// The trimmed span: where it starts and stops, resampled by timestamps,
+// and its count on a walked input. False with REASON when it holds nothing.
+bool PlanTrim(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
+    if (options.startMicroseconds <= 0 && options.durationMicroseconds < 0) return true;
+    plan->resample = true;
+    // As ffmpeg's -ss: the GIF begins with the first frame at or after the
+    // start, so a start between two frames moves to the next one.
+    const AVRational frame = {plan->scale, plan->rate};
+    const AVRational base = {plan->timeBase.num, plan->timeBase.den};
+    const int64_t asked = TicksOf(options.startMicroseconds, plan->timeBase);
+    plan->startTicks = av_rescale_q(OutputFramesBefore(asked, plan->timeBase, plan->rate, plan->scale), frame, base);
+    if (options.durationMicroseconds >= 0) {
+        plan->stopTicks = asked + TicksOf(options.durationMicroseconds, plan->timeBase);
+    }
+    if (!facts.walked || plan->frameCount < 0) return true;
+    // Where the untrimmed frames end: past the last output frame counted.
+    const int64_t end = av_rescale_q(plan->frameCount, frame, base);
+    const int64_t stop = plan->stopTicks >= 0 ? std::min(plan->stopTicks, end) : end;
+    if (stop <= plan->startTicks) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.2f s", end * plan->timeBase.num / double(plan->timeBase.den));
+        *reason = std::string("--start is at or past the end of the video (") + seconds + ")";
+        return false;
+    }
+    plan->frameCount = OutputFramesBefore(stop - plan->startTicks, plan->timeBase, plan->rate, plan->scale);
+    return true;
+}
+
 }  // namespace
 
 Orientation OrientationOf(const int32_t* matrix) {
@@ -140,6 +175,13 @@ bool PlanVideo(const StreamFacts& facts, const VideoOptions& options, VideoPlan*
     plan->orientation = facts.orientation;
     if (facts.timeBase.num > 0 && facts.timeBase.den > 0) plan->timeBase = facts.timeBase;
     if (!PlanRate(facts, options, plan, reason)) return false;
+    const bool resampled = plan->resample;
     plan->frameCount = PlanCount(facts, *plan);
-    return PlanSize(facts, options, plan, reason);
+    // Trimmed without a resampling rate: the stream's rate, by timestamps.
+    if (!resampled && (options.startMicroseconds > 0 || options.durationMicroseconds >= 0)) {
+        plan->frameCount = facts.walked && facts.endTicks >= 0
+                               ? OutputFramesBefore(facts.endTicks, plan->timeBase, plan->rate, plan->scale)
+                               : plan->frameCount;
+    }
+    return PlanTrim(facts, options, plan, reason) && PlanSize(facts, options, plan, reason);
 }

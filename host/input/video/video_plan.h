@@ -27,6 +27,12 @@
 //   frames (host/input/video/frame_timing.h). A pipe is not walked: its
 //   frames are taken one for one at the rate its header gives. No rate at
 //   all is refused.
+// - Trimming: `startMicroseconds` and `durationMicroseconds` (from the
+//   first frame) cut the clip to the frame, as ffmpeg's -ss and -t: the
+//   output begins at the first frame time of the rate chosen at or after
+//   the start, and the frames are placed by
+//   their timestamps at the rate chosen above. A start at or past the end
+//   is refused.
 // - Count: one for one, the walked packets; on the stream's grid, up to
 //   and including the last frame's (which lasts one step of the grid, so
 //   that containers that store its duration differently agree); otherwise
@@ -86,6 +92,8 @@ struct VideoPlan {
     int32_t scale = 0;
     int64_t frameCount = -1;   // -1 when unknown
     TimeBase timeBase = {1, 90000};
+    int64_t startTicks = 0;    // trimmed: where output frame 0 is, ticks after the first frame
+    int64_t stopTicks = -1;    // trimmed: where the output ends, ticks after the first frame; -1: at the end
 };
 
 // Fills PLAN from FACTS and OPTIONS by the rules above. False with a

@@ -207,7 +207,10 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
     times.erase(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(gathered.timesBeforeKey));
     std::sort(times.begin(), times.end());
     if (interval > 0) walk.variable = !EvenlySpaced(times, interval);
-    if (!times.empty()) walk.last = times.back() - times.front();
+    if (!times.empty()) {
+        walk.first = times.front();
+        walk.last = times.back() - times.front();
+    }
     FindGrid(times, TimeBase{stream->time_base.num, stream->time_base.den}, &walk.gridRate, &walk.gridScale);
     return walk;
 }

@@ -1,9 +1,10 @@
 // Which source reads an input. Our own readers take raw frames and Y4M (a
 // file named .y4m, or an input that starts as one), so both builds give the
 // same bytes and the same refusals; FFmpeg's libraries take any other
-// video, and Y4M that is to be scaled or resampled.
+// video, Y4M that is to be scaled or resampled, and any pipe by name.
 #include "host/input/input_stream.h"
 #include "host/input/sources.h"
+#include "platform/host_os.h"
 
 namespace {
 
@@ -19,7 +20,12 @@ bool NamedY4m(const std::string& path) {
 bool OpenInputSource(const InputRequest& request, FrameSource* source, std::string* error) {
     const std::string& path = request.path;
     if (IsRaw(request)) return OpenRawSource(path, request.raw, source, error);
-    if (VideoInputBuilt() && (WantsScaling(request.video) || (!NamedY4m(path) && !StartsLikeY4m(path)))) {
+    // A pipe by name (a FIFO, /dev/fd/N from a shell's <(...)) can be read
+    // only once: it is not peeked at, and FFmpeg's libraries, which read
+    // Y4M as well, take it.
+    const bool readOnce = path != "-" && NamesDeviceOrPipe(path);
+    if (VideoInputBuilt() &&
+        (WantsScaling(request.video) || (!NamedY4m(path) && (readOnce || !StartsLikeY4m(path))))) {
         return OpenVideoSource(path, request.video, source, error);
     }
     if (OpenY4mSource(path, source, error)) return true;

@@ -750,6 +750,17 @@ CASES
 --start 0:12.2 --to 00:00:13|-ss 12.2 -i long.mp4 -to 0.8
 --start 19.5|-ss 19.5 -i long.mp4
 CASES
+  # A pipe by name is read once: a shell's <(...) (/dev/fd/N) and a FIFO,
+  # Matroska and Y4M, all 30 frames.
+  run export <(ffmpeg -v error -nostdin -i clip.mp4 -f matroska -) fd.gif
+  expect_status 0 "export <(...)"
+  expect_message fd.gif 30
+  rm -f named.fifo && mkfifo named.fifo
+  { timeout 60 ffmpeg -v error -nostdin -i clip.mp4 -pix_fmt yuv420p -f yuv4mpegpipe - >named.fifo & } 2>/dev/null
+  run export named.fifo fifo.gif
+  wait
+  expect_status 0 "export a FIFO"
+  expect_message fifo.gif 30
   # A 10-bit stream and one with alpha.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -pix_fmt yuv420p10le -c:v ffv1 -y deep.mkv
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -vf format=rgba -c:v png -y alpha.mov

@@ -761,6 +761,26 @@ CASES
   wait
   expect_status 0 "export a FIFO"
   expect_message fifo.gif 30
+  # Stills: a numbered sequence (ffmpeg's %04d), one image and the cover
+  # picture of a sound file, each image one frame, at 25 a second or --fps.
+  mkdir -p frames
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -y frames/%04d.png
+  ffmpeg -v error -nostdin -f lavfi -i sine=duration=1 -i frames/0001.png -map 0 -map 1 -c:v png \
+    -disposition:v attached_pic -y cover.mp3
+  sequence=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 frames/%04d.png)
+  while IFS='|' read -r options input frames delays; do
+    # shellcheck disable=SC2086
+    run export $options "$input" stills.gif
+    expect_status 0 "export $options $input"
+    expect_message stills.gif "$frames"
+    probe stills.gif
+    expect_probe delays "$delays"
+  done <<CASES
+|frames/%04d.png|$sequence|4 4 4 4 4
+--fps 10|frames/%04d.png|$sequence|10 10 10 10 10
+|frames/0003.png|1|4
+|cover.mp3|1|4
+CASES
   # A 10-bit stream and one with alpha.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -pix_fmt yuv420p10le -c:v ffv1 -y deep.mkv
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -vf format=rgba -c:v png -y alpha.mov

@@ -56,6 +56,14 @@ StreamFacts OnGrid(Fraction grid, int64_t lastTicks) {
     return facts;
 }
 
+// An image sequence: a rate its demuxer makes up (90000, as for a cover).
+StreamFacts Stills() {
+    StreamFacts facts = Clip();
+    facts.stills = true;
+    facts.nominalRate = Fraction{90000, 1};
+    return facts;
+}
+
 // Standard input: not walked, and a time base the container leaves out.
 StreamFacts Pipe() {
     StreamFacts facts = Clip();
@@ -124,6 +132,8 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
          {640, 480, true, 20, 1, 20, TimeBase{1, 1000}}, ""},
         {"variable, on a grid, rate given", OnGrid(Fraction{25, 1}, 920), Asked(0, 0, 10, 1),
          {640, 480, true, 10, 1, 10, TimeBase{1, 1000}}, ""},
+        {"stills at 25", Stills(), Asked(0, 0), {640, 480, false, 25, 1, 50, clipBase}, ""},
+        {"stills, rate given", Stills(), Asked(0, 0, 10, 1), {640, 480, false, 10, 1, 50, clipBase}, ""},
         {"pipe", Pipe(), Asked(0, 0), {640, 480, false, 25, 1, -1, TimeBase{1, 90000}}, ""},
         {"pipe, rate given", Pipe(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, -1, TimeBase{1, 90000}}, ""},
         {"no rate", With(Clip(), 640, Fraction{0, 1}), Asked(0, 0), {}, "the video stream gives no frame rate"},

@@ -107,6 +107,11 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.height = stream->codecpar->height;
     const AVRational aspect = av_guess_sample_aspect_ratio(format, stream, nullptr);
     facts.sampleAspect = Fraction{aspect.num, aspect.den};
+    // image2 reads a sequence, the *_pipe formats one image (png_pipe, ...).
+    const std::string demuxer = format->iformat->name;
+    const bool oneImage = demuxer.size() > 5 && demuxer.rfind("_pipe") == demuxer.size() - 5;
+    facts.stills = demuxer == "image2" || demuxer == "image2pipe" || oneImage ||
+                   (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
     facts.orientation = OrientationOf(
         reinterpret_cast<const int32_t*>(av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)));
     facts.nominalRate = Fraction{rate.num, rate.den};

@@ -77,7 +77,12 @@ bool OnItsGrid(const StreamFacts& facts) {
 // The rate frames are delivered at, and whether they are resampled to it.
 bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     Fraction average;
-    if (options.fpsRate > 0 && options.fpsScale > 0) {
+    if (facts.stills) {
+        const bool given = options.fpsRate > 0 && options.fpsScale > 0;
+        plan->resample = false;
+        plan->rate = given ? options.fpsRate : 25;
+        plan->scale = given ? options.fpsScale : 1;
+    } else if (options.fpsRate > 0 && options.fpsScale > 0) {
         plan->resample = true;
         plan->rate = options.fpsRate;
         plan->scale = options.fpsScale;

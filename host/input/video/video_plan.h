@@ -27,6 +27,9 @@
 //   frames (host/input/video/frame_timing.h). A pipe is not walked: its
 //   frames are taken one for one at the rate its header gives. No rate at
 //   all is refused.
+// - Stills (an image sequence, one image, the cover picture of a sound
+//   file) have no rate of their own: each is one frame, at `fpsRate` /
+//   `fpsScale` when given, else 25 a second.
 // - Trimming: `startMicroseconds` and `durationMicroseconds` (from the
 //   first frame) cut the clip to the frame, as ffmpeg's -ss and -t: the
 //   output begins at the first frame time of the rate chosen at or after
@@ -72,6 +75,7 @@ struct StreamFacts {
     int32_t height = 0;
     Fraction sampleAspect;     // a pixel's width / height; not given: square
     Orientation orientation;   // from the display matrix
+    bool stills = false;       // still images: a numbered sequence, one image, a cover picture
     Fraction nominalRate;      // frames per second the stream names
     Fraction averageRate;      // frames per second the container averages
     TimeBase timeBase = {0, 1};  // of the timestamps; not positive: 1/90000 is taken

@@ -41,6 +41,14 @@ bool OpenInputSource(const InputRequest& request, FrameSource* source, std::stri
         return OpenVideoSource(path, request.video, source, error);
     }
     if (OpenY4mSource(path, source, error)) return true;
+    // Interlaced frames are taken as they are, in every container: an
+    // interlaced Y4M file, which our reader refuses, goes to FFmpeg's
+    // libraries like an interlaced MP4 or TS. Standard input has been read
+    // by then and cannot be offered again.
+    if (VideoInputBuilt() && path != "-" && error->find("interlaced video") != std::string::npos) {
+        error->clear();
+        return OpenVideoSource(path, request.video, source, error);
+    }
     if (!VideoInputBuilt() && error->find("not a Y4M stream") != std::string::npos) {
         *error += "; this build reads Y4M and raw frames: convert with ffmpeg -i IN -f yuv4mpegpipe OUT.y4m";
     }

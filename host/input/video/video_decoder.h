@@ -34,6 +34,12 @@
 //   that fail for want of their references are skipped, and with a known
 //   count the first frame stands in for them; a damaged key frame is damage
 //   (video_decode.cpp).
+// - Trimming (`startMicroseconds`, `durationMicroseconds`): a seekable
+//   input is sought to the key frame before the start; the frames are
+//   placed by their timestamps from the first frame at or after it
+//   (video_plan.h, video_open.cpp).
+// - Stills (an image sequence, one image, a cover picture) are one frame
+//   an image, at the rate given or 25 (video_plan.h).
 // - Only files and standard input are read, never a network address; the
 //   libraries' log goes to stderr when `verbose` is set (video_open.cpp).
 #pragma once

@@ -22,6 +22,8 @@ struct Parsed {
     bool version = false;
     bool haveSize = false;
     bool haveRate = false;
+    int64_t duration = -1;  // --duration, microseconds
+    int64_t to = -1;        // --to, microseconds from the video's start
     std::vector<const OptionSpec*> given;  // checked against the command once it is known
     std::vector<std::string> words;        // the command and its files
 };
@@ -76,6 +78,14 @@ const OptionSpec kOptions[] = {
     {"--fps", nullptr, true, kExport,
      [](const std::string& v, Parsed* p) { return ParseRate(v, &p->line.input.video.fpsRate, &p->line.input.video.fpsScale); },
      "frames per second, e.g. 15, 12.5 or 30000/1001"},
+    {"--start", nullptr, true, kExport,
+     [](const std::string& v, Parsed* p) { return ParseTime(v, &p->line.input.video.startMicroseconds); },
+     "a time: seconds (12.5) or [HH:]MM:SS[.frac]"},
+    {"--duration", nullptr, true, kExport,
+     [](const std::string& v, Parsed* p) { return ParseTime(v, &p->duration); },
+     "a time: seconds (3) or [HH:]MM:SS[.frac]"},
+    {"--to", nullptr, true, kExport, [](const std::string& v, Parsed* p) { return ParseTime(v, &p->to); },
+     "a time: seconds (15) or [HH:]MM:SS[.frac]"},
     {"--size", nullptr, true, kExport,
      [](const std::string& v, Parsed* p) { return p->haveSize = ParseSize(v, &p->line.input.raw.width, &p->line.input.raw.height); },
      "WIDTHxHEIGHT, each 1 to 65535, e.g. 320x180"},
@@ -162,6 +172,25 @@ bool TakeFiles(const std::string& command, const std::vector<std::string>& files
 
 // What holds only once the command is known: the options belong to it,
 // raw input has both its size and rate, and nothing asks for what it cannot.
+// --duration or --to into the video's one duration, as ffmpeg's -t and -to.
+bool SetDuration(Parsed* p, std::string* error) {
+    VideoOptions& video = p->line.input.video;
+    if (p->duration >= 0 && p->to >= 0) {
+        *error = "--duration and --to both say where the GIF ends: give one";
+        return false;
+    }
+    if (p->to >= 0 && p->to <= video.startMicroseconds) {
+        *error = "--to must come after --start";
+        return false;
+    }
+    if (p->duration == 0) {
+        *error = "--duration must be more than 0";
+        return false;
+    }
+    video.durationMicroseconds = p->to >= 0 ? p->to - video.startMicroseconds : p->duration;
+    return true;
+}
+
 bool CheckCombination(const Parsed& p, std::string* error) {
     const CommandLine& c = p.line;
     const unsigned given = c.command == Command::Demo ? kDemo : c.command == Command::Export ? kExport : kInfo;
@@ -176,7 +205,8 @@ bool CheckCombination(const Parsed& p, std::string* error) {
         return false;
     }
     if (p.haveSize && WantsScaling(c.input.video)) {
-        *error = "--width, --height and --fps read video input; raw frames are taken as they come";
+        *error = "--width, --height, --fps, --start, --duration and --to read video input; "
+                 "raw frames are taken as they come";
         return false;
     }
     const std::string rawRate = p.haveRate ? RateRefusal(c.input.raw.rate, c.input.raw.scale) : std::string();
@@ -215,7 +245,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* commandLine, std::stri
     }
     const std::string command = p.words.front();
     p.words.erase(p.words.begin());
-    if (!TakeFiles(command, p.words, &p.line, error) || !CheckCombination(p, error)) return false;
+    if (!TakeFiles(command, p.words, &p.line, error) || !SetDuration(&p, error) ||
+        !CheckCombination(p, error)) {
+        return false;
+    }
     *commandLine = p.line;
     return true;
 }

@@ -1,5 +1,5 @@
-// Option values that are more than a whole number: a frame size and a
-// frame rate, as ffmpeg's users write them.
+// Option values that are more than a whole number: a frame size, a frame
+// rate and a time, as ffmpeg's users write them.
 #include <cmath>
 
 #include "gif/gif_limits.h"
@@ -80,4 +80,36 @@ bool ParseRate(const std::string& given, int32_t* rate, int32_t* scale) {
     *rate = static_cast<int32_t>(r);
     *scale = static_cast<int32_t>(s);
     return true;
+}
+
+bool ParseTime(const std::string& text, int64_t* microseconds) {
+    const size_t point = text.find('.');
+    const std::string clock = text.substr(0, point);
+    const std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
+    if (clock.empty() || (point != std::string::npos && fraction.empty())) return false;
+    int64_t micro = 0;
+    for (size_t i = 0; i < 6; ++i) {
+        micro = micro * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+    }
+    for (const char c : fraction) {
+        if (c < '0' || c > '9') return false;
+    }
+    // Fields from the right: seconds, minutes, hours; the leftmost unbounded.
+    int64_t seconds = 0;
+    size_t end = clock.size();
+    for (int field = 0; field < 3; ++field) {
+        const size_t colon = clock.rfind(':', end - 1);
+        const size_t begin = colon == std::string::npos ? 0 : colon + 1;
+        const bool last = colon == std::string::npos;
+        int64_t value = 0;
+        if (!ParseWhole(clock.substr(begin, end - begin), 0, last ? 100000000 : 59, &value)) return false;
+        seconds += value * (field == 0 ? 1 : field == 1 ? 60 : 3600);
+        if (last) {
+            *microseconds = seconds * 1000000 + micro;
+            return true;
+        }
+        if (begin == 0 || colon == 0) return false;
+        end = colon;
+    }
+    return false;
 }

@@ -20,6 +20,8 @@ struct VideoOptions {
     int32_t height = 0;
     int32_t fpsRate = 0;   // 0: the stream's own rate; else resample to fpsRate / fpsScale
     int32_t fpsScale = 0;
+    int64_t startMicroseconds = 0;     // --start: where the GIF begins, from the video's first frame
+    int64_t durationMicroseconds = -1; // --duration, or --to less --start; -1: to the end
     bool verbose = false;  // the libraries' own log on standard error
 };
 
@@ -33,7 +35,9 @@ inline bool IsRaw(const InputRequest& request) {
     return request.raw.width > 0;
 }
 
-// --width, --height or --fps: only the video reader can scale or resample.
+// --width, --height, --fps, --start, --duration or --to: only the video
+// reader can scale, resample or trim.
 inline bool WantsScaling(const VideoOptions& video) {
-    return video.width != 0 || video.height != 0 || video.fpsRate != 0;
+    return video.width != 0 || video.height != 0 || video.fpsRate != 0 || video.startMicroseconds != 0 ||
+           video.durationMicroseconds >= 0;
 }

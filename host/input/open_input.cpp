@@ -1,9 +1,12 @@
 // Which source reads an input. Our own readers take raw frames and Y4M (a
 // file named .y4m, or an input that starts as one), so both builds give the
 // same bytes and the same refusals; FFmpeg's libraries take any other
-// video, and Y4M that is to be scaled or resampled.
+// video, Y4M that is to be scaled or resampled, any pipe by name, and
+// numbered image sequences ("frames/%04d.png", at 25 a second unless
+// --fps says otherwise).
 #include "host/input/input_stream.h"
 #include "host/input/sources.h"
+#include "platform/host_os.h"
 
 namespace {
 
@@ -14,15 +17,38 @@ bool NamedY4m(const std::string& path) {
     return suffix == ".y4m";
 }
 
+// A numbered image sequence as ffmpeg names it: "%d" or "%04d" in the name.
+bool NamesSequence(const std::string& path) {
+    for (size_t at = path.find('%'); at != std::string::npos; at = path.find('%', at + 1)) {
+        size_t i = at + 1;
+        while (i < path.size() && path[i] >= '0' && path[i] <= '9') ++i;
+        if (i < path.size() && path[i] == 'd') return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool OpenInputSource(const InputRequest& request, FrameSource* source, std::string* error) {
     const std::string& path = request.path;
     if (IsRaw(request)) return OpenRawSource(path, request.raw, source, error);
-    if (VideoInputBuilt() && (WantsScaling(request.video) || (!NamedY4m(path) && !StartsLikeY4m(path)))) {
+    // A pipe by name (a FIFO, /dev/fd/N from a shell's <(...)) can be read
+    // only once: it is not peeked at, and FFmpeg's libraries, which read
+    // Y4M as well, take it.
+    const bool readOnce = path != "-" && (NamesDeviceOrPipe(path) || NamesSequence(path));
+    if (VideoInputBuilt() &&
+        (WantsScaling(request.video) || (!NamedY4m(path) && (readOnce || !StartsLikeY4m(path))))) {
         return OpenVideoSource(path, request.video, source, error);
     }
     if (OpenY4mSource(path, source, error)) return true;
+    // Interlaced frames are taken as they are, in every container: an
+    // interlaced Y4M file, which our reader refuses, goes to FFmpeg's
+    // libraries like an interlaced MP4 or TS. Standard input has been read
+    // by then and cannot be offered again.
+    if (VideoInputBuilt() && path != "-" && error->find("interlaced video") != std::string::npos) {
+        error->clear();
+        return OpenVideoSource(path, request.video, source, error);
+    }
     if (!VideoInputBuilt() && error->find("not a Y4M stream") != std::string::npos) {
         *error += "; this build reads Y4M and raw frames: convert with ffmpeg -i IN -f yuv4mpegpipe OUT.y4m";
     }

@@ -90,6 +90,11 @@ TEST(CommandLine, UsageErrors) {
         {"export", "--frames", "0", "a", "b"},
         {"export", "--colour", "a", "b"},
         {"export", "a", "b", "--module"},
+        {"export", "--start", "1:60", "a", "b"},              // 60 is no second
+        {"export", "--duration", "0", "a", "b"},
+        {"export", "--duration", "2", "--to", "3", "a", "b"},  // one end only
+        {"export", "--start", "5", "--to", "4", "a", "b"},
+        {"demo", "--start", "1"},
     };
     for (const auto& words : bad) {
         CommandLine c;
@@ -115,6 +120,29 @@ TEST(ParseSize, WidthByHeightWithinGifLimits) {
                              "320x180p"}) {
         EXPECT_FALSE(ParseSize(text, &w, &h)) << text;
     }
+}
+
+TEST(ParseTime, SecondsOrClockAsFfmpegTakesThem) {
+    const struct {
+        const char* text;
+        int64_t microseconds;
+    } good[] = {{"12", 12000000},      {"2.5", 2500000},         {"0.0000009", 0},  {"1:02.5", 62500000},
+                {"00:01:02", 62000000}, {"1:00:00.25", 3600250000}, {"90", 90000000}, {"0", 0}};
+    for (const auto& c : good) {
+        int64_t got = -1;
+        EXPECT_TRUE(ParseTime(c.text, &got)) << c.text;
+        EXPECT_EQ(got, c.microseconds) << c.text;
+    }
+    for (const char* text : {"", "-1", "1:", ":1", "1:60", "1:2:3:4", "1.", "a", "1.2.3", "1:2a", "1::2"}) {
+        int64_t got = 0;
+        EXPECT_FALSE(ParseTime(text, &got)) << text;
+    }
+    CommandLine c;
+    ASSERT_TRUE(Parse({"export", "--start", "0:12", "--to", "15.5", "a", "b"}, &c));
+    EXPECT_EQ(c.input.video.startMicroseconds, 12000000);
+    EXPECT_EQ(c.input.video.durationMicroseconds, 3500000);
+    ASSERT_TRUE(Parse({"export", "--duration", "3", "a", "b"}, &c));
+    EXPECT_EQ(c.input.video.durationMicroseconds, 3000000);
 }
 
 TEST(ParseRate, WholeOrFractionPositiveOnly) {

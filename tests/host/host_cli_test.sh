@@ -356,7 +356,6 @@ bad_input)
 missing.y4m|missing.y4m|1
 p10.y4m|C420p10|1
 alpha.y4m|C444alpha|1
-interlaced.y4m|interlaced|1
 short-header.y4m|header|1
 no-frames.y4m|no frame|1
 empty.y4m|empty|1
@@ -364,6 +363,18 @@ not-y4m.y4m|not a Y4M|1
 first-frame-cut.y4m|middle of frame 1|1
 .|directory|1
 CASES
+  # An interlaced Y4M file: taken as it is by FFmpeg's libraries where the
+  # build has them, as an interlaced MP4 is; refused in one line elsewhere.
+  keep_output out.gif
+  run export interlaced.y4m out.gif
+  if $emulator "$rozove" --version | grep -q "FFmpeg's libraries"; then
+    expect_status 0 "interlaced.y4m"
+    expect_message out.gif 2
+  else
+    expect_status 1 "interlaced.y4m"
+    expect_one_line_error interlaced.y4m interlaced
+    expect_kept out.gif interlaced.y4m
+  fi
   keep_output out.gif
   timeout 60 $emulator "$rozove" export - out.gif </dev/null >out.txt 2>err.txt
   status=$?; err=$(cat err.txt)
@@ -700,6 +711,115 @@ CASES
   expect_message piped.gif 30
   probe piped.gif
   expect_probe frames 30
+  # Uneven and late timestamps, each on a 25 fps grid: a recording that
+  # pauses (200 ms gap) as MP4 and MKV, a clip cut from a stream (starts at
+  # 10 s) and an AVI whose header counts the frames it dropped. Each GIF
+  # starts at the first frame, keeps every frame on the grid and lasts as
+  # long as the frames ffprobe reads (the last one a frame long), with exit
+  # status 0; the MP4 and the MKV give one GIF.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -vf "select='not(between(n,5,9))'" \
+    -fps_mode passthrough -c:v libx264 -pix_fmt yuv420p -y paused.mp4
+  ffmpeg -v error -nostdin -i paused.mp4 -c copy -y paused.mkv
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -c:v libx264 -output_ts_offset 10 -y late.mkv
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -vf "setpts=PTS+5/(25*TB)" -c:v mpeg4 \
+    -fps_mode passthrough -y dropped.avi
+  for input in paused.mp4 paused.mkv late.mkv dropped.avi; do
+    grid=$(ffprobe -v error -select_streams v:0 -show_entries frame=pts_time -of csv=p=0 "$input" |
+           awk 'NR == 1 { first = $1 } { last = $1 } END { printf "%d", (last - first) * 25 + 1.5 }')
+    run export "$input" "$input.gif"
+    expect_status 0 "export $input"
+    expect_message "$input.gif" "$grid"
+    expect_ffprobe "$input.gif" "$grid" "$(awk -v n="$grid" 'BEGIN { printf "%.2f", n / 25 }')"
+  done
+  cmp -s paused.mp4.gif paused.mkv.gif || fail "the paused clip as MP4 and as MKV gives two GIFs"
+  # A picture turned by the display matrix (a phone held upright) and an
+  # anamorphic one come out as ffmpeg shows them: the size, and the corner
+  # that a white marker lands in (ffmpeg's own rotation is the oracle);
+  # --width applies to the turned picture.
+  ffmpeg -v error -nostdin -f lavfi -i "color=c=black:s=32x16:r=25,drawbox=x=0:y=0:w=4:h=4:c=white:t=fill" \
+    -frames:v 2 -c:v libx264 -pix_fmt yuv444p -y upright.mp4
+  ffmpeg -v error -nostdin -i upright.mp4 -c copy -metadata:s:v:0 rotate=90 -y turned.mp4
+  ffmpeg -v error -nostdin -i upright.mp4 -vf setsar=2 -c:v libx264 -y wide.mp4
+  marker=$(ffmpeg -v error -nostdin -i turned.mp4 -frames:v 1 -f rawvideo -pix_fmt gray - | od -An -v -tu1 -w1 |
+           awk '$1 > 128 { i = NR - 1; print i % 16, int(i / 16); exit }')
+  while IFS='|' read -r options input size; do
+    # shellcheck disable=SC2086
+    run export $options "$input" shown.gif
+    expect_status 0 "export $options $input"
+    probe shown.gif
+    expect_probe size "$size"
+  done <<'CASES'
+|turned.mp4|16 32
+--width 8|turned.mp4|8 16
+|wide.mp4|64 16
+CASES
+  run export turned.mp4 turned.gif
+  probe turned.gif "0:$(echo "$marker" | tr ' ' ':')"
+  [ "$(probe_line pixel | cut -d' ' -f4)" -gt 128 ] || fail "turned.mp4: no marker at $marker, where ffmpeg shows it"
+  # Trimming, from a file (sought) and through a pipe (read from the start):
+  # as many frames as ffmpeg's -ss and -t/-to give, exit status 0.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25:duration=20 -c:v libx264 -g 50 -y long.mp4
+  while IFS='|' read -r options ffmpeg_options; do
+    # shellcheck disable=SC2086
+    want=$(ffmpeg -v error -nostdin $ffmpeg_options -f framemd5 - | grep -vc '^#')
+    # shellcheck disable=SC2086
+    run export $options long.mp4 trimmed.gif
+    expect_status 0 "export $options"
+    expect_message trimmed.gif "$want"
+    # shellcheck disable=SC2086
+    # rozove stops reading at the end it was given: ffmpeg may then meet a closed pipe.
+    { ffmpeg -v quiet -nostdin -i long.mp4 -f matroska - || true; } |
+      timeout 60 $emulator "$rozove" export $options - piped.gif >out.txt 2>err.txt
+    status=$?; out=$(cat out.txt); err=$(cat err.txt)
+    expect_status 0 "export $options from a pipe"
+    expect_message piped.gif "$want"
+  done <<'CASES'
+--start 12 --duration 3|-ss 12 -i long.mp4 -t 3
+--start 0:12.2 --to 00:00:13|-ss 12.2 -i long.mp4 -to 0.8
+--start 19.5|-ss 19.5 -i long.mp4
+CASES
+  # A pipe by name is read once: a shell's <(...) (/dev/fd/N) and a FIFO,
+  # Matroska and Y4M, all 30 frames.
+  run export <(ffmpeg -v error -nostdin -i clip.mp4 -f matroska -) fd.gif
+  expect_status 0 "export <(...)"
+  expect_message fd.gif 30
+  rm -f named.fifo && mkfifo named.fifo
+  { timeout 60 ffmpeg -v error -nostdin -i clip.mp4 -pix_fmt yuv420p -f yuv4mpegpipe - >named.fifo & } 2>/dev/null
+  run export named.fifo fifo.gif
+  wait
+  expect_status 0 "export a FIFO"
+  expect_message fifo.gif 30
+  # Stills: a numbered sequence (ffmpeg's %04d), one image and the cover
+  # picture of a sound file, each image one frame, at 25 a second or --fps.
+  mkdir -p frames
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -y frames/%04d.png
+  ffmpeg -v error -nostdin -f lavfi -i sine=duration=1 -i frames/0001.png -map 0 -map 1 -c:v png \
+    -disposition:v attached_pic -y cover.mp3
+  sequence=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 frames/%04d.png)
+  while IFS='|' read -r options input frames delays; do
+    # shellcheck disable=SC2086
+    run export $options "$input" stills.gif
+    expect_status 0 "export $options $input"
+    expect_message stills.gif "$frames"
+    probe stills.gif
+    expect_probe delays "$delays"
+  done <<CASES
+|frames/%04d.png|$sequence|4 4 4 4 4
+--fps 10|frames/%04d.png|$sequence|10 10 10 10 10
+|frames/0003.png|1|4
+|cover.mp3|1|4
+CASES
+  # Interlaced frames are taken as they are in every container: one clip as
+  # Y4M, MP4 and TS gives its 6 frames and exit status 0 each time.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 6 -vf setfield=tff -pix_fmt yuv420p \
+    -y woven.y4m
+  ffmpeg -v error -nostdin -i woven.y4m -c:v libx264 -flags +ildct+ilme -y woven.mp4
+  ffmpeg -v error -nostdin -i woven.y4m -c:v mpeg2video -flags +ildct+ilme -y woven.ts
+  for input in woven.y4m woven.mp4 woven.ts; do
+    run export "$input" woven.gif
+    expect_status 0 "export interlaced $input"
+    expect_message woven.gif 6
+  done
   # A 10-bit stream and one with alpha.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -pix_fmt yuv420p10le -c:v ffv1 -y deep.mkv
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 5 -vf format=rgba -c:v png -y alpha.mov
@@ -739,6 +859,29 @@ CASES
   [ "$(message_count "$out")" == "$frames" ] || [[ "$err" == *"holds the $frames frame"* ]] ||
     fail "cut stream: the message [$out] or the error [$err] counts otherwise; the GIF holds $frames"
   if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 40 ]; then fail "cut stream: $frames frames"; fi
+  # Matroska through a pipe, cut exactly between two packets: its declared
+  # length tells; the 20 frames it holds, exit status 1.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 40 -c:v ffv1 -y forty.mkv
+  head -c "$(ffprobe -v error -show_entries packet=pos -of csv=p=0 forty.mkv | sed -n 21p)" forty.mkv >cut20.mkv
+  cat cut20.mkv | timeout 60 $emulator "$rozove" export - cut20.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 1 "matroska cut between packets"
+  expect_message cut20.gif 20
+  expect_one_line_error "matroska cut between packets" "of the 1.60 s its header gives"
+  # A frame garbled in the middle: skipped as ffmpeg skips it (told to take
+  # any error as one), the frame before held for its time, named in one
+  # line; the clip keeps its 20 frames and the exit status is 1.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -c:v libx264 -g 1 -y whole.mp4
+  size=$(stat -c %s whole.mp4)
+  { head -c $((size * 2 / 3)) whole.mp4; yes garbled | head -c 200; tail -c +$((size * 2 / 3 + 201)) whole.mp4; } >garbled.mp4
+  lost=$((20 - $(ffprobe -v quiet -err_detect explode -count_frames -select_streams v:0 \
+                   -show_entries stream=nb_read_frames -of csv=p=0 garbled.mp4)))
+  run export garbled.mp4 garbled.gif
+  expect_status 1 "garbled frame"
+  expect_message garbled.gif 20
+  expect_one_line_error "garbled frame" "cannot be decoded"
+  [ "$lost" -ge 1 ] || fail "garbled.mp4: ffprobe lost no frame"
+  [ "$lost" -eq 1 ] || [[ "$err" == *"$lost frames cannot be decoded"* ]] || fail "garbled.mp4: $lost lost, told: $err"
   ;;
 demo)
   run demo

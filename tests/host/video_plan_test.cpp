@@ -1,11 +1,15 @@
 // The video plan from plain numbers, no clip: the size kept, one side given
 // with anamorphic pixels, both given, too large; the stream's rate, a rate
-// given, a variable stream's average (the container's or its packets'), a
+// given, a variable stream on its grid, a variable stream's average (the container's or its packets'), a
 // pipe's unknown count, and the refusals. Expected values are worked out by
 // hand from the rules in video_plan.h.
 #include "host/input/video/video_plan.h"
 
 #include <gtest/gtest.h>
+
+extern "C" {
+#include <libavutil/display.h>
+}
 
 namespace {
 
@@ -41,6 +45,22 @@ StreamFacts Variable(Fraction average, int64_t packets, int64_t endTicks, TimeBa
     facts.packets = packets;
     facts.endTicks = endTicks;
     facts.timeBase = base;
+    return facts;
+}
+
+// 20 frames on a grid with a gap, 1 s in ms; the container averages 20 fps.
+StreamFacts OnGrid(Fraction grid, int64_t lastTicks) {
+    StreamFacts facts = Variable(Fraction{20, 1}, 20, 1000, TimeBase{1, 1000});
+    facts.grid = grid;
+    facts.lastTicks = lastTicks;
+    return facts;
+}
+
+// An image sequence: a rate its demuxer makes up (90000, as for a cover).
+StreamFacts Stills() {
+    StreamFacts facts = Clip();
+    facts.stills = true;
+    facts.nominalRate = Fraction{90000, 1};
     return facts;
 }
 
@@ -89,6 +109,8 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
     const TimeBase clipBase = {1, 12800};
     const Case cases[] = {
         {"size kept", Clip(), Asked(0, 0), {640, 480, false, 25, 1, 50, clipBase}, ""},
+        {"anamorphic: square pixels, height kept", Anamorphic(), Asked(0, 0), {1024, 576, false, 25, 1, 50, clipBase},
+         ""},
         {"width given, anamorphic", Anamorphic(), Asked(512, 0), {512, 288, false, 25, 1, 50, clipBase}, ""},
         {"height given, anamorphic", Anamorphic(), Asked(0, 288), {512, 288, false, 25, 1, 50, clipBase}, ""},
         {"both given, aspect ignored", Anamorphic(), Asked(100, 50), {100, 50, false, 25, 1, 50, clipBase}, ""},
@@ -103,6 +125,15 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         // No average: 10 intervals over 1100 ms, 100/11 fps, 10 frames before 1.1 s.
         {"variable, packets' average", Variable(Fraction{0, 0}, 11, 1100, TimeBase{1, 1000}), Asked(0, 0),
          {640, 480, true, 100, 11, 10, TimeBase{1, 1000}}, ""},
+        // 25 fps with a gap: the last frame starts at 920 ms, frame 23 of the grid.
+        {"variable, on a 25 fps grid", OnGrid(Fraction{25, 1}, 920), Asked(0, 0),
+         {640, 480, true, 25, 1, 24, TimeBase{1, 1000}}, ""},
+        {"variable, on a 60 fps grid: its average", OnGrid(Fraction{60, 1}, 920), Asked(0, 0),
+         {640, 480, true, 20, 1, 20, TimeBase{1, 1000}}, ""},
+        {"variable, on a grid, rate given", OnGrid(Fraction{25, 1}, 920), Asked(0, 0, 10, 1),
+         {640, 480, true, 10, 1, 10, TimeBase{1, 1000}}, ""},
+        {"stills at 25", Stills(), Asked(0, 0), {640, 480, false, 25, 1, 50, clipBase}, ""},
+        {"stills, rate given", Stills(), Asked(0, 0, 10, 1), {640, 480, false, 10, 1, 50, clipBase}, ""},
         {"pipe", Pipe(), Asked(0, 0), {640, 480, false, 25, 1, -1, TimeBase{1, 90000}}, ""},
         {"pipe, rate given", Pipe(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, -1, TimeBase{1, 90000}}, ""},
         {"no rate", With(Clip(), 640, Fraction{0, 1}), Asked(0, 0), {}, "the video stream gives no frame rate"},
@@ -129,6 +160,44 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         EXPECT_EQ(plan.timeBase.num, c.want.timeBase.num) << c.name;
         EXPECT_EQ(plan.timeBase.den, c.want.timeBase.den) << c.name;
     }
+}
+
+TEST(VideoPlan, OrientationFromTheDisplayMatrixAsFfmpegReadsIt) {
+    // A matrix made by av_display_rotation_set(90) is one ffmpeg turns
+    // clockwise (transpose=clock); the flip comes after the turn, so a
+    // quarter turn and a mirror make a plain transpose or its opposite.
+    struct Case {
+        double angle;
+        bool hflip;
+        Orientation want;
+    };
+    const Case cases[] = {
+        {0, false, {false, false, false}}, {90, false, {true, false, true}}, {180, false, {false, true, true}},
+        {-90, false, {true, true, false}}, {0, true, {false, true, false}},  {90, true, {true, false, false}},
+        {-90, true, {true, true, true}},   {88, false, {true, false, true}},
+    };
+    for (const Case& c : cases) {
+        int32_t matrix[9];
+        av_display_rotation_set(matrix, c.angle);
+        if (c.hflip) av_display_matrix_flip(matrix, 1, 0);
+        const Orientation got = OrientationOf(matrix);
+        EXPECT_EQ(got.transpose, c.want.transpose) << c.angle << (c.hflip ? " flipped" : "");
+        EXPECT_EQ(got.flipX, c.want.flipX) << c.angle << (c.hflip ? " flipped" : "");
+        EXPECT_EQ(got.flipY, c.want.flipY) << c.angle << (c.hflip ? " flipped" : "");
+    }
+    const Orientation none = OrientationOf(nullptr);
+    EXPECT_FALSE(none.transpose || none.flipX || none.flipY);
+    // Turned a quarter, the size is the displayed picture's, and a width
+    // given applies to it.
+    StreamFacts turned = Anamorphic();
+    turned.orientation = Orientation{true, false, true};
+    VideoPlan plan;
+    std::string reason;
+    ASSERT_TRUE(PlanVideo(turned, Asked(0, 0), &plan, &reason)) << reason;
+    EXPECT_EQ(plan.width, 576);
+    EXPECT_EQ(plan.height, 1024);
+    ASSERT_TRUE(PlanVideo(turned, Asked(288, 0), &plan, &reason)) << reason;
+    EXPECT_EQ(plan.height, 512);
 }
 
 }  // namespace

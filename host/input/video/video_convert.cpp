@@ -1,6 +1,9 @@
 // A decoded frame into the host frame: libswscale scales it to the planned
-// size and turns it into 24-bit BGR by the stream's matrix and range, into
-// a staging buffer whose rows are then laid bottom-up into the host frame.
+// size (before it is turned) and turns it into 24-bit BGR by the stream's
+// matrix and range, into a staging buffer whose pixels are then laid into
+// the host frame, bottom-up and turned as the display matrix asks: a
+// quarter turn or a flip is an exact move of whole pixels, so it is done
+// here rather than by a filter.
 //
 // Colour: the stream's matrix (BT.601, BT.709, BT.2020, SMPTE 240M, FCC)
 // and range (limited or full) are honoured. A stream that names no matrix
@@ -55,8 +58,11 @@ bool PrepareScaler(VideoDecoder* decoder, const AVFrame* frame) {
     sws_freeContext(decoder->scaler);
     // Chroma interpolated to every pixel; SWS_ACCURATE_RND would gain under
     // one level in 255 at four times the cost (720p: 5 ms a frame against 20).
-    decoder->scaler = sws_getContext(frame->width, frame->height, format, decoder->plan.width, decoder->plan.height,
-                                     AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+    const bool turned = decoder->plan.orientation.transpose;
+    decoder->scaler = sws_getContext(frame->width, frame->height, format,
+                                     turned ? decoder->plan.height : decoder->plan.width,
+                                     turned ? decoder->plan.width : decoder->plan.height, AV_PIX_FMT_BGR24,
+                                     SWS_BICUBIC | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
     if (decoder->scaler == nullptr) return false;
     const AVPixFmtDescriptor* description = av_pix_fmt_desc_get(format);
     // RGB sources carry no matrix; the output is full-range RGB.
@@ -72,12 +78,32 @@ bool PrepareScaler(VideoDecoder* decoder, const AVFrame* frame) {
     return true;
 }
 
+// Lays the staging picture (top-down, as scaled before turning) into the
+// host frame at PIXELS (WIDTH x HEIGHT as shown, bottom-up), turned as TURN says.
+void LayTurned(const uint8_t* staging, int stagingStride, const Orientation& turn, int32_t width, int32_t height,
+               uint8_t* pixels) {
+    const int32_t storedWidth = turn.transpose ? height : width;
+    const int32_t storedHeight = turn.transpose ? width : height;
+    const size_t stride = static_cast<size_t>(FrameStride(width));
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* row = pixels + static_cast<size_t>(height - 1 - y) * stride;
+        for (int32_t x = 0; x < width; ++x) {
+            int32_t u = turn.transpose ? y : x;
+            int32_t v = turn.transpose ? x : y;
+            if (turn.flipX) u = storedWidth - 1 - u;
+            if (turn.flipY) v = storedHeight - 1 - v;
+            std::memcpy(row + 3 * static_cast<size_t>(x), staging + static_cast<size_t>(v) * stagingStride + 3 * u, 3);
+        }
+    }
+}
+
 }  // namespace
 
 bool ConvertFrame(VideoDecoder* decoder, const AVFrame* frame, uint8_t* pixels) {
     if (!PrepareScaler(decoder, frame)) return false;
-    const int32_t width = decoder->plan.width;
-    const int32_t height = decoder->plan.height;
+    const Orientation& turn = decoder->plan.orientation;
+    const int32_t width = turn.transpose ? decoder->plan.height : decoder->plan.width;    // as scaled
+    const int32_t height = turn.transpose ? decoder->plan.width : decoder->plan.height;
     // The scaler writes into a staging frame with room to spare at the end
     // of each row: its vector converters work in blocks of pixels and skip
     // a row's last few pixels (up to 15) when the row's stride leaves no
@@ -93,6 +119,14 @@ bool ConvertFrame(VideoDecoder* decoder, const AVFrame* frame, uint8_t* pixels) 
     const int strides[4] = {decoder->stagingStride, 0, 0, 0};
     if (sws_scale(decoder->scaler, frame->data, frame->linesize, 0, frame->height, rows, strides) != height) {
         return false;
+    }
+    if (turn.transpose || turn.flipX || turn.flipY) {
+        LayTurned(decoder->staging, decoder->stagingStride, turn, decoder->plan.width, decoder->plan.height, pixels);
+        return true;
+    }
+    if (turn.transpose || turn.flipX || turn.flipY) {
+        LayTurned(decoder->staging, decoder->stagingStride, turn, decoder->plan.width, decoder->plan.height, pixels);
+        return true;
     }
     const size_t stride = static_cast<size_t>(FrameStride(width));
     for (int32_t y = 0; y < height; ++y) {

@@ -10,6 +10,12 @@
 // references are skipped; with a known count the first frame stands in for
 // them, so the count holds. A damaged key frame is damage. At the end, a
 // cut-off input is Damaged, not a short clean end (video_walk.cpp).
+//
+// Damage: a frame that cannot be decoded is skipped, as ffmpeg skips it,
+// and the frame before it stays on screen for its time, so the clip keeps
+// its length and the frames after the damage. The skipped frames are
+// counted and named in one line once the frames end, and the outcome is
+// then Damaged.
 #include <algorithm>
 
 #include "host/input/video/video_decoder_state.h"
@@ -37,10 +43,43 @@ bool SkipsLeading(VideoDecoder* decoder, int result) {
     return true;
 }
 
+// Takes note of a frame that cannot be decoded for error CODE: it is
+// skipped and the frame before it is held over.
+void NoteDamaged(VideoDecoder* decoder, int code) {
+    const int64_t position = decoder->decoded + decoder->skippedLeading + decoder->damagedFrames;
+    if (decoder->damagedFrames == 0) decoder->damagedError = code;
+    if (decoder->damagedFrames < 5) {
+        decoder->damagedNames += (decoder->damagedFrames == 0 ? "" : ", ") + FrameName(position);
+    }
+    ++decoder->damagedFrames;
+}
+
+// The skipped frames in one line, "" when there were none.
+std::string DamageSummary(const VideoDecoder* decoder) {
+    const int64_t count = decoder->damagedFrames;
+    if (count == 0) return std::string();
+    const std::string more = count > 5 ? " and " + std::to_string(count - 5) + " more" : std::string();
+    const std::string what = count == 1 ? decoder->damagedNames + " cannot be decoded"
+                                        : std::to_string(count) + " frames cannot be decoded (" +
+                                              decoder->damagedNames + more + ")";
+    return what + " (" + ErrorText(decoder->damagedError) + "); the frame before " +
+           (count == 1 ? "it is" : "each is") + " shown in its place";
+}
+
+// The outcome of an input whose frames all came: End, or Damaged when the
+// walk found it cut or frames were skipped.
+FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
+    *problem = decoder->walkProblem;
+    const std::string damage = DamageSummary(decoder);
+    if (!damage.empty()) *problem += (problem->empty() ? "" : "; ") + damage;
+    return problem->empty() ? FrameRead::End : FrameRead::Damaged;
+}
+
 // The outcome once the decoder has given its last frame.
 FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
-    if (decoder->decoded == 0 && decoder->skippedLeading > 0) {
-        *problem = "no frame of its video stream can be decoded (" + ErrorText(decoder->leadingError) + ")";
+    if (decoder->decoded == 0 && (decoder->skippedLeading > 0 || decoder->damagedFrames > 0)) {
+        const int code = decoder->damagedFrames > 0 ? decoder->damagedError : decoder->leadingError;
+        *problem = "no frame of its video stream can be decoded (" + ErrorText(code) + ")";
         return FrameRead::Damaged;
     }
     if (decoder->damage.empty()) return FrameRead::End;
@@ -56,9 +95,8 @@ bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) 
         if (result == 0) {
             if (decoder->pending->decode_error_flags != 0 || (decoder->pending->flags & AV_FRAME_FLAG_CORRUPT) != 0) {
                 av_frame_unref(decoder->pending);
-                *problem = FrameName(decoder->decoded) + " is damaged";
-                *read = FrameRead::Damaged;
-                return true;
+                NoteDamaged(decoder, AVERROR_INVALIDDATA);
+                continue;
             }
             ++decoder->decoded;
             *read = FrameRead::Frame;
@@ -70,9 +108,12 @@ bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) 
         }
         if (SkipsLeading(decoder, result)) continue;
         if (result == AVERROR(EAGAIN)) return false;
-        *problem = FrameName(decoder->decoded) + " cannot be decoded (" + ErrorText(result) + ")";
-        *read = result == AVERROR(ENOMEM) ? FrameRead::Failed : FrameRead::Damaged;
-        return true;
+        if (result == AVERROR(ENOMEM)) {
+            *problem = "out of memory";
+            *read = FrameRead::Failed;
+            return true;
+        }
+        NoteDamaged(decoder, result);
     }
 }
 
@@ -103,8 +144,12 @@ bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
         *read = FrameRead::Failed;
         return true;
     }
-    StartDraining(decoder, corrupt ? FrameName(decoder->sent) + " is cut off or corrupt"
-                                   : FrameName(decoder->sent) + " cannot be decoded (" + ErrorText(result) + ")");
+    if (corrupt) {
+        StartDraining(decoder, FrameName(decoder->sent) + " is cut off or corrupt");
+    } else {
+        NoteDamaged(decoder, result);
+        ++decoder->sent;
+    }
     return false;
 }
 
@@ -156,9 +201,10 @@ int64_t FrameDuration(const AVFrame* frame) {
 #endif
 }
 
-// Takes the decoded frame in `pending`: its time after the first frame,
-// its first output index, and how far the frames decoded so far reach.
-void PlacePending(VideoDecoder* decoder) {
+// Takes the decoded frame in `pending`: its time after the first frame
+// (and the start), its first output index, and how far the frames decoded
+// so far reach. False when it lies at or past where a trimmed output stops.
+bool PlacePending(VideoDecoder* decoder) {
     const VideoPlan& plan = decoder->plan;
     AVFrame* frame = decoder->pending;
     int64_t ticks = frame->best_effort_timestamp;
@@ -167,12 +213,14 @@ void PlacePending(VideoDecoder* decoder) {
         // With a planned count, skipped leading frames are filled by the
         // first frame that decodes; a pipe simply starts with it.
         const int64_t filled = plan.frameCount >= 0 ? decoder->skippedLeading : 0;
-        decoder->pendingStart = decoder->decoded == 1 ? 0 : decoder->decoded - 1 + filled;
-        return;
+        decoder->pendingStart = decoder->decoded == 1 ? 0 : decoder->decoded - 1 + filled + decoder->damagedFrames;
+        return true;
     }
     if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = ticks == AV_NOPTS_VALUE ? 0 : ticks;
     // A frame without a time follows the one before it by a frame.
-    const int64_t time = ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks;
+    const int64_t time =
+        ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks - plan.startTicks;
+    if (plan.stopTicks >= 0 && time >= plan.stopTicks - plan.startTicks) return false;
     decoder->pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
     int64_t duration = FrameDuration(frame);
     if (duration <= 0) {
@@ -180,6 +228,8 @@ void PlacePending(VideoDecoder* decoder) {
                                                      AVRational{plan.timeBase.num, plan.timeBase.den}));
     }
     decoder->lastEnd = std::max(decoder->lastEnd, time + duration);
+    if (plan.stopTicks >= 0) decoder->lastEnd = std::min(decoder->lastEnd, plan.stopTicks - plan.startTicks);
+    return true;
 }
 
 FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& problem) {
@@ -194,7 +244,9 @@ FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& pr
 // at the walked end of a sound input, else as far as the last frame reaches.
 int64_t EndIndex(const VideoDecoder* decoder) {
     const VideoPlan& plan = decoder->plan;
-    if (!plan.resample) return decoder->decoded + (plan.frameCount >= 0 ? decoder->skippedLeading : 0);
+    if (!plan.resample) {
+        return decoder->decoded + decoder->damagedFrames + (plan.frameCount >= 0 ? decoder->skippedLeading : 0);
+    }
     if (plan.frameCount >= 0 && decoder->endOutcome == FrameRead::End) return plan.frameCount;
     return OutputFramesBefore(decoder->lastEnd, plan.timeBase, plan.rate, plan.scale);
 }
@@ -202,7 +254,8 @@ int64_t EndIndex(const VideoDecoder* decoder) {
 // The outcome once the source has ended and its last frame has been shown.
 FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
     if (decoder->endOutcome != FrameRead::End) {
-        *problem = decoder->endProblem;
+        const std::string damage = decoder->decoded > 0 ? DamageSummary(decoder) : std::string();
+        *problem = decoder->endProblem + (damage.empty() || decoder->endProblem.empty() ? "" : "; ") + damage;
         return Finish(decoder, decoder->endOutcome, *problem);
     }
     // Fewer frames than the walk counted: the input changed or the decoder dropped some.
@@ -211,8 +264,8 @@ FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
                    std::to_string(decoder->plan.frameCount) + " frames";
         return Finish(decoder, FrameRead::Damaged, *problem);
     }
-    problem->clear();
-    return Finish(decoder, FrameRead::End, *problem);
+    const FrameRead outcome = CleanEnd(decoder, problem);
+    return Finish(decoder, outcome, *problem);
 }
 
 }  // namespace
@@ -224,8 +277,7 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
     }
     for (;;) {
         if (decoder->plan.frameCount >= 0 && decoder->delivered >= decoder->plan.frameCount) {
-            const FrameRead outcome = decoder->walkProblem.empty() ? FrameRead::End : FrameRead::Damaged;
-            *problem = decoder->walkProblem;
+            const FrameRead outcome = CleanEnd(decoder, problem);
             return Finish(decoder, outcome, *problem);
         }
         const int64_t heldUntil = decoder->pendingValid ? decoder->pendingStart
@@ -247,8 +299,12 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         }
         if (decoder->sourceEnded) return FinishSource(decoder, problem);
         const FrameRead read = DecodeNext(decoder, problem);
-        if (read == FrameRead::Frame) {
-            PlacePending(decoder);
+        if (read == FrameRead::Frame && !PlacePending(decoder)) {
+            // Past a trimmed output's stop: the source ends here for it.
+            av_frame_unref(decoder->pending);
+            decoder->sourceEnded = true;
+            decoder->endOutcome = FrameRead::End;
+        } else if (read == FrameRead::Frame) {
             decoder->pendingValid = true;
         } else if (read == FrameRead::Interrupted) {
             // Not final: the stop request ends the job anyway.

@@ -9,11 +9,15 @@
 // - Colour: the stream's matrix and range are honoured (BT.709 for HD and
 //   BT.601 below when it names none); RGB streams are taken as they are;
 //   10-bit and deeper streams work; alpha is ignored (video_convert.cpp).
-// - Size: kept, or scaled to the size given; one side given, the other
-//   follows the displayed aspect, so anamorphic video comes out with square
-//   pixels (video_plan.h).
+// - Picture: as a player shows it: turned and mirrored by the display
+//   matrix, square pixels at the display aspect (the stored height kept,
+//   the width within one pixel of the aspect), or scaled to the size given
+//   for the displayed picture; one side given, the other follows the
+//   displayed aspect (video_plan.h, video_convert.cpp).
 // - Rate: the stream's own; a stream whose timestamps are not evenly spaced
-//   (variableRate) is resampled by its timestamps to its average rate, and
+//   (variableRate) is resampled by its timestamps to the grid they lie on
+//   when it is at most 50 a second (every frame kept, the last one repeated
+//   through gaps), else to its average rate, and
 //   `fpsRate`/`fpsScale` resample any stream to the rate given; output
 //   frame k shows the latest source frame whose time is at most k / rate
 //   (video_plan.h, host/input/video/frame_timing.h).
@@ -23,10 +27,19 @@
 //   host reads ahead; its frames are taken one for one at its header's rate.
 // - A cut-off input is Damaged, not a short clean end: what the input held
 //   is checked against what it declares (video_walk.cpp).
+// - A frame that cannot be decoded is skipped and the frame before it held
+//   for its time; the input then ends Damaged, the skipped frames counted
+//   and named in one line (video_decode.cpp).
 // - Start: a seekable input starts at its first key frame; leading frames
 //   that fail for want of their references are skipped, and with a known
 //   count the first frame stands in for them; a damaged key frame is damage
 //   (video_decode.cpp).
+// - Trimming (`startMicroseconds`, `durationMicroseconds`): a seekable
+//   input is sought to the key frame before the start; the frames are
+//   placed by their timestamps from the first frame at or after it
+//   (video_plan.h, video_open.cpp).
+// - Stills (an image sequence, one image, a cover picture) are one frame
+//   an image, at the rate given or 25 (video_plan.h).
 // - Only files and standard input are read, never a network address; the
 //   libraries' log goes to stderr when `verbose` is set (video_open.cpp).
 #pragma once

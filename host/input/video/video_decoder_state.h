@@ -39,6 +39,10 @@ struct Walk {
     int64_t packets = 0;
     int64_t end = -1;   // ticks after the first frame where the last one ends
     bool variable = false;
+    int64_t first = AV_NOPTS_VALUE;  // the first frame's time, in ticks
+    int64_t last = -1;  // ticks after the first frame where the last one starts
+    int32_t gridRate = 0;  // the grid the frames lie on (FindGrid), 0 when none
+    int32_t gridScale = 0;
     std::string problem;
     int interruptedOrFailed = 0;  // an error code that must fail the open
 };
@@ -71,6 +75,9 @@ struct VideoDecoder {
     PacketSpan span;                  // what the video packets read cover
     bool waitForKey = false;          // packets before the first key frame are skipped, as the walk did
     int64_t skippedLeading = 0;       // frames before the first one that could not be decoded
+    int64_t damagedFrames = 0;        // frames after it that could not be decoded, held over
+    std::string damagedNames;         // the first few of them, "frame 12, frame 13"
+    int damagedError = 0;             // why the first of them could not be decoded
     int leadingError = 0;
     AVRational nominalRate = {0, 1};  // the stream's own rate
     // The source layout the scaler was set up for.

@@ -107,6 +107,13 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.height = stream->codecpar->height;
     const AVRational aspect = av_guess_sample_aspect_ratio(format, stream, nullptr);
     facts.sampleAspect = Fraction{aspect.num, aspect.den};
+    // image2 reads a sequence, the *_pipe formats one image (png_pipe, ...).
+    const std::string demuxer = format->iformat->name;
+    const bool oneImage = demuxer.size() > 5 && demuxer.rfind("_pipe") == demuxer.size() - 5;
+    facts.stills = demuxer == "image2" || demuxer == "image2pipe" || oneImage ||
+                   (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+    facts.orientation = OrientationOf(
+        reinterpret_cast<const int32_t*>(av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)));
     facts.nominalRate = Fraction{rate.num, rate.den};
     facts.averageRate = Fraction{stream->avg_frame_rate.num, stream->avg_frame_rate.den};
     facts.timeBase = TimeBase{stream->time_base.num, stream->time_base.den};
@@ -114,6 +121,8 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.packets = walk.packets;
     facts.endTicks = walk.end;
     facts.variable = walk.variable;
+    facts.lastTicks = walk.last;
+    facts.grid = Fraction{walk.gridRate, walk.gridScale};
     return facts;
 }
 
@@ -146,6 +155,20 @@ std::string OpenCodec(VideoDecoder* decoder, const AVCodec* codec, const AVStrea
            ") cannot be decoded: " + ErrorText(result);
 }
 
+// Times frames from FIRST, the walked first frame's, and on a trimmed
+// input seeks to the key frame at or before the start, so that a long
+// file is not decoded from its beginning; the frames before the start are
+// decoded for their references and then passed over (video_decode.cpp).
+std::string SeekToStart(VideoDecoder* decoder, int64_t first) {
+    decoder->firstTicks = first;
+    if (decoder->plan.startTicks <= 0) return std::string();
+    const int64_t target = first + decoder->plan.startTicks;
+    const int result = avformat_seek_file(decoder->format, decoder->streamIndex, INT64_MIN, target, target, 0);
+    if (result < 0) return "it cannot seek to --start (" + ErrorText(result) + ")";
+    decoder->waitForKey = true;
+    return std::string();
+}
+
 // Opens everything DECODER holds, in order: "" or why it cannot be.
 std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
     const int result = OpenContainer(url, &decoder->format);
@@ -171,7 +194,9 @@ std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOp
     }
     decoder->walkProblem = walk->problem;
     decoder->waitForKey = walk->sawKey;
-    return OpenCodec(decoder, codec, stream);
+    reason = OpenCodec(decoder, codec, stream);
+    if (reason.empty() && walk->walked && walk->first != AV_NOPTS_VALUE) reason = SeekToStart(decoder, walk->first);
+    return reason;
 }
 
 std::string Describe(const AVCodecParameters* parameters, AVRational rate) {

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 extern "C" {
+#include <libavutil/display.h>
+#include <libavutil/mathematics.h>
 #include <libavutil/rational.h>
 }
 
@@ -28,14 +31,16 @@ bool PlanSize(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
         return false;
     }
     const Fraction aspect = Given(facts.sampleAspect) ? facts.sampleAspect : Fraction{1, 1};
-    const double displayWidth = double(facts.width) * aspect.num / aspect.den;
+    double shownWidth = std::max(1.0, std::round(double(facts.width) * aspect.num / aspect.den));
+    double shownHeight = facts.height;
+    if (facts.orientation.transpose) std::swap(shownWidth, shownHeight);
     if (w == 0 && h == 0) {
-        w = facts.width;
-        h = facts.height;
+        w = static_cast<int64_t>(std::min(shownWidth, 1e9));
+        h = static_cast<int64_t>(shownHeight);
     } else if (h == 0) {
-        h = std::max<int64_t>(1, std::llround(double(w) * facts.height / displayWidth));
+        h = std::max<int64_t>(1, std::llround(double(w) * shownHeight / shownWidth));
     } else if (w == 0) {
-        w = std::max<int64_t>(1, std::llround(double(h) * displayWidth / facts.height));
+        w = std::max<int64_t>(1, std::llround(double(h) * shownWidth / shownHeight));
     }
     if (w > gif_limits::kMaxSide || h > gif_limits::kMaxSide ||
         FrameBytes(static_cast<int32_t>(w), static_cast<int32_t>(h)) == 0) {
@@ -63,13 +68,28 @@ bool AverageRate(const StreamFacts& facts, TimeBase base, Fraction* rate) {
     return true;
 }
 
+// Frames kept on the stream's own grid: uneven, on a grid of at most 50 a second.
+bool OnItsGrid(const StreamFacts& facts) {
+    return facts.walked && facts.variable && Given(facts.grid) && facts.grid.num <= int64_t(50) * facts.grid.den &&
+           facts.lastTicks >= 0;
+}
+
 // The rate frames are delivered at, and whether they are resampled to it.
 bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     Fraction average;
-    if (options.fpsRate > 0 && options.fpsScale > 0) {
+    if (facts.stills) {
+        const bool given = options.fpsRate > 0 && options.fpsScale > 0;
+        plan->resample = false;
+        plan->rate = given ? options.fpsRate : 25;
+        plan->scale = given ? options.fpsScale : 1;
+    } else if (options.fpsRate > 0 && options.fpsScale > 0) {
         plan->resample = true;
         plan->rate = options.fpsRate;
         plan->scale = options.fpsScale;
+    } else if (OnItsGrid(facts)) {
+        plan->resample = true;
+        plan->rate = facts.grid.num;
+        plan->scale = facts.grid.den;
     } else if (facts.walked && facts.variable && AverageRate(facts, plan->timeBase, &average)) {
         plan->resample = true;
         plan->rate = average.num;
@@ -89,16 +109,84 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
 // How many frames a walked input delivers; a pipe's count is unknown.
 int64_t PlanCount(const StreamFacts& facts, const VideoPlan& plan) {
     if (!facts.walked) return -1;
+    if (plan.resample && OnItsGrid(facts) && plan.rate == facts.grid.num && plan.scale == facts.grid.den) {
+        return OutputFramesBefore(facts.lastTicks, plan.timeBase, plan.rate, plan.scale) + 1;
+    }
     if (!plan.resample || facts.endTicks < 0) return facts.packets;
     return OutputFramesBefore(facts.endTicks, plan.timeBase, plan.rate, plan.scale);
 }
 
+// Ticks of BASE in MICROSECONDS, rounded to the nearest.
+int64_t TicksOf(int64_t microseconds, TimeBase base) {
+    return av_rescale_q(microseconds, AVRational{1, 1000000}, AVRational{base.num, base.den});
+}
+
+// The trimmed span: where it starts and stops, resampled by timestamps,
+// and its count on a walked input. False with REASON when it holds nothing.
+bool PlanTrim(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
+    if (options.startMicroseconds <= 0 && options.durationMicroseconds < 0) return true;
+    plan->resample = true;
+    // As ffmpeg's -ss: the GIF begins with the first frame at or after the
+    // start, so a start between two frames moves to the next one.
+    const AVRational frame = {plan->scale, plan->rate};
+    const AVRational base = {plan->timeBase.num, plan->timeBase.den};
+    const int64_t asked = TicksOf(options.startMicroseconds, plan->timeBase);
+    plan->startTicks = av_rescale_q(OutputFramesBefore(asked, plan->timeBase, plan->rate, plan->scale), frame, base);
+    if (options.durationMicroseconds >= 0) {
+        plan->stopTicks = asked + TicksOf(options.durationMicroseconds, plan->timeBase);
+    }
+    if (!facts.walked || plan->frameCount < 0) return true;
+    // Where the untrimmed frames end: past the last output frame counted.
+    const int64_t end = av_rescale_q(plan->frameCount, frame, base);
+    const int64_t stop = plan->stopTicks >= 0 ? std::min(plan->stopTicks, end) : end;
+    if (stop <= plan->startTicks) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.2f s", end * plan->timeBase.num / double(plan->timeBase.den));
+        *reason = std::string("--start is at or past the end of the video (") + seconds + ")";
+        return false;
+    }
+    plan->frameCount = OutputFramesBefore(stop - plan->startTicks, plan->timeBase, plan->rate, plan->scale);
+    return true;
+}
+
 }  // namespace
+
+Orientation OrientationOf(const int32_t* matrix) {
+    Orientation turn;
+    if (matrix == nullptr) return turn;
+    // ffmpeg's reading: the angle clockwise, then the signs of the matrix
+    // for the flips that come with it.
+    double theta = -std::round(av_display_rotation_get(matrix));
+    theta -= 360 * std::floor(theta / 360 + 0.9 / 360);
+    const int quarter = static_cast<int>(std::lround(theta / 90)) % 4;
+    if (quarter == 1) {
+        turn.transpose = true;
+        turn.flipY = matrix[3] <= 0;   // "clock"; else "cclock_flip", a plain transpose
+    } else if (quarter == 3) {
+        turn.transpose = true;
+        turn.flipX = true;             // "cclock", or "clock_flip" with both mirrored
+        turn.flipY = matrix[3] < 0;
+    } else if (quarter == 2) {
+        turn.flipX = matrix[0] < 0;
+        turn.flipY = matrix[4] < 0;
+    } else {
+        turn.flipY = matrix[4] < 0;
+    }
+    return turn;
+}
 
 bool PlanVideo(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     *plan = VideoPlan();
+    plan->orientation = facts.orientation;
     if (facts.timeBase.num > 0 && facts.timeBase.den > 0) plan->timeBase = facts.timeBase;
     if (!PlanRate(facts, options, plan, reason)) return false;
+    const bool resampled = plan->resample;
     plan->frameCount = PlanCount(facts, *plan);
-    return PlanSize(facts, options, plan, reason);
+    // Trimmed without a resampling rate: the stream's rate, by timestamps.
+    if (!resampled && (options.startMicroseconds > 0 || options.durationMicroseconds >= 0)) {
+        plan->frameCount = facts.walked && facts.endTicks >= 0
+                               ? OutputFramesBefore(facts.endTicks, plan->timeBase, plan->rate, plan->scale)
+                               : plan->frameCount;
+    }
+    return PlanTrim(facts, options, plan, reason) && PlanSize(facts, options, plan, reason);
 }

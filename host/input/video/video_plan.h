@@ -5,20 +5,42 @@
 // rules are testable without a clip; video_open.cpp gathers the numbers.
 //
 // The rules:
-// - Size: `width` and `height` 0 keep the stored frame size. One given, the
-//   other follows the displayed aspect (the sample aspect ratio applied, so
-//   anamorphic video comes out with square pixels as a GIF shows them),
-//   rounded to the nearest pixel and at least 1. Both given: exactly that.
-//   Frames past the GIF's side limit or the host frame cap are refused.
+// - Orientation: the display matrix's rotation by a quarter turn and its
+//   flips are applied as ffmpeg applies them (transpose, hflip, vflip);
+//   other angles are taken as the nearest quarter turn.
+// - Size: of the displayed picture, as a player shows it: the sample
+//   aspect ratio applied and the picture turned. `width` and `height` 0:
+//   square pixels at the display aspect, the stored height kept and the
+//   width the stored width times the sample aspect rounded to the nearest
+//   pixel (so within one pixel of the display aspect), then turned. One
+//   given, the other follows the displayed aspect, rounded to the nearest
+//   pixel and at least 1. Both given: exactly that. Frames past the GIF's
+//   side limit or the host frame cap are refused.
 // - Rate: the stream's own. A walked stream whose timestamps are not evenly
-//   spaced is resampled to its average rate (the container's, else the one
-//   its packets span), so that its timing stays true; `fpsRate`/`fpsScale`
+//   spaced but lie on a grid of at most 50 frames per second (a recording
+//   that pauses) is resampled to that grid: every frame is kept and the one
+//   before a gap is repeated through it, whatever rate the container
+//   guesses. Other uneven streams are resampled to their average rate (the
+//   container's, else the one their packets span), so that their timing
+//   stays true; `fpsRate`/`fpsScale`
 //   resample any stream to the rate given. Resampling repeats and drops
 //   frames (host/input/video/frame_timing.h). A pipe is not walked: its
 //   frames are taken one for one at the rate its header gives. No rate at
 //   all is refused.
-// - Count: one for one, the walked packets; resampled, the output frames
-//   before the walked end (host/input/video/frame_timing.h). An input that
+// - Stills (an image sequence, one image, the cover picture of a sound
+//   file) have no rate of their own: each is one frame, at `fpsRate` /
+//   `fpsScale` when given, else 25 a second.
+// - Trimming: `startMicroseconds` and `durationMicroseconds` (from the
+//   first frame) cut the clip to the frame, as ffmpeg's -ss and -t: the
+//   output begins at the first frame time of the rate chosen at or after
+//   the start, and the frames are placed by
+//   their timestamps at the rate chosen above. A start at or past the end
+//   is refused.
+// - Count: one for one, the walked packets; on the stream's grid, up to
+//   and including the last frame's (which lasts one step of the grid, so
+//   that containers that store its duration differently agree); otherwise
+//   resampled, the output frames before the walked end
+//   (host/input/video/frame_timing.h). An input that
 //   was not walked (a pipe) has no count: -1.
 #pragma once
 
@@ -27,6 +49,19 @@
 
 #include "host/input/input_request.h"
 #include "host/input/video/frame_timing.h"
+
+// How the stored picture is turned to be shown: output pixel (x, y) is
+// stored pixel (u, v) with (u, v) = transpose ? (y, x) : (x, y), each
+// mirrored when flipX / flipY.
+struct Orientation {
+    bool transpose = false;
+    bool flipX = false;
+    bool flipY = false;
+};
+
+// The orientation a display MATRIX (9 values, libavutil's layout) asks
+// for, as ffmpeg's automatic rotation reads it; null: upright.
+Orientation OrientationOf(const int32_t* matrix);
 
 // NUM / DEN; a side that is not positive means "not given".
 struct Fraction {
@@ -39,6 +74,8 @@ struct StreamFacts {
     int32_t width = 0;         // as stored (0: the stream gives none)
     int32_t height = 0;
     Fraction sampleAspect;     // a pixel's width / height; not given: square
+    Orientation orientation;   // from the display matrix
+    bool stills = false;       // still images: a numbered sequence, one image, a cover picture
     Fraction nominalRate;      // frames per second the stream names
     Fraction averageRate;      // frames per second the container averages
     TimeBase timeBase = {0, 1};  // of the timestamps; not positive: 1/90000 is taken
@@ -46,16 +83,21 @@ struct StreamFacts {
     int64_t packets = -1;      // walked: the video packets shown
     int64_t endTicks = -1;     // walked: ticks after the first frame where the last ends, -1 unknown
     bool variable = false;     // walked: the timestamps are not evenly spaced
+    int64_t lastTicks = -1;    // walked: ticks after the first frame where the last starts, -1 unknown
+    Fraction grid;             // walked: the rate whose frame times all timestamps lie on; not given: none
 };
 
 struct VideoPlan {
-    int32_t width = 0;         // of the frames delivered
+    int32_t width = 0;         // of the frames delivered (as shown, turned)
     int32_t height = 0;
+    Orientation orientation;
     bool resample = false;     // frames placed by their timestamps, not one for one
     int32_t rate = 0;          // frames per second = rate / scale
     int32_t scale = 0;
     int64_t frameCount = -1;   // -1 when unknown
     TimeBase timeBase = {1, 90000};
+    int64_t startTicks = 0;    // trimmed: where output frame 0 is, ticks after the first frame
+    int64_t stopTicks = -1;    // trimmed: where the output ends, ticks after the first frame; -1: at the end
 };
 
 // Fills PLAN from FACTS and OPTIONS by the rules above. False with a

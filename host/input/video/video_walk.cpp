@@ -140,11 +140,18 @@ void AddPacket(PacketSpan* span, const AVPacket* packet) {
     if (packet->pos >= 0) span->bytesEnd = packet->pos + packet->size;
 }
 
-// The checks, in order: the frame count of the header, for Y4M (whose
+// The checks, in order: the frame count of the header (unless the frames'
+// times span it), for Y4M (whose
 // frames follow each other with nothing after them) a tail of a frame left
 // over, and the video stream's declared length.
 std::string CutShort(AVFormatContext* format, const AVStream* stream, const PacketSpan& span, AVRational rate) {
-    if (stream->nb_frames > span.stored) {
+    const double frameTicks = FrameTicks(rate, stream->time_base);
+    const int64_t length = SpanLength(span, frameTicks);
+    // AVI counts the empty packets that stand for dropped frames, which the
+    // demuxer skips: frames whose times reach the count are all there.
+    const bool timesReachCount =
+        frameTicks > 0 && length >= 0 && std::llround(double(length) / frameTicks) >= stream->nb_frames;
+    if (stream->nb_frames > span.stored && !timesReachCount) {
         return "the input holds " + std::to_string(span.stored) + " of the " + std::to_string(stream->nb_frames) +
                " frames its header lists";
     }
@@ -153,10 +160,12 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
         return "the stream ends in the middle of " + FrameName(span.count);
     }
     const int64_t declared = DeclaredMicroseconds(format, stream);
-    const double frameTicks = FrameTicks(rate, stream->time_base);
-    const int64_t length = SpanLength(span, frameTicks);
     if (declared > 0 && length >= 0 && span.count > 0) {
-        const int64_t reached = av_rescale_q(length, stream->time_base, AV_TIME_BASE_Q);
+        // Matroska's DURATION runs from time 0, not from the first frame:
+        // a clip cut from a stream (-copyts, an output offset) starts late.
+        // The frames reach the length declared either way.
+        const int64_t reachedTicks = span.first > 0 ? length + span.first : length;
+        const int64_t reached = av_rescale_q(reachedTicks, stream->time_base, AV_TIME_BASE_Q);
         // Half a frame of slack for rounding (20 ms when the rate is unknown).
         const int64_t slack =
             frameTicks > 0 ? av_rescale_q(std::llround(frameTicks / 2), stream->time_base, AV_TIME_BASE_Q) : 20000;
@@ -171,7 +180,7 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
 // The count of the video stream's packets that are shown (not marked for
 // discarding, and from the first key frame on: a recording that starts
 // between key frames has nothing to decode before one), the end of the
-// last one, whether they are evenly spaced, and whether the input is cut
+// last one, whether they are evenly spaced and the grid they lie on, and whether the input is cut
 // short or damaged.
 Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate) {
     Walk walk;
@@ -198,5 +207,10 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
     times.erase(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(gathered.timesBeforeKey));
     std::sort(times.begin(), times.end());
     if (interval > 0) walk.variable = !EvenlySpaced(times, interval);
+    if (!times.empty()) {
+        walk.first = times.front();
+        walk.last = times.back() - times.front();
+    }
+    FindGrid(times, TimeBase{stream->time_base.num, stream->time_base.den}, &walk.gridRate, &walk.gridScale);
     return walk;
 }

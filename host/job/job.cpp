@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "host/input/prefetch_source.h"
 #include "host/job/progress.h"
 #include "host/common/stop_signal.h"
 
@@ -88,6 +89,7 @@ JobEnd EndOf(FrameRead read) {
 JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std::string& savePath,
                  const JobPlan& plan) {
     JobReport report = {JobEnd::NoFrame, 0, -1, false, std::string()};
+    StartPrefetch(source, plan.frameLimit);  // the next frames read while the module encodes
     const FrameRead first = ReadNextFrame(source, &report.problem);
     if (first != FrameRead::Frame) {
         if (first == FrameRead::Interrupted) report.end = JobEnd::Interrupted;

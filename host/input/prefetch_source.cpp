@@ -43,7 +43,7 @@ struct Prefetch {
     std::mutex lock;
     std::condition_variable changed;
     std::deque<Handed> ready;                  // oldest first; the last may end the frames
-    std::vector<std::vector<uint8_t>> spare;   // empty buffers for the reader
+    std::vector<std::vector<uint8_t>> spare;   // buffers for the reader (empty: not taken yet)
     bool reading = true;     // false once the reader has stopped reading
     bool closing = false;    // the source is being closed: the reader leaves
     bool finished = false;   // the reader is about to return: it can be joined
@@ -68,23 +68,36 @@ void Release(Prefetch* prefetch) {
 bool MayReadOn(Prefetch* prefetch) {
     if (prefetch->frameLimit >= 0 && prefetch->inner.loaded + 1 >= prefetch->frameLimit) return false;
     std::unique_lock<std::mutex> hold(prefetch->lock);
-    while (!prefetch->closing && prefetch->spare.empty()) prefetch->changed.wait_for(hold, kPoll);
-    return !prefetch->closing;
+    while (!prefetch->closing && prefetch->inner.pixels.empty() && prefetch->spare.empty()) {
+        prefetch->changed.wait_for(hold, kPoll);
+    }
+    if (prefetch->closing) return false;
+    if (prefetch->inner.pixels.empty()) {
+        prefetch->inner.pixels.swap(prefetch->spare.back());
+        prefetch->spare.pop_back();
+    }
+    return true;
+}
+
+// A buffer is taken the first time it is needed, on this thread: zeroing
+// it (its row padding must be defined) and faulting its pages in then
+// runs beside the module's work, not before the first frame.
+FrameRead ReadInto(Prefetch* prefetch, size_t frameBytes, std::string* problem) {
+    if (prefetch->inner.pixels.empty() && !Allocate(&prefetch->inner.pixels, frameBytes, problem)) {
+        return FrameRead::Failed;
+    }
+    // After a stop request no further read is begun: it could block on a pipe.
+    return StopRequested() ? FrameRead::Interrupted : ReadNextFrame(&prefetch->inner, problem);
 }
 
 void ReadAhead(Prefetch* prefetch) {
+    const size_t frameBytes = prefetch->inner.pixels.size();
     std::string problem;
     while (MayReadOn(prefetch)) {
-        // After a stop request no further read is begun: it could block on a pipe.
-        const FrameRead read =
-            StopRequested() ? FrameRead::Interrupted : ReadNextFrame(&prefetch->inner, &problem);
+        const FrameRead read = ReadInto(prefetch, frameBytes, &problem);
         std::lock_guard<std::mutex> hold(prefetch->lock);
         Handed handed{read, problem, {}};
-        if (read == FrameRead::Frame) {
-            handed.pixels.swap(prefetch->inner.pixels);
-            prefetch->inner.pixels.swap(prefetch->spare.back());
-            prefetch->spare.pop_back();
-        }
+        if (read == FrameRead::Frame) handed.pixels.swap(prefetch->inner.pixels);
         prefetch->ready.push_back(std::move(handed));
         prefetch->changed.notify_all();
         if (read != FrameRead::Frame) return;
@@ -112,6 +125,7 @@ void Work(Prefetch* prefetch) {
 // The reader stopped at the frame limit: frames past it (which the job
 // does not ask for) are read here, directly.
 FrameRead ReadDirectly(FrameSource* source, Prefetch* prefetch, std::string* problem) {
+    if (prefetch->inner.pixels.empty()) prefetch->inner.pixels.swap(source->pixels);
     const FrameRead read = ReadNextFrame(&prefetch->inner, problem);
     if (read == FrameRead::Frame) source->pixels.swap(prefetch->inner.pixels);
     return read;
@@ -167,29 +181,15 @@ void ClosePrefetched(FrameSource* source) {
 
 const SourceReader kPrefetchReader = {ReadPrefetched, ClosePrefetched};
 
-// The buffers beyond the wrapped source's own: one for the job's current
-// frame and kAhead for frames read ahead. False when memory is short.
-bool AllocateBuffers(Prefetch* prefetch, size_t bytes, std::vector<uint8_t>* current) {
-    std::string unused;
-    if (!Allocate(current, bytes, &unused)) return false;
-    prefetch->spare.resize(kAhead);
-    for (std::vector<uint8_t>& buffer : prefetch->spare) {
-        if (!Allocate(&buffer, bytes, &unused)) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool StartPrefetch(FrameSource* source, int64_t frameLimit) {
     if (source->reader == nullptr || source->loaded >= 0 || source->pixels.empty()) return false;
     Prefetch* prefetch = new Prefetch{};
     prefetch->frameLimit = frameLimit;
-    std::vector<uint8_t> current;
-    if (!AllocateBuffers(prefetch, source->pixels.size(), &current)) {
-        delete prefetch;
-        return false;
-    }
+    // Room for kAhead more buffers, each taken when first needed; the job's
+    // current frame takes the first frame's buffer.
+    prefetch->spare.resize(kAhead);
     // The outer record: the wrapped source's facts, its frames from the
     // queue. Its rules for the end (a walked file's tail) stay with it.
     std::vector<uint8_t> innerPixels;
@@ -199,7 +199,6 @@ bool StartPrefetch(FrameSource* source, int64_t frameLimit) {
     outer.state = prefetch;
     outer.walked = false;
     outer.tail.clear();
-    outer.pixels.swap(current);
     prefetch->inner = std::move(*source);
     prefetch->inner.pixels.swap(innerPixels);
     HoldStopSignals(true);

@@ -4,13 +4,17 @@
 // part, in platform/host_os.h.
 #include "host/common/stop_signal.h"
 
+#include <atomic>
 #include <csignal>
 
 #include "platform/host_os.h"
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
+// Raised on whichever thread takes the signal, read on the others: an
+// atomic that is lock-free, so the handler may set it.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may set only a lock-free atomic");
 
 extern "C" void OnStopSignal(int signalNumber) {
     stopSignal = signalNumber;

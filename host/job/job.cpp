@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "host/input/prefetch_source.h"
 #include "host/job/progress.h"
 #include "host/common/stop_signal.h"
 
@@ -96,6 +97,7 @@ JobEnd EndOf(FrameRead read) {
 JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std::string& savePath,
                  const JobPlan& plan) {
     JobReport report = {JobEnd::NoFrame, 0, -1, false, -1, std::string()};
+    StartPrefetch(source, plan.frameLimit);  // the next frames read while the module encodes
     const FrameRead first = ReadNextFrame(source, &report.problem);
     if (first != FrameRead::Frame) {
         if (first == FrameRead::Interrupted) report.end = JobEnd::Interrupted;

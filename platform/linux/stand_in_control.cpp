@@ -47,4 +47,5 @@ void ResetStandIns() {
     ResetMessageBox();
     ResetDialog();
     ResetImageLibrary();
+    SetStandInZeroFill(StandInZeroFill::Skipped);
 }

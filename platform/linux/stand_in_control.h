@@ -81,6 +81,13 @@ std::string LastDialogTemplate();
 // thousand turns it off.
 void SetStandInSleep(bool enabled);
 
+// What a block asked for zero-filled (GMEM_ZEROINIT) holds: by default
+// whatever the memory held (the module writes every byte of it that it
+// reads), zeroes as Windows gives, or a pattern, so that a test can show
+// the output does not depend on what the block held.
+enum class StandInZeroFill { Skipped, Zeroed, Patterned };
+void SetStandInZeroFill(StandInZeroFill fill);
+
 // Back to the initial state: no faults, counters zero, default behaviour.
 void ResetStandIns();
 

@@ -52,6 +52,10 @@ installed_files='bin/rozove
 lib/rozove/zezodav_odevad.so
 share/bash-completion/completions/rozove
 share/man/man1/rozove.1.gz'
+# A build that reads video has its decoder beside the module.
+if "$rozove" --version | grep -q "FFmpeg's libraries"; then
+  installed_files=$(printf '%s\n' "$installed_files" lib/rozove/rozove_video.so | LC_ALL=C sort)
+fi
 
 # expect_installed_rozove ROOT: ROOT/bin/rozove, run from this folder, loads
 # ROOT/lib/rozove's module and writes the build's demo.

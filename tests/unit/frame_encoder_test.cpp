@@ -233,6 +233,35 @@ TEST_F(FrameEncoding, RefusesPicturesOutsideTheFormat) {
     EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 0);
 }
 
+// The index buffer is asked for zero-filled; the Linux stand-in skips the
+// zeroing because every byte the encoders read is written first. Filled
+// with a pattern instead, it must give the same bytes: any width (rows
+// padded or not), either mode, the library's encoder or our own.
+TEST_F(FrameEncoding, OutputDoesNotDependOnWhatTheIndexBufferHeld) {
+    for (const StandInGifLayout layout : {StandInGifLayout::Conforming, StandInGifLayout::LikeWine}) {
+        for (const int width : {2, 3, 30, 31, 641}) {
+            const std::vector<uint8_t> picture = MakeHostFrame(width, 7, [](int x, int y) {
+                return Bgr{static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(x ^ y), static_cast<uint8_t>(y * 50)};
+            });
+            for (const int32_t mask : {0, 1}) {
+                std::vector<uint8_t> outputs[2];
+                for (const StandInZeroFill fill : {StandInZeroFill::Zeroed, StandInZeroFill::Patterned}) {
+                    Reset();
+                    SetStandInGifLayout(layout);
+                    SetStandInZeroFill(fill);
+                    int32_t length = 0;
+                    HGLOBAL block = EncodeFrame(picture.data(), width, 7, mask, &palette, &length, nullptr);
+                    ASSERT_NE(block, nullptr) << width;
+                    const uint8_t* bytes = static_cast<const uint8_t*>(block);
+                    outputs[fill == StandInZeroFill::Patterned].assign(bytes, bytes + length);
+                    GlobalFree(block);
+                }
+                EXPECT_EQ(outputs[0], outputs[1]) << "width " << width << ", mask " << mask;
+            }
+        }
+    }
+}
+
 // Whole jobs: which frames the library saved, and the bytes of the file,
 // which must not depend on whether the library or our encoder made them.
 class LibraryInJobs : public FrameEncoding {

@@ -1,24 +1,52 @@
 // Any video through FFmpeg's libraries as a frame source. The decoder
 // scales, resamples the rate and converts into the host frame layout
-// itself; this file checks what it opened and hands its frames on. Built
-// only where the libraries are (video_absent.cpp stands in elsewhere).
+// itself; this file loads it (rozove_video.so, beside the module, the
+// first time an input needs it), checks what it opened and hands its
+// frames on. Built only where the libraries are (video_absent.cpp stands
+// in elsewhere).
 #include "gif/gif_limits.h"
+#include "host/common/stop_signal.h"
 #include "host/input/frame_buffer.h"
 #include "host/input/sources.h"
-#include "host/input/video/video_decoder.h"
+#include "host/input/video/video_library.h"
+#include "platform/host_os.h"
 
 namespace {
+
+const VideoLibrary* library = nullptr;  // loaded once, kept until the process ends
+
+bool HostStopRequested() {
+    return StopRequested();
+}
+
+// The decoder's library from where the module is: PREFIX/lib/rozove for an
+// installed rozove, else the executable's own folder (a build tree).
+const VideoLibrary* LoadLibrary(std::string* error) {
+    if (library != nullptr) return library;
+    const std::string folder = FolderOf(ExecutablePath());
+    std::string path = JoinPath(JoinPath(JoinPath(FolderOf(folder), "lib"), "rozove"), ROZOVE_VIDEO_LIBRARY);
+    if (!IdOfPath(path).known) path = JoinPath(folder, ROZOVE_VIDEO_LIBRARY);
+    void* handle = OpenModule(path, error);
+    if (handle == nullptr) return nullptr;
+    const auto entry = reinterpret_cast<VideoLibraryEntry>(ModuleSymbol(handle, kVideoLibraryEntry));
+    library = entry != nullptr ? entry(HostStopRequested) : nullptr;
+    if (library == nullptr) {
+        *error = path + ": not rozove's video library (no " + kVideoLibraryEntry + ")";
+        CloseModule(handle);
+    }
+    return library;
+}
 
 VideoDecoder* DecoderOf(FrameSource* source) {
     return static_cast<VideoDecoder*>(source->state);
 }
 
 FrameRead ReadDecoded(FrameSource* source, std::string* problem) {
-    return ReadVideoFrame(DecoderOf(source), source->pixels.data(), problem);
+    return library->read(DecoderOf(source), source->pixels.data(), problem);
 }
 
 void CloseDecoder(FrameSource* source) {
-    CloseVideo(DecoderOf(source));
+    library->close(DecoderOf(source));
 }
 
 const SourceReader kVideoReader = {ReadDecoded, CloseDecoder};
@@ -41,7 +69,11 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     VideoInfo info{};
     std::string reason;
     const std::string name = path == "-" ? "standard input" : path;
-    if (!OpenVideo(path, options, &decoder, &info, &reason)) {
+    if (LoadLibrary(&reason) == nullptr) {
+        *error = name + ": cannot read video without FFmpeg's libraries: " + reason;
+        return false;
+    }
+    if (!library->open(path, options, &decoder, &info, &reason)) {
         // The decoder's reason names the input already.
         *error = reason.empty() ? name + ": cannot read it as video" : reason;
         return false;

@@ -1,0 +1,215 @@
+// Reading ahead on a second thread (prefetch_source.h). The reading thread
+// owns the wrapped source while it reads; the job's thread owns the outer
+// record and its current frame. Between them, under one lock: the frames
+// read and not yet taken (each in a buffer of its own, with the outcome
+// that ended the frames last), and the empty buffers the reader may fill.
+// A frame changes hands by swapping buffers. Every wait is bounded: waits
+// wake to look at the stop flag, and closing waits a limited time for a
+// reader blocked on a silent pipe before leaving it behind.
+#include "host/input/prefetch_source.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "host/common/stop_signal.h"
+#include "host/input/frame_buffer.h"
+#include "platform/stop_signal_thread.h"
+
+namespace {
+
+// Frames read and not yet taken, at most: enough to ride over a slow
+// frame on either side, few enough to keep the memory small.
+constexpr size_t kAhead = 2;
+// How often a waiting thread looks at the stop and close flags.
+constexpr std::chrono::milliseconds kPoll(100);
+// How long closing waits for the reader to finish the frame it is on.
+constexpr std::chrono::seconds kCloseWait(2);
+
+struct Handed {
+    FrameRead read;
+    std::string problem;
+    std::vector<uint8_t> pixels;  // the frame, when read is Frame
+};
+
+struct Prefetch {
+    FrameSource inner;     // the wrapped source: the reader's while `reading`
+    int64_t frameLimit;    // frames the reader reads at most, -1: all
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<Handed> ready;                  // oldest first; the last may end the frames
+    std::vector<std::vector<uint8_t>> spare;   // buffers for the reader (empty: not taken yet)
+    bool reading = true;     // false once the reader has stopped reading
+    bool closing = false;    // the source is being closed: the reader leaves
+    bool finished = false;   // the reader is about to return: it can be joined
+    bool abandoned = false;  // closing gave up waiting: the reader frees everything
+    std::thread reader;
+    // The job's thread only: the outcome that ended the frames, once taken.
+    bool ended = false;
+    Handed end{FrameRead::End, std::string(), {}};
+};
+
+Prefetch* StateOf(FrameSource* source) {
+    return static_cast<Prefetch*>(source->state);
+}
+
+void Release(Prefetch* prefetch) {
+    CloseSource(&prefetch->inner);
+    delete prefetch;
+}
+
+// Whether the reader may read another frame: false once it may not (the
+// frame limit is reached, or the source is closing). Waits for a buffer.
+bool MayReadOn(Prefetch* prefetch) {
+    if (prefetch->frameLimit >= 0 && prefetch->inner.loaded + 1 >= prefetch->frameLimit) return false;
+    std::unique_lock<std::mutex> hold(prefetch->lock);
+    while (!prefetch->closing && prefetch->inner.pixels.empty() && prefetch->spare.empty()) {
+        prefetch->changed.wait_for(hold, kPoll);
+    }
+    if (prefetch->closing) return false;
+    if (prefetch->inner.pixels.empty()) {
+        prefetch->inner.pixels.swap(prefetch->spare.back());
+        prefetch->spare.pop_back();
+    }
+    return true;
+}
+
+// A buffer is taken the first time it is needed, on this thread: zeroing
+// it (its row padding must be defined) and faulting its pages in then
+// runs beside the module's work, not before the first frame.
+FrameRead ReadInto(Prefetch* prefetch, size_t frameBytes, std::string* problem) {
+    if (prefetch->inner.pixels.empty() && !Allocate(&prefetch->inner.pixels, frameBytes, problem)) {
+        return FrameRead::Failed;
+    }
+    // After a stop request no further read is begun: it could block on a pipe.
+    return StopRequested() ? FrameRead::Interrupted : ReadNextFrame(&prefetch->inner, problem);
+}
+
+void ReadAhead(Prefetch* prefetch) {
+    const size_t frameBytes = prefetch->inner.pixels.size();
+    std::string problem;
+    while (MayReadOn(prefetch)) {
+        const FrameRead read = ReadInto(prefetch, frameBytes, &problem);
+        std::lock_guard<std::mutex> hold(prefetch->lock);
+        Handed handed{read, problem, {}};
+        if (read == FrameRead::Frame) handed.pixels.swap(prefetch->inner.pixels);
+        prefetch->ready.push_back(std::move(handed));
+        prefetch->changed.notify_all();
+        if (read != FrameRead::Frame) return;
+    }
+}
+
+// The reading thread: reads ahead, then stays until the source closes, so
+// that a stop signal always has a thread that takes it.
+void Work(Prefetch* prefetch) {
+    HoldStopSignals(false);
+    ReadAhead(prefetch);
+    std::unique_lock<std::mutex> hold(prefetch->lock);
+    prefetch->reading = false;
+    prefetch->changed.notify_all();
+    while (!prefetch->closing) prefetch->changed.wait_for(hold, kPoll);
+    if (prefetch->abandoned) {
+        hold.unlock();
+        Release(prefetch);
+        return;
+    }
+    prefetch->finished = true;
+    prefetch->changed.notify_all();
+}
+
+// The reader stopped at the frame limit: frames past it (which the job
+// does not ask for) are read here, directly.
+FrameRead ReadDirectly(FrameSource* source, Prefetch* prefetch, std::string* problem) {
+    if (prefetch->inner.pixels.empty()) prefetch->inner.pixels.swap(source->pixels);
+    const FrameRead read = ReadNextFrame(&prefetch->inner, problem);
+    if (read == FrameRead::Frame) source->pixels.swap(prefetch->inner.pixels);
+    return read;
+}
+
+FrameRead ReadPrefetched(FrameSource* source, std::string* problem) {
+    Prefetch* prefetch = StateOf(source);
+    if (prefetch->ended) {
+        *problem = prefetch->end.problem;
+        return prefetch->end.read;
+    }
+    std::unique_lock<std::mutex> hold(prefetch->lock);
+    while (prefetch->ready.empty() && prefetch->reading) {
+        if (StopRequested()) return FrameRead::Interrupted;
+        prefetch->changed.wait_for(hold, kPoll);
+    }
+    if (prefetch->ready.empty()) {
+        hold.unlock();
+        return ReadDirectly(source, prefetch, problem);
+    }
+    Handed handed = std::move(prefetch->ready.front());
+    prefetch->ready.pop_front();
+    *problem = handed.problem;
+    if (handed.read != FrameRead::Frame) {
+        prefetch->ended = true;
+        prefetch->end = handed;
+        return handed.read;
+    }
+    source->pixels.swap(handed.pixels);
+    prefetch->spare.push_back(std::move(handed.pixels));
+    prefetch->changed.notify_all();
+    return FrameRead::Frame;
+}
+
+void ClosePrefetched(FrameSource* source) {
+    Prefetch* prefetch = StateOf(source);
+    std::unique_lock<std::mutex> hold(prefetch->lock);
+    prefetch->closing = true;
+    prefetch->changed.notify_all();
+    const bool finished = prefetch->changed.wait_for(hold, kCloseWait, [prefetch] { return prefetch->finished; });
+    // A reader still blocked (a silent pipe that no stop signal woke) is
+    // left behind; it frees what it holds if its read ever returns.
+    if (!finished) prefetch->abandoned = true;
+    hold.unlock();
+    if (finished) {
+        prefetch->reader.join();
+        Release(prefetch);
+    } else {
+        prefetch->reader.detach();
+    }
+    HoldStopSignals(false);
+}
+
+const SourceReader kPrefetchReader = {ReadPrefetched, ClosePrefetched};
+
+}  // namespace
+
+bool StartPrefetch(FrameSource* source, int64_t frameLimit) {
+    if (source->reader == nullptr || source->loaded >= 0 || source->pixels.empty()) return false;
+    Prefetch* prefetch = new Prefetch{};
+    prefetch->frameLimit = frameLimit;
+    // Room for kAhead more buffers, each taken when first needed; the job's
+    // current frame takes the first frame's buffer.
+    prefetch->spare.resize(kAhead);
+    // The outer record: the wrapped source's facts, its frames from the
+    // queue. Its rules for the end (a walked file's tail) stay with it.
+    std::vector<uint8_t> innerPixels;
+    innerPixels.swap(source->pixels);
+    FrameSource outer = *source;
+    outer.reader = &kPrefetchReader;
+    outer.state = prefetch;
+    outer.walked = false;
+    outer.tail.clear();
+    prefetch->inner = std::move(*source);
+    prefetch->inner.pixels.swap(innerPixels);
+    HoldStopSignals(true);
+    try {
+        prefetch->reader = std::thread(Work, prefetch);
+    } catch (const std::system_error&) {
+        HoldStopSignals(false);
+        *source = std::move(prefetch->inner);
+        delete prefetch;
+        return false;
+    }
+    *source = std::move(outer);
+    return true;
+}

@@ -1,0 +1,13 @@
+// The stop signals' thread on POSIX: the calling thread's signal mask.
+#include <pthread.h>
+#include <signal.h>
+
+#include "platform/stop_signal_thread.h"
+
+void HoldStopSignals(bool hold) {
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &stops, nullptr);
+}

@@ -1,0 +1,5 @@
+// The stop signals' thread on Windows: Ctrl-C runs its handler on a thread
+// of its own, so no thread has anything to hold back.
+#include "platform/stop_signal_thread.h"
+
+void HoldStopSignals(bool) {}

@@ -3,6 +3,7 @@
 // its table.
 #include "host/job/module_loader.h"
 
+#include "host/common/install_layout.h"
 #include "platform/host_os.h"
 
 namespace {
@@ -51,17 +52,6 @@ void UnloadModule(LoadedModule* module) {
     module->table = nullptr;
 }
 
-// Found from the executable's own path, never from the working folder or a
-// search path, so that any install prefix and any folder rozove runs in
-// work: an installed PREFIX/bin/rozove keeps its module where a library's
-// private files go, PREFIX/lib/rozove/; a build tree keeps it beside.
 std::string DefaultModulePath() {
-    const std::string folder = FolderOf(ExecutablePath());
-    const std::string installed = JoinPath(JoinPath(JoinPath(FolderOf(folder), "lib"), "rozove"), kModuleFileName);
-    const std::string beside = JoinPath(folder, kModuleFileName);
-    if (IdOfPath(installed).known) return installed;
-    if (IdOfPath(beside).known) return beside;
-    // Neither is there: name the file a user of this layout should look for.
-    const bool inBin = FolderOf(folder) + kFolderSeparators[0] + "bin" == folder;
-    return inBin ? installed : beside;
+    return InstalledFilePath(kModuleFileName);
 }

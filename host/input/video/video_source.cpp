@@ -5,6 +5,7 @@
 // frames on. Built only where the libraries are (video_absent.cpp stands
 // in elsewhere).
 #include "gif/gif_limits.h"
+#include "host/common/install_layout.h"
 #include "host/common/stop_signal.h"
 #include "host/input/frame_buffer.h"
 #include "host/input/sources.h"
@@ -15,21 +16,14 @@ namespace {
 
 const VideoLibrary* library = nullptr;  // loaded once, kept until the process ends
 
-bool HostStopRequested() {
-    return StopRequested();
-}
-
-// The decoder's library from where the module is: PREFIX/lib/rozove for an
-// installed rozove, else the executable's own folder (a build tree).
+// The decoder's library, found where the module is.
 const VideoLibrary* LoadLibrary(std::string* error) {
     if (library != nullptr) return library;
-    const std::string folder = FolderOf(ExecutablePath());
-    std::string path = JoinPath(JoinPath(JoinPath(FolderOf(folder), "lib"), "rozove"), ROZOVE_VIDEO_LIBRARY);
-    if (!IdOfPath(path).known) path = JoinPath(folder, ROZOVE_VIDEO_LIBRARY);
+    const std::string path = InstalledFilePath(ROZOVE_VIDEO_LIBRARY);
     void* handle = OpenModule(path, error);
     if (handle == nullptr) return nullptr;
     const auto entry = reinterpret_cast<VideoLibraryEntry>(ModuleSymbol(handle, kVideoLibraryEntry));
-    library = entry != nullptr ? entry(HostStopRequested) : nullptr;
+    library = entry != nullptr ? entry(StopRequested) : nullptr;
     if (library == nullptr) {
         *error = path + ": not rozove's video library (no " + kVideoLibraryEntry + ")";
         CloseModule(handle);

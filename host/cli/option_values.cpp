@@ -49,6 +49,11 @@ bool ParseDecimalRate(const std::string& text, int32_t* rate, int32_t* scale) {
     return true;
 }
 
+// A leading plus sign, as people write a number they mean to be positive.
+std::string WithoutPlus(const std::string& text) {
+    return text.compare(0, 1, "+") == 0 ? text.substr(1) : text;
+}
+
 }  // namespace
 
 bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
@@ -65,12 +70,11 @@ bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
 }
 
 bool ParseOptionNumber(const std::string& text, int64_t low, int64_t high, int64_t* value) {
-    return ParseWhole(text.compare(0, 1, "+") == 0 ? text.substr(1) : text, low, high, value);
+    return ParseWhole(WithoutPlus(text), low, high, value);
 }
 
 bool ParseRate(const std::string& given, int32_t* rate, int32_t* scale) {
-    // A leading plus sign, as people write a number they mean to be positive.
-    const std::string text = given.compare(0, 1, "+") == 0 ? given.substr(1) : given;
+    const std::string text = WithoutPlus(given);
     if (text.find('.') != std::string::npos) return ParseDecimalRate(text, rate, scale);
     const size_t slash = text.find_first_of("/:");
     int64_t r = 0;

@@ -115,7 +115,7 @@ FrameRead ReadLine(InputStream* input, std::string* line, size_t limit) {
     return FrameRead::Damaged;
 }
 
-std::string CutShort(int64_t index, FrameRead read) {
+std::string ShortRead(int64_t index, FrameRead read) {
     if (read == FrameRead::Failed) return "read error in " + FrameName(index);
     return "the stream ends in the middle of " + FrameName(index);
 }

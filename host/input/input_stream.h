@@ -31,7 +31,7 @@ FrameRead ReadExact(InputStream* input, void* buffer, size_t bytes);
 FrameRead ReadLine(InputStream* input, std::string* line, size_t limit);
 
 // What a Damaged or Failed read of frame INDEX means, for messages.
-std::string CutShort(int64_t index, FrameRead read);
+std::string ShortRead(int64_t index, FrameRead read);
 
 bool SeekInput(InputStream* input, int64_t offset);
 

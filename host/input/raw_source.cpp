@@ -31,7 +31,7 @@ InputStream* StreamOf(FrameSource* source) {
 FrameRead ReadRawFrame(FrameSource* source, std::string* problem) {
     RawState* raw = StateOf(source);
     const FrameRead read = ReadExact(&raw->input, raw->frame.get(), raw->frameBytes);
-    if (read == FrameRead::Damaged || read == FrameRead::Failed) *problem = CutShort(source->loaded + 1, read);
+    if (read == FrameRead::Damaged || read == FrameRead::Failed) *problem = ShortRead(source->loaded + 1, read);
     if (read != FrameRead::Frame) return read;
     const size_t rowBytes = 3 * static_cast<size_t>(source->width);
     for (int32_t y = 0; y < source->height; ++y) {

@@ -71,12 +71,14 @@ bool ParseToken(const std::string& token, Y4mHeader* h, std::string* error) {
                 ParsePositive(value.substr(colon + 1), &h->scale)) {
                 return true;
             }
-            *error = "bad frame rate F" + shown + " (expected F<rate>:<scale>, each a whole number from 1 to 2147483647)";
+            *error = "bad frame rate F" + shown +
+                     " (expected F<rate>:<scale>, each a whole number from 1 to 2147483647)";
             return false;
         }
         case 'I':
             if (value == "t" || value == "b" || value == "m") {
-                *error = "interlaced video (I" + shown + ") is not supported; deinterlace it first, e.g. with ffmpeg -vf yadif";
+                *error = "interlaced video (I" + shown +
+                         ") is not supported; deinterlace it first, e.g. with ffmpeg -vf yadif";
                 return false;
             }
             if (value == "p" || value == "?") return true;

@@ -37,12 +37,13 @@ int64_t CountFrames(FrameSource* source, int64_t firstFrame) {
         const FrameRead read = ReadLine(&y4m->input, &line, kY4mMaxLineBytes);
         if (read == FrameRead::End) break;
         if (read != FrameRead::Frame || !IsY4mFrameHeader(line)) {
-            source->tail = read == FrameRead::Frame ? FrameName(count) + " has no FRAME header" : CutShort(count, read);
+            source->tail =
+                read == FrameRead::Frame ? FrameName(count) + " has no FRAME header" : ShortRead(count, read);
             break;
         }
         const int64_t next = position + static_cast<int64_t>(line.size()) + 1 + static_cast<int64_t>(frameBytes);
         if (next > y4m->input.size) {
-            source->tail = CutShort(count, FrameRead::Damaged);
+            source->tail = ShortRead(count, FrameRead::Damaged);
             break;
         }
         position = next;
@@ -64,7 +65,7 @@ FrameRead ReadY4mFrame(FrameSource* source, std::string* problem) {
         read = ReadExact(&y4m->input, y4m->planes.data(), y4m->planes.size());
         if (read == FrameRead::End) read = FrameRead::Damaged;
     }
-    if (read == FrameRead::Damaged || read == FrameRead::Failed) *problem = CutShort(index, read);
+    if (read == FrameRead::Damaged || read == FrameRead::Failed) *problem = ShortRead(index, read);
     if (read != FrameRead::Frame) return read;
     ConvertY4mFrame(y4m->header, y4m->planes.data(), source->pixels.data());
     return FrameRead::Frame;

@@ -15,10 +15,6 @@ namespace {
 
 constexpr size_t kCopyChunk = 1 << 16;
 
-std::string Reason(int error) {
-    return WriteErrorReason(error);
-}
-
 // A device or a pipe by name: the module's writes there fail unseen.
 bool NeedsSpool(const std::string& path) {
     return path == "-" || NamesDeviceOrPipe(path);
@@ -32,14 +28,14 @@ bool Copy(std::FILE* from, std::FILE* to, std::string* error) {
         if (got > 0 && std::fwrite(buffer.data(), 1, got, to) != got) break;
         if (got < buffer.size()) {
             if (std::ferror(from)) {
-                *error = "cannot read the spool file back: " + Reason(errno);
+                *error = "cannot read the spool file back: " + WriteErrorReason(errno);
                 return false;
             }
             if (std::fflush(to) != 0) break;
             return true;
         }
     }
-    *error = Reason(errno);
+    *error = WriteErrorReason(errno);
     return false;
 }
 
@@ -102,11 +98,11 @@ bool StartOutput(const std::string& output, OutputTarget* target, std::string* e
         target->savePath = target->finalPath;
         target->existed = IdOfPath(target->finalPath).known;
         if (MakeFileBeside(target->finalPath, &target->savePath)) return true;
-        *error = "cannot write " + output + ": cannot create a file beside it: " + Reason(errno);
+        *error = "cannot write " + output + ": cannot create a file beside it: " + WriteErrorReason(errno);
         return false;
     }
     if (!MakeTemporaryFile("rozove", &target->savePath)) {
-        *error = "cannot create a spool file for " + target->name + ": " + Reason(errno);
+        *error = "cannot create a spool file for " + target->name + ": " + WriteErrorReason(errno);
         return false;
     }
     target->spooled = true;
@@ -118,8 +114,8 @@ bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
     if (!target->spooled) {
         const bool moved = keep && MoveIntoPlace(target->savePath, target->finalPath);
         if (keep && !moved) {
-            *error = "cannot write " + target->name + ": cannot move the new file into place: " + Reason(errno) +
-                     (target->existed ? "; the earlier file was kept" : "");
+            *error = "cannot write " + target->name + ": cannot move the new file into place: " +
+                     WriteErrorReason(errno) + (target->existed ? "; the earlier file was kept" : "");
         }
         if (!moved) std::remove(target->savePath.c_str());
         target->savePath = target->finalPath;
@@ -128,18 +124,18 @@ bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
     bool copied = !keep;
     std::FILE* spool = keep ? std::fopen(target->savePath.c_str(), "rb") : nullptr;
     if (keep && spool == nullptr) {
-        *error = "cannot read the spool file " + target->savePath + " back: " + Reason(errno);
+        *error = "cannot read the spool file " + target->savePath + " back: " + WriteErrorReason(errno);
     } else if (keep && target->path == "-") {
         SetBinaryMode(StandardStream::Output);
         copied = Copy(spool, stdout, error);
     } else if (keep) {
         std::FILE* destination = std::fopen(target->path.c_str(), "wb");
         if (destination == nullptr) {
-            *error = Reason(errno);
+            *error = WriteErrorReason(errno);
         } else {
             copied = Copy(spool, destination, error);
             if (std::fclose(destination) != 0 && copied) {
-                *error = Reason(errno);
+                *error = WriteErrorReason(errno);
                 copied = false;
             }
         }

@@ -76,6 +76,16 @@ std::string CannotWrite(const std::string& path);
 bool DeviceIsFull(const std::string& path);
 // The bytes PATH's folder still takes from us; -1 when it cannot be told.
 int64_t SpaceLeft(const std::string& path);
+// Running out of room, as a write's error tells it: no space on the
+// device (ENOSPC), or the user's disk quota used up (EDQUOT, where the
+// system has quotas).
+enum class RoomShortage { None, Space, Quota };
+RoomShortage ShortageOfError(int error);
+// Asks the file system to set BYTES aside for a new file beside PATH
+// (allocated, never written, removed at once), so that a refusal names
+// the shortage a quota hides from free-space figures. False when it cannot
+// tell: a file system that sets nothing aside ahead, or another error.
+bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage);
 // PATH names something other than a regular file (a device, a pipe by
 // name) that a writer's errors could go unseen on. Windows names none.
 bool NamesDeviceOrPipe(const std::string& path);

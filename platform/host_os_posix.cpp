@@ -202,6 +202,28 @@ int64_t SpaceLeft(const std::string& path) {
     return static_cast<int64_t>(status.f_bavail) * static_cast<int64_t>(status.f_frsize);
 }
 
+RoomShortage ShortageOfError(int error) {
+    if (error == ENOSPC) return RoomShortage::Space;
+    if (error == EDQUOT) return RoomShortage::Quota;
+    return RoomShortage::None;
+}
+
+bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage) {
+    const std::string pattern = JoinPath(FolderOf(path), ".rozove-room-XXXXXX");
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = mkstemp(buffer.data());
+    // No room for even an empty file: out of inodes or of a quota's files.
+    int error = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        if (bytes > 0) error = posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+        close(fd);
+        unlink(buffer.data());
+    }
+    *shortage = ShortageOfError(error);
+    return error == 0 || *shortage != RoomShortage::None;
+}
+
 bool NamesDeviceOrPipe(const std::string& path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);

@@ -157,6 +157,33 @@ int64_t SpaceLeft(const std::string& path) {
     return static_cast<int64_t>(available.QuadPart);
 }
 
+// The C library here has no EDQUOT: a quota shows only through
+// AskForRoom's own system error.
+RoomShortage ShortageOfError(int error) {
+    return error == ENOSPC ? RoomShortage::Space : RoomShortage::None;
+}
+
+bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage) {
+    *shortage = RoomShortage::None;
+    char name[MAX_PATH + 16];
+    if (GetTempFileNameA(FolderOf(path).c_str(), "rzv", 0, name) == 0) return false;
+    const HANDLE file = CreateFileA(name, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DeleteFileA(name);
+        return false;
+    }
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = bytes;
+    const bool set = SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation) != 0;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (set) return true;
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) *shortage = RoomShortage::Space;
+    if (error == ERROR_DISK_QUOTA_EXCEEDED) *shortage = RoomShortage::Quota;
+    return *shortage != RoomShortage::None;
+}
+
 // Only standard output is spooled on Windows; a device by name (NUL, say)
 // takes the module's writes directly.
 bool NamesDeviceOrPipe(const std::string&) {

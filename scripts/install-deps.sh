@@ -2,7 +2,7 @@
 # Installs every Debian package the build, the tests, the demo and the
 # Debian package need (file and dpkg-dev: CPack finds the programs with file
 # and their dependencies with dpkg-shlibdeps; groff-base: the manual page's
-# check).
+# check; btrfs-progs: a small file system with a disk quota for the tests).
 # Safe to run again: it asks apt only for what is missing.
 set -euo pipefail
 
@@ -17,7 +17,7 @@ need=(
   locales-all fonts-ipafont-gothic
   ffmpeg valgrind python3 zip unzip
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  dpkg-dev file groff-base
+  dpkg-dev file groff-base btrfs-progs
 )
 
 missing=()

@@ -13,6 +13,12 @@
 
 namespace {
 
+std::string ShortageText(RoomShortage shortage) {
+    if (shortage == RoomShortage::Space) return "no space left on the device (ENOSPC)";
+    if (shortage == RoomShortage::Quota) return "the disk quota is used up (EDQUOT)";
+    return std::string();
+}
+
 constexpr size_t kCopyChunk = 1 << 16;
 
 // A device or a pipe by name: the module's writes there fail unseen.
@@ -150,24 +156,28 @@ bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
 
 std::string WriteErrorReason(int error) {
     if (error == EPIPE) return "the program reading it has closed it";
-    if (error == ENOSPC) return "no space left on the device (ENOSPC)";
-#ifdef EDQUOT
-    if (error == EDQUOT) return "the disk quota is used up (EDQUOT)";
-#endif
-    return std::strerror(error);
+    const std::string shortage = ShortageText(ShortageOfError(error));
+    return shortage.empty() ? std::strerror(error) : shortage;
 }
 
 std::string WriteFailureReason(const OutputTarget& target, bool opened, int64_t written, int64_t frameBytes) {
     const std::string destination = target.savePath;
     const std::string reason = CannotWrite(destination);
     if (!reason.empty()) return reason;
-    if (DeviceIsFull(destination)) return WriteErrorReason(ENOSPC);
+    if (DeviceIsFull(destination)) return ShortageText(RoomShortage::Space);
     // The module removes a file it could not finish, which gives back the
-    // room it took: a device with no more room now than that file and one
-    // more frame was full when the write failed. (A quota's limit is not
-    // told this way: EDQUOT is named where rozove writes itself.)
-    const int64_t left = SpaceLeft(destination);
-    if (opened && written >= 0 && left >= 0 && left <= written + frameBytes) return WriteErrorReason(ENOSPC);
+    // room it took; the file system is asked now for that file and one
+    // more frame. Refused, it names why the write failed: a full device,
+    // or a quota used up, which no free-space figure shows.
+    const int64_t wanted = opened && written >= 0 ? written + frameBytes : 0;
+    RoomShortage shortage = RoomShortage::None;
+    if (AskForRoom(destination, wanted, &shortage)) {
+        if (shortage != RoomShortage::None) return ShortageText(shortage);
+    } else if (opened && written >= 0) {
+        // A file system that sets nothing aside ahead: its free space tells.
+        const int64_t left = SpaceLeft(destination);
+        if (left >= 0 && left <= wanted) return ShortageText(RoomShortage::Space);
+    }
     return opened ? "a write to it failed" : "the module could not open it";
 }
 

@@ -1036,6 +1036,34 @@ full_disk)
   expect_one_line_error "full file system, new file" "no file was made"
   [ -z "$(ls -A small)" ] || fail "full file system: left behind: $(ls -A small)"
   ;;
+disk_quota)
+  # A disk quota used up (btrfs, whose quota groups need nothing from the
+  # kernel beyond the file system; made here as root): EDQUOT named, where
+  # the module writes and where rozove writes standard output itself.
+  [ "$(id -u)" -eq 0 ] && command -v mkfs.btrfs >/dev/null || { echo "not root or no mkfs.btrfs: skipped"; exit 0; }
+  truncate -s 128M quota.img
+  mkdir quota
+  { mkfs.btrfs -q quota.img && mount -o loop quota.img quota; } >/dev/null 2>&1 || { echo "mount refused: skipped"; exit 0; }
+  trap 'umount "$work/quota"' EXIT
+  { btrfs quota enable quota && btrfs subvolume create quota/limited && btrfs qgroup limit 256k quota/limited; } \
+    >/dev/null || fail "cannot set a quota on btrfs"
+  make_y4m small.y4m 2 32x18 25
+  ffmpeg -v error -nostdin -f lavfi -i "testsrc=size=160x120:rate=25,noise=alls=100:allf=t+u" -frames:v 30 \
+    -pix_fmt yuv420p -f yuv4mpegpipe -y noise.y4m || fail "ffmpeg could not make noise.y4m"
+  run export small.y4m quota/limited/out.gif
+  expect_status 0 "a small GIF within the quota"
+  cp quota/limited/out.gif before.gif
+  run export noise.y4m quota/limited/out.gif
+  expect_status 1 "quota used up"
+  expect_one_line_error "quota used up" "the disk quota is used up (EDQUOT)"
+  expect_one_line_error "quota used up" "the earlier quota/limited/out.gif was kept"
+  cmp -s before.gif quota/limited/out.gif || fail "quota used up: the earlier file was changed"
+  [ "$(ls -A quota/limited)" == out.gif ] || fail "quota used up: left behind: $(ls -A quota/limited)"
+  timeout 60 "$rozove" export noise.y4m - >quota/limited/piped.gif 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "quota used up through standard output"
+  expect_one_line_error "quota used up through standard output" "the disk quota is used up (EDQUOT)"
+  ;;
 wine_export)
   # The Windows host and module under Wine: the message box is printed as
   # UTF-8, once, instead of waiting for a click.

@@ -159,6 +159,20 @@ TEST_F(HostOs, AFileBesideMovesIntoPlace) {
     EXPECT_EQ(fs::file_size(file), 15u);
 }
 
+// Asking for room sets it aside and gives it back: nothing is left in the
+// folder, and an ordinary amount fits; an impossible one is refused or not
+// told, never taken for room.
+TEST_F(HostOs, AskingForRoomLeavesNothing) {
+    const auto before = std::distance(fs::directory_iterator(root), fs::directory_iterator());
+    RoomShortage shortage = RoomShortage::Quota;
+    ASSERT_TRUE(AskForRoom(file, 1 << 20, &shortage));
+    EXPECT_EQ(shortage, RoomShortage::None);
+    if (AskForRoom(file, int64_t{1} << 60, &shortage)) EXPECT_NE(shortage, RoomShortage::None);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), before);
+    EXPECT_EQ(ShortageOfError(ENOSPC), RoomShortage::Space);
+    EXPECT_EQ(ShortageOfError(EACCES), RoomShortage::None);
+}
+
 // A frame offset past 4 GiB must not wrap: the file is sparse, so this
 // costs a few blocks.
 TEST_F(HostOs, SeekAndSizePastFourGiB) {

@@ -38,7 +38,8 @@ void ResetFaults() {
 }
 
 StandInHeld StandInHeldNow() {
-    return StandInHeld{StandInHeldBlocks(), StandInHeldBitmaps(), StandInHeldStreams(), StandInLibrarySessions()};
+    return StandInHeld{StandInHeldBlocks(), StandInHeldBitmaps(), StandInHeldStreams(), StandInLibrarySessions(),
+                       StandInHeldStringTables()};
 }
 
 void ResetStandIns() {

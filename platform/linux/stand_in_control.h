@@ -36,12 +36,14 @@ bool StandInShouldFail(StandInCall call);
 // Calls of this kind since the last reset.
 int StandInCallCount(StandInCall call);
 
-// What is still held: blocks, bitmaps, streams, started image libraries.
+// What is still held: blocks, bitmaps, streams, started image libraries
+// and their encoder's string table.
 struct StandInHeld {
     int blocks;
     int bitmaps;
     int streams;
     int librarySessions;
+    int stringTables;
 };
 StandInHeld StandInHeldNow();
 

@@ -12,6 +12,7 @@ int StandInHeldBlocks();
 int StandInHeldBitmaps();
 int StandInHeldStreams();
 int StandInLibrarySessions();
+int StandInHeldStringTables();
 // Writing into a stream in place, as an encoder that knows only a bound on
 // its output does: room for count bytes at the stream's position (null when
 // the block cannot grow), then the bytes actually written kept and passed

@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int32_t result = OnOutput(&request);
     const StandInHeld held = StandInHeldNow();
-    if (held.blocks || held.bitmaps || held.streams || held.librarySessions) std::abort();
+    if (held.blocks || held.bitmaps || held.streams || held.librarySessions || held.stringTables) std::abort();
 
     std::FILE* file = std::fopen(path.c_str(), "rb");
     const bool badRate = request.rate < 1 || request.scale < 1;

@@ -167,7 +167,9 @@ TEST_F(HostOs, AskingForRoomLeavesNothing) {
     RoomShortage shortage = RoomShortage::Quota;
     ASSERT_TRUE(AskForRoom(file, 1 << 20, &shortage));
     EXPECT_EQ(shortage, RoomShortage::None);
-    if (AskForRoom(file, int64_t{1} << 60, &shortage)) EXPECT_NE(shortage, RoomShortage::None);
+    if (AskForRoom(file, int64_t{1} << 60, &shortage)) {
+        EXPECT_NE(shortage, RoomShortage::None);
+    }
     EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), before);
     EXPECT_EQ(ShortageOfError(ENOSPC), RoomShortage::Space);
     EXPECT_EQ(ShortageOfError(EACCES), RoomShortage::None);

@@ -26,6 +26,7 @@ protected:
         EXPECT_EQ(held.bitmaps, 0);
         EXPECT_EQ(held.streams, 0);
         EXPECT_EQ(held.librarySessions, 0);
+        EXPECT_EQ(held.stringTables, 0);  // the table goes with the last session
         Reset();
     }
     // A freshly loaded module over a fresh platform.

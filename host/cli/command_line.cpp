@@ -152,8 +152,8 @@ bool TakeFiles(const std::string& command, const std::vector<std::string>& files
     } else if (command == "export") {
         c->command = Command::Export;
         if (files.size() < 2) {
-            *error = "export takes INPUT (or - for standard input) and OUT.gif (or - for standard output), "
-                     "or several still images and then OUT.gif";
+            *error = "export takes two files: INPUT (or - for standard input) and OUT.gif (or - for standard "
+                     "output); several still images may stand before OUT.gif";
             return false;
         }
         c->input.path = files[0];

@@ -151,12 +151,14 @@ bool TakeFiles(const std::string& command, const std::vector<std::string>& files
         c->output = files.empty() ? "demo.gif" : files[0];
     } else if (command == "export") {
         c->command = Command::Export;
-        if (files.size() != 2) {
-            *error = "export takes two files: INPUT (or - for standard input) and OUT.gif (or - for standard output)";
+        if (files.size() < 2) {
+            *error = "export takes two files: INPUT (or - for standard input) and OUT.gif (or - for standard "
+                     "output); several still images may stand before OUT.gif";
             return false;
         }
         c->input.path = files[0];
-        c->output = files[1];
+        c->output = files.back();
+        if (files.size() > 2) c->input.stills.assign(files.begin(), files.end() - 1);
     } else if (command == "info") {
         c->command = Command::Info;
         if (!files.empty()) {
@@ -199,6 +201,18 @@ bool CheckCombination(const Parsed& p, std::string* error) {
             *error = std::string(option->name) + " belongs to " + CommandsOf(option->commands);
             return false;
         }
+    }
+    // Several inputs are files read one after another: standard input
+    // cannot be one of them, and raw frames come from one file.
+    for (const std::string& still : c.input.stills) {
+        if (still == "-") {
+            *error = "standard input cannot be one of several inputs: several inputs are still image files";
+            return false;
+        }
+    }
+    if (p.haveSize && !c.input.stills.empty()) {
+        *error = "raw bgr24 frames come from one input; several inputs are still image files";
+        return false;
     }
     if (p.haveSize != p.haveRate) {
         *error = "raw bgr24 input needs both --size and --rate";

@@ -109,6 +109,12 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         return RunOutcome::Failed;
     }
     if (!commandLine.quiet) WarnAboutRate(source->rate, source->scale);
+    // Whichever reader took the stream (ours for Y4M, FFmpeg's for the
+    // rest), interlaced frames are taken as they are, and said so once.
+    if (!commandLine.quiet && source->interlaced) {
+        Warn(source->name + " is interlaced: its frames are taken as they are, both fields woven into each; "
+                            "where combing shows, deinterlace first with ffmpeg -vf yadif");
+    }
 
     // The module prints its message on standard output as soon as it has
     // closed the file: it is caught, and shown only when the job is done.
@@ -185,6 +191,43 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
     return outcome;
 }
 
+// Several inputs are still pictures, each checked before the output is
+// touched: anything else is a usage error, a missing or unreadable one
+// fails the export. An output that is itself a picture is refused too: it
+// is most likely the last image of a glob given without OUT.gif, which
+// the GIF would replace.
+RunOutcome CheckStills(const CommandLine& commandLine) {
+    const InputRequest& input = commandLine.input;
+    std::string error;
+    for (const std::string& path : input.stills) {
+        const StillProbe kind = CheckStillInput(path, input.video.verbose, &error);
+        if (kind != StillProbe::Still) {
+            Fail(error);
+            return kind == StillProbe::Unreadable ? RunOutcome::Failed : RunOutcome::Usage;
+        }
+    }
+    const std::string& output = commandLine.output;
+    if (output != "-" && CheckStillInput(output, input.video.verbose, &error) == StillProbe::Still) {
+        Fail(output + " is a picture like the inputs, not the GIF to write; name the GIF last: rozove export "
+                      "IMAGE... OUT.gif");
+        return RunOutcome::Usage;
+    }
+    return RunOutcome::Done;
+}
+
+// The output must not be the input, nor any of several.
+bool OutputIsAnInput(const CommandLine& commandLine, std::string* error) {
+    if (commandLine.input.stills.empty()) return OutputIsInput(commandLine.output, commandLine.input.path, error);
+    for (const std::string& still : commandLine.input.stills) {
+        if (OutputIsInput(commandLine.output, still, error)) {
+            const std::string other = still == commandLine.output ? "" : " (" + still + ")";
+            *error = commandLine.output + " is one of the inputs" + other + "; choose another output file";
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 RunOutcome RunDemo(const CommandLine& commandLine) {
@@ -193,7 +236,7 @@ RunOutcome RunDemo(const CommandLine& commandLine) {
 
 RunOutcome RunExport(const CommandLine& commandLine) {
     std::string error;
-    if (OutputIsInput(commandLine.output, commandLine.input.path, &error)) {
+    if (OutputIsAnInput(commandLine, &error)) {
         Fail(error);
         return RunOutcome::Usage;
     }
@@ -207,5 +250,12 @@ RunOutcome RunExport(const CommandLine& commandLine) {
              "and resample with ffmpeg first: ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
         return RunOutcome::Usage;
     }
-    return RunFrom(commandLine, OpenExportInput);
+    if (commandLine.input.stills.empty()) return RunFrom(commandLine, OpenExportInput);
+    if (!VideoInputBuilt()) {
+        Fail("several still images as inputs need a build with FFmpeg's libraries (the Linux build); here make "
+             "them one Y4M with ffmpeg first: ffmpeg -framerate 25 -i frame%04d.png -pix_fmt yuv420p frames.y4m");
+        return RunOutcome::Usage;
+    }
+    const RunOutcome checked = CheckStills(commandLine);
+    return checked == RunOutcome::Done ? RunFrom(commandLine, OpenExportInput) : checked;
 }

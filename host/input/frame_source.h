@@ -43,6 +43,7 @@ struct FrameSource {
     bool walked = false;
     std::string description;               // what the input is (the video's stream, say)
     bool variableRate = false;             // the video's frames come at irregular times
+    bool interlaced = false;               // each frame holds two fields, woven, not deinterlaced
     int64_t loaded = -1;                   // index of the frame in `pixels`, -1 before the first
     std::vector<uint8_t> pixels;           // the current frame, host layout
     // For a walked file: what ends it before the stream does (a cut-off or

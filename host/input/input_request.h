@@ -1,10 +1,12 @@
 // What the user asked of the input, as the command line gives it to the
-// sources: the path, the format of raw frames, and for video the size and
-// rate to deliver. One record from the command line down to the decoder.
+// sources: the path (or several still images), the format of raw frames,
+// and for video the size and rate to deliver. One record from the command
+// line down to the decoder.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Raw bgr24 frames carry no header: their size and rate come from the user.
 struct RawFormat {
@@ -26,7 +28,10 @@ struct VideoOptions {
 };
 
 struct InputRequest {
-    std::string path;  // "-" for standard input
+    std::string path;  // "-" for standard input; the first of `stills` when there are several
+    // Two or more still images, in the order given, one frame each (gifski's
+    // habit: rozove export frame*.png out.gif); empty for one input.
+    std::vector<std::string> stills;
     RawFormat raw;
     VideoOptions video;
 };

@@ -1,9 +1,11 @@
 // Which source reads an input. Our own readers take raw frames and Y4M (a
-// file named .y4m, or an input that starts as one), so both builds give the
+// file named .y4m, or an input that starts as one; interlaced too, as every
+// container's is, taken as it is), so both builds, files and pipes give the
 // same bytes and the same refusals; FFmpeg's libraries take any other
 // video, Y4M that is to be scaled or resampled, any pipe by name, and
 // numbered image sequences ("frames/%04d.png", at 25 a second unless
-// --fps says otherwise).
+// --fps says otherwise); several still images go to the stills source,
+// which opens each in its turn through them.
 #include "host/input/input_stream.h"
 #include "host/input/sources.h"
 #include "platform/host_os.h"
@@ -17,7 +19,8 @@ bool NamedY4m(const std::string& path) {
     return suffix == ".y4m";
 }
 
-// A numbered image sequence as ffmpeg names it: "%d" or "%04d" in the name.
+}  // namespace
+
 bool NamesSequence(const std::string& path) {
     for (size_t at = path.find('%'); at != std::string::npos; at = path.find('%', at + 1)) {
         size_t i = at + 1;
@@ -27,10 +30,9 @@ bool NamesSequence(const std::string& path) {
     return false;
 }
 
-}  // namespace
-
 bool OpenInputSource(const InputRequest& request, FrameSource* source, std::string* error) {
     const std::string& path = request.path;
+    if (!request.stills.empty()) return OpenStillsSource(request, source, error);
     if (IsRaw(request)) return OpenRawSource(path, request.raw, source, error);
     // A pipe by name (a FIFO, /dev/fd/N from a shell's <(...)) can be read
     // only once: it is not peeked at, and FFmpeg's libraries, which read
@@ -41,14 +43,6 @@ bool OpenInputSource(const InputRequest& request, FrameSource* source, std::stri
         return OpenVideoSource(path, request.video, source, error);
     }
     if (OpenY4mSource(path, source, error)) return true;
-    // Interlaced frames are taken as they are, in every container: an
-    // interlaced Y4M file, which our reader refuses, goes to FFmpeg's
-    // libraries like an interlaced MP4 or TS. Standard input has been read
-    // by then and cannot be offered again.
-    if (VideoInputBuilt() && path != "-" && error->find("interlaced video") != std::string::npos) {
-        error->clear();
-        return OpenVideoSource(path, request.video, source, error);
-    }
     if (!VideoInputBuilt() && error->find("not a Y4M stream") != std::string::npos) {
         *error += "; this build reads Y4M and raw frames: convert with ffmpeg -i IN -f yuv4mpegpipe OUT.y4m";
     }

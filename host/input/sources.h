@@ -8,6 +8,7 @@
 
 #include "host/input/frame_source.h"
 #include "host/input/input_request.h"
+#include "host/input/video/still_probe.h"
 
 // A Y4M stream read by our own reader (y4m_source.cpp).
 bool OpenY4mSource(const std::string& path, FrameSource* source, std::string* error);
@@ -19,8 +20,23 @@ void OpenDemoSource(FrameSource* source);
 // without them (VideoInputBuilt() false) it refuses.
 bool OpenVideoSource(const std::string& path, const VideoOptions& options, FrameSource* source, std::string* error);
 bool VideoInputBuilt();
+// Whether PATH is one still picture, asked of FFmpeg's libraries without
+// decoding it (video/still_probe.h); a build without them says NotStill.
+StillProbe ProbeStillImage(const std::string& path, bool verbose, std::string* reason);
+// Several still images, one frame each, in the order REQUEST gives them
+// (stills_source.cpp, over the video source).
+bool OpenStillsSource(const InputRequest& request, FrameSource* source, std::string* error);
+// Whether PATH can be one of several inputs: Still; NotStill for a pipe, a
+// folder, a numbered pattern or no picture; Unreadable when it is missing
+// or cannot be read. Anything but Still comes with a one-line ERROR that
+// names PATH.
+StillProbe CheckStillInput(const std::string& path, bool verbose, std::string* error);
 
 // The source for what the user asked (open_input.cpp): raw frames with a
-// format given; our Y4M reader for Y4M taken as it is; FFmpeg's libraries
-// for any other video and for Y4M to be scaled or resampled.
+// format given; several still images; our Y4M reader for Y4M taken as it
+// is; FFmpeg's libraries for any other video and for Y4M to be scaled or
+// resampled.
 bool OpenInputSource(const InputRequest& request, FrameSource* source, std::string* error);
+// Whether PATH names a numbered image sequence as ffmpeg writes one:
+// "%d" or "%04d" in the name.
+bool NamesSequence(const std::string& path);

@@ -76,12 +76,8 @@ bool ParseToken(const std::string& token, Y4mHeader* h, std::string* error) {
             return false;
         }
         case 'I':
-            if (value == "t" || value == "b" || value == "m") {
-                *error = "interlaced video (I" + shown +
-                         ") is not supported; deinterlace it first, e.g. with ffmpeg -vf yadif";
-                return false;
-            }
-            if (value == "p" || value == "?") return true;
+            h->interlaced = value == "t" || value == "b" || value == "m";
+            if (h->interlaced || value == "p" || value == "?") return true;
             *error = "unknown interlacing I" + shown + " (Ip, It, Ib, Im or I?)";
             return false;
         case 'C':
@@ -105,7 +101,7 @@ bool ParseY4mHeader(const std::string& line, Y4mHeader* header, std::string* err
         *error = "not a Y4M stream (it does not start with \"YUV4MPEG2 \")";
         return false;
     }
-    Y4mHeader h = {0, 0, 0, 0, ChromaLayout::Yuv420, ColourRange::Limited};
+    Y4mHeader h = {0, 0, 0, 0, ChromaLayout::Yuv420, ColourRange::Limited, false};
     size_t pos = signatureLength;
     while (pos < line.size()) {
         size_t end = line.find(' ', pos);

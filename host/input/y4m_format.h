@@ -5,9 +5,11 @@
 // frames, each a line starting with "FRAME" and then the planes Y, Cb, Cr
 // (Y only for mono) at 8 bits. We take 4:2:0 (C420, C420jpeg, C420paldv,
 // C420mpeg2; the chroma siting differs but is below what a gray GIF shows),
-// 4:2:2, 4:4:4 and mono. Progressive frames only: Ip, or I? (unknown,
-// read as progressive, which is what ffmpeg does); It, Ib and Im carry two
-// fields woven into each frame and are refused. The colour range comes from
+// 4:2:2, 4:4:4 and mono. Ip is progressive, and so is I? (unknown), as
+// ffmpeg reads it; It, Ib and Im carry two fields woven into each frame,
+// which are taken as they are, as FFmpeg's libraries take an interlaced
+// stream in any container, so that a file and a pipe of the same frames
+// give the same GIF; the header says so. The colour range comes from
 // ffmpeg's XCOLORRANGE=FULL|LIMITED; without it the range is limited, as
 // the format assumes.
 #pragma once
@@ -31,6 +33,7 @@ struct Y4mHeader {
     int32_t scale;
     ChromaLayout chroma;
     ColourRange range;
+    bool interlaced;  // It, Ib or Im: each frame holds two fields woven together
 };
 
 // The stream's first line starts with this signature and a blank.

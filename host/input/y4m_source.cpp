@@ -106,6 +106,7 @@ std::string Prepare(FrameSource* source) {
     source->height = y4m->header.height;
     source->rate = y4m->header.rate;
     source->scale = y4m->header.scale;
+    source->interlaced = y4m->header.interlaced;
     if (FrameBytes(source->width, source->height) == 0) return TooLarge(source->width, source->height);
     // The count comes first: a file without a complete frame needs no buffers.
     if (y4m->input.regular) {

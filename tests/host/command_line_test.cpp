@@ -46,6 +46,19 @@ TEST(CommandLine, RawInputNeedsSizeAndRate) {
     EXPECT_FALSE(Parse({"export", "--rate", "25", "-", "out.gif"}, &c));
 }
 
+// gifski's habit: a shell glob of images, then the GIF; one input keeps
+// `stills` empty.
+TEST(CommandLine, SeveralStillsStandBeforeTheOutputInTheirOrder) {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"export", "--fps", "10", "c.png", "a b.png", "--width=64", "é.jpg", "out.gif"}, &c));
+    EXPECT_EQ(c.input.stills, (std::vector<std::string>{"c.png", "a b.png", "é.jpg"}));
+    EXPECT_EQ(c.input.path, "c.png");
+    EXPECT_EQ(c.output, "out.gif");
+    EXPECT_EQ(c.input.video.width, 64);
+    ASSERT_TRUE(Parse({"export", "a.png", "out.gif"}, &c));
+    EXPECT_TRUE(c.input.stills.empty());
+}
+
 TEST(CommandLine, DemoDefaultsToDemoGif) {
     CommandLine c;
     ASSERT_TRUE(Parse({"demo"}, &c));
@@ -78,7 +91,8 @@ TEST(CommandLine, UsageErrors) {
         {},
         {"frobnicate"},
         {"export", "in.y4m"},
-        {"export", "a", "b", "c"},
+        {"export", "a", "-", "c"},                             // standard input among several
+        {"export", "--size", "2x2", "--rate", "25", "a", "b", "c"},  // raw frames from several
         {"demo", "a.gif", "b.gif"},
         {"info", "x"},
         {"info", "--loop", "2"},

@@ -10,3 +10,8 @@ bool OpenVideoSource(const std::string& path, const VideoOptions&, FrameSource*,
     *error = path + ": this build reads only Y4M and raw frames";
     return false;
 }
+
+StillProbe ProbeStillImage(const std::string&, bool, std::string* reason) {
+    *reason = "this build reads only Y4M and raw frames";
+    return StillProbe::NotStill;
+}

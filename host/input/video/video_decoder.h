@@ -40,6 +40,8 @@
 //   (video_plan.h, video_open.cpp).
 // - Stills (an image sequence, one image, a cover picture) are one frame
 //   an image, at the rate given or 25 (video_plan.h).
+// - Interlaced streams are taken as they are, both fields woven into each
+//   frame, not deinterlaced; `interlaced` says the stream is one.
 // - Only files and standard input are read, never a network address; the
 //   libraries' log goes to stderr when `verbose` is set (video_open.cpp).
 #pragma once
@@ -58,6 +60,7 @@ struct VideoInfo {
     int32_t scale = 0;
     int64_t frameCount = -1;   // frames a sound input delivers, -1 when unknown (a pipe)
     bool variableRate = false; // timestamps not evenly spaced: resampled to the average rate
+    bool interlaced = false;   // the stream says its frames hold two fields (woven, taken as they are)
     std::string description;   // e.g. "h264 1280x720 yuv420p, 30/1 fps", for messages
 };
 

@@ -9,7 +9,7 @@ namespace {
 
 bool (*hostStopRequested)() = nullptr;
 
-const VideoLibrary kLibrary = {OpenVideo, ReadVideoFrame, CloseVideo};
+const VideoLibrary kLibrary = {OpenVideo, ReadVideoFrame, CloseVideo, ProbeStill};
 
 }  // namespace
 

@@ -2,7 +2,8 @@
 // rozove links none of FFmpeg's libraries, which pull in some 136 shared
 // libraries and cost every start about 85 ms, raw and Y4M input too. The
 // video source loads it the first time an input needs it, and finds the
-// decoder's three calls (video_decoder.h) in the table its one export gives.
+// decoder's three calls (video_decoder.h) and the still-picture test
+// (still_probe.h) in the table its one export gives.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 
 #include "host/common/frame_read.h"
 #include "host/input/input_request.h"
+#include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder.h"
 
 struct VideoLibrary {
@@ -17,6 +19,7 @@ struct VideoLibrary {
                  std::string* error);
     FrameRead (*read)(VideoDecoder* decoder, uint8_t* pixels, std::string* problem);
     void (*close)(VideoDecoder* decoder);
+    StillProbe (*probeStill)(const std::string& path, bool verbose, std::string* reason);
 };
 
 // The export: the table, given the host's stop flag, which the decoder

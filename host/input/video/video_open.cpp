@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "host/common/stop_signal.h"
+#include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder_state.h"
 
 namespace {
@@ -107,11 +108,7 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.height = stream->codecpar->height;
     const AVRational aspect = av_guess_sample_aspect_ratio(format, stream, nullptr);
     facts.sampleAspect = Fraction{aspect.num, aspect.den};
-    // image2 reads a sequence, the *_pipe formats one image (png_pipe, ...).
-    const std::string demuxer = format->iformat->name;
-    const bool oneImage = demuxer.size() > 5 && demuxer.rfind("_pipe") == demuxer.size() - 5;
-    facts.stills = demuxer == "image2" || demuxer == "image2pipe" || oneImage ||
-                   (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+    facts.stills = IsStillDemuxer(format->iformat->name) || (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
     facts.orientation = OrientationOf(
         reinterpret_cast<const int32_t*>(av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)));
     facts.nominalRate = Fraction{rate.num, rate.den};
@@ -231,6 +228,8 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     info->scale = plan.scale;
     info->frameCount = plan.frameCount;
     info->variableRate = walk.variable;
+    const AVFieldOrder fields = decoder->format->streams[decoder->streamIndex]->codecpar->field_order;
+    info->interlaced = fields != AV_FIELD_UNKNOWN && fields != AV_FIELD_PROGRESSIVE;
     info->description = Describe(decoder->format->streams[decoder->streamIndex]->codecpar, decoder->nominalRate);
     *decoderOut = decoder;
     return true;

@@ -57,6 +57,12 @@ bool VideoInputBuilt() {
     return true;
 }
 
+StillProbe ProbeStillImage(const std::string& path, bool verbose, std::string* reason) {
+    if (LoadLibrary(reason) != nullptr) return library->probeStill(path, verbose, reason);
+    *reason = "cannot read pictures without FFmpeg's libraries: " + *reason;
+    return StillProbe::Unreadable;
+}
+
 bool OpenVideoSource(const std::string& path, const VideoOptions& options, FrameSource* source,
                      std::string* error) {
     VideoDecoder* decoder = nullptr;
@@ -86,6 +92,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     // The decoder's count is a promise: fewer frames end in Damaged.
     source->knownFrames = source->expectedFrames = info.frameCount;
     source->variableRate = info.variableRate;
+    source->interlaced = info.interlaced;
     source->description = info.description;
     if (!Allocate(&source->pixels, FrameBytes(info.width, info.height), &reason)) {
         *error = name + ": " + reason;

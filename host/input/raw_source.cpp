@@ -4,8 +4,6 @@
 // system calls per file), then each row is put in its place in the
 // bottom-up host frame. A regular file's length gives the count.
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "host/input/frame_buffer.h"
 #include "host/input/input_stream.h"
@@ -16,8 +14,7 @@ namespace {
 
 struct RawState {
     InputStream input;
-    std::unique_ptr<uint8_t[]> frame;  // one frame as the file holds it; every byte is read before use
-    size_t frameBytes;
+    FramePixels frame;  // one frame as the file holds it
 };
 
 RawState* StateOf(FrameSource* source) {
@@ -30,13 +27,13 @@ InputStream* StreamOf(FrameSource* source) {
 
 FrameRead ReadRawFrame(FrameSource* source, std::string* problem) {
     RawState* raw = StateOf(source);
-    const FrameRead read = ReadExact(&raw->input, raw->frame.get(), raw->frameBytes);
+    const FrameRead read = ReadExact(&raw->input, raw->frame.data(), raw->frame.size());
     if (read == FrameRead::Damaged || read == FrameRead::Failed) *problem = ShortRead(source->loaded + 1, read);
     if (read != FrameRead::Frame) return read;
     const size_t rowBytes = 3 * static_cast<size_t>(source->width);
     for (int32_t y = 0; y < source->height; ++y) {
         std::memcpy(source->pixels.data() + FrameRowOffset(source->width, source->height, y),
-                    raw->frame.get() + static_cast<size_t>(y) * rowBytes, rowBytes);
+                    raw->frame.data() + static_cast<size_t>(y) * rowBytes, rowBytes);
     }
     return FrameRead::Frame;
 }
@@ -45,15 +42,6 @@ void CloseRaw(FrameSource* source) {
     RawState* raw = StateOf(source);
     CloseInput(&raw->input);
     delete raw;
-}
-
-// The buffer for one frame as the file holds it; false when memory is short.
-bool AllocateFileFrame(RawState* raw, size_t bytes, std::string* error) {
-    raw->frame.reset(new (std::nothrow) uint8_t[bytes]);
-    raw->frameBytes = bytes;
-    if (raw->frame != nullptr) return true;
-    *error = "a frame of " + std::to_string(bytes) + " bytes does not fit in memory";
-    return false;
 }
 
 const SourceReader kRawReader = {ReadRawFrame, CloseRaw};
@@ -97,7 +85,7 @@ bool OpenRawSource(const std::string& path, const RawFormat& format, FrameSource
         reason = CountFrames(source);
     }
     if (reason.empty()) Allocate(&source->pixels, FrameBytes(format.width, format.height), &reason);
-    if (reason.empty()) AllocateFileFrame(raw, 3 * static_cast<size_t>(format.width) * format.height, &reason);
+    if (reason.empty()) Allocate(&raw->frame, 3 * static_cast<uint64_t>(format.width) * format.height, &reason);
     if (reason.empty()) return true;
     *error = source->name + ": " + reason;
     CloseSource(source);

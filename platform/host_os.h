@@ -2,8 +2,7 @@
 // Windows and POSIX differ: terminals and their width, binary mode, seeks
 // past 2 GiB, file status and identity, temporary files and moving one into
 // place, waiting on a pipe, why a path cannot be written,
-// standard output's descriptor, loading the module, stop signals, and
-// large zero-filled blocks straight from the system.
+// standard output's descriptor, loading the module, and stop signals.
 // host_os_posix.cpp and host_os_win32.cpp each answer it (the build picks
 // one), with host_os_paths.cpp for what only the path separators make
 // differ, so the host's own files hold no platform conditional.
@@ -122,14 +121,3 @@ void WaitForInput(std::FILE* file, int milliseconds);
 // says what is wrong, also for a device such as /dev/null, which reads as
 // an empty pipe does); false for a terminal.
 bool StandardInputStartsWith(const char* signature);
-
-// A block of BYTES straight from the system, not the heap: zero-filled by
-// the system as it hands the pages over (no pass of ours over them) and
-// given back whole when freed. For frame buffers of megabytes: on Linux a
-// block of 2 MiB or more starts on a 2 MiB boundary and asks for huge
-// pages, so that it is faulted in 2 MiB at a time instead of 4 KiB (in
-// this virtual machine a fault costs some 15 microseconds: 1,500 of them
-// per 1080p frame buffer). Null when memory is short. FreePages takes the
-// same BYTES.
-void* AllocatePages(size_t bytes);
-void FreePages(void* block, size_t bytes);

@@ -2,15 +2,13 @@
 // and access for files, mkstemp and rename for replacing the output, ioctl
 // for the terminal's width, O_NONBLOCK and poll for pipes, dup2 for
 // standard output, dlopen for the module, sigaction for stops, and tee()
-// to look at a pipe without emptying it; mmap for large blocks, with
-// madvise for huge pages where the system has them.
+// to look at a pipe without emptying it.
 #include "platform/host_os.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -295,41 +293,4 @@ bool StandardInputStartsWith(const char* signature) {
     const off_t at = lseek(STDIN_FILENO, 0, SEEK_CUR);
     const ssize_t got = at < 0 ? -1 : pread(STDIN_FILENO, bytes, sizeof bytes, at);
     return got <= 0 || CompareSignature(signature, bytes, static_cast<size_t>(got)) != 0;
-}
-
-namespace {
-
-constexpr size_t kHugePage = size_t(2) << 20;
-
-size_t MappedBytes(size_t bytes) {
-    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    return (bytes + page - 1) / page * page;
-}
-
-}  // namespace
-
-// A block of 2 MiB or more is mapped 2 MiB longer than it needs and trimmed
-// to start on a 2 MiB boundary: only whole, aligned 2 MiB stretches can be
-// huge pages. Its length stays a whole number of small pages, so a 6.2 MB
-// frame has three huge pages and 50 small ones, not a fourth huge page.
-void* AllocatePages(size_t bytes) {
-    if (bytes == 0 || bytes > SIZE_MAX - 2 * kHugePage) return nullptr;
-    const size_t length = MappedBytes(bytes);
-    const size_t slack = length >= kHugePage ? kHugePage : 0;
-    void* mapped = mmap(nullptr, length + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) return nullptr;
-    if (slack == 0) return mapped;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
-    const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
-    if (aligned > start) munmap(mapped, aligned - start);
-    const size_t tail = start + slack - aligned;
-    if (tail > 0) munmap(reinterpret_cast<void*>(aligned + length), tail);
-#ifdef MADV_HUGEPAGE
-    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);  // a hint: refused, it is small pages
-#endif
-    return reinterpret_cast<void*>(aligned);
-}
-
-void FreePages(void* block, size_t bytes) {
-    if (block != nullptr) munmap(block, MappedBytes(bytes));
 }

@@ -234,12 +234,3 @@ void WaitForInput(std::FILE*, int) {}
 bool StandardInputStartsWith(const char*) {
     return true;
 }
-
-// VirtualAlloc's committed pages are zero-filled by the system.
-void* AllocatePages(size_t bytes) {
-    return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-}
-
-void FreePages(void* block, size_t) {
-    if (block != nullptr) VirtualFree(block, 0, MEM_RELEASE);
-}

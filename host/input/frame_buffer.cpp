@@ -1,7 +1,7 @@
 // Frame sizes and buffers for every frame source.
 #include "host/input/frame_buffer.h"
 
-#include "platform/host_os.h"
+#include "platform/pages.h"
 #include "plugin/host_contract.h"
 
 namespace {

@@ -79,9 +79,9 @@ bool MayReadOn(Prefetch* prefetch) {
     return true;
 }
 
-// A buffer is taken the first time it is needed, on this thread: zeroing
-// it (its row padding must be defined) and faulting its pages in then
-// runs beside the module's work, not before the first frame.
+// A buffer is taken the first time it is needed, on this thread: faulting
+// its pages in (zero-filled by the system, frame_buffer.h) then runs
+// beside the module's work, not before the first frame.
 FrameRead ReadInto(Prefetch* prefetch, size_t frameBytes, std::string* problem) {
     if (prefetch->inner.pixels.empty() && !Allocate(&prefetch->inner.pixels, frameBytes, problem)) {
         return FrameRead::Failed;

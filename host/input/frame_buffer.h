@@ -17,7 +17,7 @@
 constexpr uint64_t kMaxFrameBytes = uint64_t(1) << 30;
 
 // Memory for frame buffers that comes zero-filled without a pass of ours:
-// large blocks are pages straight from the system (platform/host_os.h:
+// large blocks are pages straight from the system (platform/pages.h:
 // zero-filled as they are faulted in, in huge pages on Linux), small ones
 // calloc's. Zeroing a 1080p frame ourselves cost a tenth of a raw job and
 // faulted its 1,500 pages in one by one. So that nothing is zeroed twice,

@@ -7,6 +7,7 @@
 // blocks with a pattern instead and comparing the output with zeroed ones.
 // Large blocks come from the system's pages and are kept for the next
 // frame's (see KeptBlocks).
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -66,11 +67,11 @@ void FillZeroed(void* data, size_t bytes, bool freshPages) {
 
 // The smallest kept block that holds BYTES, else fresh pages.
 void* NewLargeBlock(UINT flags, size_t bytes, size_t* pages) {
+    if (bytes > SIZE_MAX - kPagesStep) return nullptr;
     size_t best = kKeptBlocks;
     for (size_t i = 0; i < kKeptBlocks; ++i) {
-        if (kept.data[i] != nullptr && kept.pages[i] >= bytes && (best == kKeptBlocks || kept.pages[i] < kept.pages[best])) {
-            best = i;
-        }
+        const bool fits = kept.data[i] != nullptr && kept.pages[i] >= bytes;
+        if (fits && (best == kKeptBlocks || kept.pages[i] < kept.pages[best])) best = i;
     }
     void* data = nullptr;
     if (best < kKeptBlocks) {

@@ -3,6 +3,7 @@
 // own encoder, and every failing step releasing everything already taken.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -290,6 +291,14 @@ TEST_F(FrameEncoding, KeptLargeBlocksCarryNothingIntoTheNextFrame) {
             if (first[order].empty()) first[order] = output;
             EXPECT_EQ(output, first[order]) << "picture " << order << ", fill " << static_cast<int>(fill);
         }
+    }
+}
+
+// A block larger than memory can hold is refused, never handed out short.
+TEST_F(FrameEncoding, ImpossiblyLargeBlocksAreRefused) {
+    for (const size_t bytes : {SIZE_MAX, SIZE_MAX - 100}) {
+        EXPECT_EQ(GlobalAlloc(GPTR, bytes), nullptr) << bytes;
+        EXPECT_EQ(GlobalAlloc(GMEM_FIXED, bytes), nullptr) << bytes;
     }
 }
 

@@ -2,7 +2,8 @@
 // Windows and POSIX differ: terminals and their width, binary mode, seeks
 // past 2 GiB, file status and identity, temporary files and moving one into
 // place, waiting on a pipe, why a path cannot be written,
-// standard output's descriptor, loading the module, and stop signals.
+// standard output's descriptor, loading the module, stop signals, and
+// reads scattered into pieces.
 // host_os_posix.cpp and host_os_win32.cpp each answer it (the build picks
 // one), with host_os_paths.cpp for what only the path separators make
 // differ, so the host's own files hold no platform conditional.
@@ -131,3 +132,20 @@ void WaitForInput(std::FILE* file, int milliseconds);
 // says what is wrong, also for a device such as /dev/null, which reads as
 // an empty pipe does); false for a terminal.
 bool StandardInputStartsWith(const char* signature);
+
+// Reading straight into many places (the rows of a bottom-up frame) in a
+// few calls. PrepareScatteredReads, before anything is read from FILE,
+// sets it up for ReadScattered: on POSIX unbuffered, as ReadScattered
+// reads its descriptor (readv, up to IOV_MAX pieces a call), so stdio
+// must hold no bytes of its own; on Windows with a 1 MiB buffer, which
+// ReadScattered reads through piece by piece.
+struct ReadPiece {
+    void* at;
+    size_t bytes;
+};
+bool PrepareScatteredReads(std::FILE* file);
+// Reads into PIECES in order, as one read into one buffer would: the bytes
+// read (fewer than asked when no more have come yet), 0 at the end of the
+// input, -1 with errno set (EINTR, EAGAIN from a pipe read without
+// blocking, or a failure).
+int64_t ReadScattered(std::FILE* file, const ReadPiece* pieces, size_t count);

@@ -2,7 +2,7 @@
 // and access for files, mkstemp and rename for replacing the output, ioctl
 // for the terminal's width, O_NONBLOCK and poll for pipes, dup2 for
 // standard output, dlopen for the module, sigaction for stops, and tee()
-// to look at a pipe without emptying it.
+// to look at a pipe without emptying it; readv for scattered reads.
 #include "platform/host_os.h"
 
 #include <dlfcn.h>
@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -315,4 +316,15 @@ bool StandardInputStartsWith(const char* signature) {
     const off_t at = lseek(STDIN_FILENO, 0, SEEK_CUR);
     const ssize_t got = at < 0 ? -1 : pread(STDIN_FILENO, bytes, sizeof bytes, at);
     return got <= 0 || CompareSignature(signature, bytes, static_cast<size_t>(got)) != 0;
+}
+
+bool PrepareScatteredReads(std::FILE* file) {
+    return setvbuf(file, nullptr, _IONBF, 0) == 0;
+}
+
+int64_t ReadScattered(std::FILE* file, const ReadPiece* pieces, size_t count) {
+    iovec vector[IOV_MAX];
+    const size_t n = count < IOV_MAX ? count : IOV_MAX;
+    for (size_t i = 0; i < n; ++i) vector[i] = iovec{pieces[i].at, pieces[i].bytes};
+    return readv(fileno(file), vector, static_cast<int>(n));
 }

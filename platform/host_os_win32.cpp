@@ -261,3 +261,22 @@ void WaitForInput(std::FILE*, int) {}
 bool StandardInputStartsWith(const char*) {
     return true;
 }
+
+// A buffer as large as giflib_job's: a 1080p row is 5,760 bytes, and
+// stdio's default 4 KiB buffer would read most rows in two calls.
+bool PrepareScatteredReads(std::FILE* file) {
+    return std::setvbuf(file, nullptr, _IOFBF, size_t(1) << 20) == 0;
+}
+
+int64_t ReadScattered(std::FILE* file, const ReadPiece* pieces, size_t count) {
+    int64_t got = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t read = std::fread(pieces[i].at, 1, pieces[i].bytes, file);
+        got += static_cast<int64_t>(read);
+        if (read < pieces[i].bytes) break;
+    }
+    if (got > 0 || !std::ferror(file)) return got;
+    std::clearerr(file);
+    errno = EIO;
+    return -1;
+}

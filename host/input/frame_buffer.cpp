@@ -1,9 +1,28 @@
 // Frame sizes and buffers for every frame source.
 #include "host/input/frame_buffer.h"
 
-#include <new>
-
+#include "platform/pages.h"
 #include "plugin/host_contract.h"
+
+namespace {
+
+// From here up a block is the system's pages rather than the heap's.
+constexpr size_t kPagesFrom = size_t(256) << 10;
+
+}  // namespace
+
+void* AllocateFrameMemory(size_t bytes) {
+    if (bytes >= kPagesFrom) return AllocatePages(bytes);
+    return std::calloc(bytes ? bytes : 1, 1);
+}
+
+void FreeFrameMemory(void* block, size_t bytes) {
+    if (bytes >= kPagesFrom) {
+        FreePages(block, bytes);
+    } else {
+        std::free(block);
+    }
+}
 
 size_t FrameBytes(int32_t width, int32_t height) {
     const uint64_t bytes = static_cast<uint64_t>(FrameStride(width)) * static_cast<uint64_t>(height);
@@ -15,13 +34,6 @@ std::string TooLarge(int32_t width, int32_t height) {
            " are too large (more than 1 GiB each)";
 }
 
-bool Allocate(std::vector<uint8_t>* buffer, uint64_t bytes, std::string* error) {
-    try {
-        if (bytes == 0 || bytes > SIZE_MAX / 2) throw std::bad_alloc();
-        buffer->assign(static_cast<size_t>(bytes), 0);
-        return true;
-    } catch (const std::bad_alloc&) {
-        *error = "a frame of " + std::to_string(bytes) + " bytes does not fit in memory";
-        return false;
-    }
+std::string OutOfMemory(uint64_t bytes) {
+    return "a frame of " + std::to_string(bytes) + " bytes does not fit in memory";
 }

@@ -37,5 +37,5 @@ void CloseSource(FrameSource* source) {
     if (source->reader != nullptr) source->reader->close(source);
     source->reader = nullptr;
     source->state = nullptr;
-    std::vector<uint8_t>().swap(source->pixels);
+    FramePixels().swap(source->pixels);
 }

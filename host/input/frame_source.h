@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host/common/frame_read.h"
+#include "host/input/frame_buffer.h"
 
 struct FrameSource;
 
@@ -45,7 +46,7 @@ struct FrameSource {
     bool variableRate = false;             // the video's frames come at irregular times
     bool interlaced = false;               // each frame holds two fields, woven, not deinterlaced
     int64_t loaded = -1;                   // index of the frame in `pixels`, -1 before the first
-    std::vector<uint8_t> pixels;           // the current frame, host layout
+    FramePixels pixels;                    // the current frame, host layout
     // For a walked file: what ends it before the stream does (a cut-off or
     // damaged frame); the read after the last complete frame answers
     // Damaged with it. Empty when the file ends cleanly.

@@ -18,11 +18,10 @@ namespace {
 
 constexpr int kStopCheckMilliseconds = 100;
 
-// After a read came back short: true when it is worth trying again
-// (a signal that was not a stop request woke the read, or an empty pipe
-// may have bytes again).
-bool RetryAfterSignal(std::FILE* file, FrameRead* result) {
-    if (!std::ferror(file)) return false;
+// After a read failed, with errno saying why: true when it is worth trying
+// again (a signal that was not a stop request woke the read, or an empty
+// pipe may have bytes again).
+bool RetryAfterError(std::FILE* file, FrameRead* result) {
     if (errno == EAGAIN && !StopRequested()) {
         std::clearerr(file);
         WaitForInput(file, kStopCheckMilliseconds);
@@ -38,6 +37,24 @@ bool RetryAfterSignal(std::FILE* file, FrameRead* result) {
     }
     std::clearerr(file);
     return true;
+}
+
+// The same after a stdio read came back short: false at the end of the input.
+bool RetryAfterSignal(std::FILE* file, FrameRead* result) {
+    return std::ferror(file) && RetryAfterError(file, result);
+}
+
+// PIECES past the first BYTES: the pieces filled are dropped, a piece
+// filled in part starts where the bytes ended.
+void Advance(ReadPiece** pieces, size_t* count, size_t bytes) {
+    while (*count > 0 && bytes >= (*pieces)->bytes) {
+        bytes -= (*pieces)->bytes;
+        ++*pieces;
+        --*count;
+    }
+    if (*count == 0) return;
+    (*pieces)->at = static_cast<uint8_t*>((*pieces)->at) + bytes;
+    (*pieces)->bytes -= bytes;
 }
 
 // A read that came up short after a stop request was cut off by it: on
@@ -93,6 +110,23 @@ FrameRead ReadExact(InputStream* input, void* buffer, size_t bytes) {
         if (got == bytes) break;
         if (RetryAfterSignal(input->file, &result)) continue;
         if (result == FrameRead::Frame) result = got == 0 ? FrameRead::End : FrameRead::Damaged;
+        return Settle(result);
+    }
+    return FrameRead::Frame;
+}
+
+FrameRead ReadPieces(InputStream* input, ReadPiece* pieces, size_t count) {
+    bool gotSome = false;
+    FrameRead result = FrameRead::Frame;
+    while (count > 0) {
+        const int64_t got = ReadScattered(input->file, pieces, count);
+        if (got > 0) {
+            gotSome = true;
+            Advance(&pieces, &count, static_cast<size_t>(got));
+            continue;
+        }
+        if (got < 0 && RetryAfterError(input->file, &result)) continue;
+        if (result == FrameRead::Frame) result = gotSome ? FrameRead::Damaged : FrameRead::End;
         return Settle(result);
     }
     return FrameRead::Frame;

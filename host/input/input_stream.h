@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/common/frame_read.h"
+#include "platform/host_os.h"
 
 struct InputStream {
     std::FILE* file;
@@ -25,6 +26,11 @@ void CloseInput(InputStream* input);
 // read; Damaged: some, then the end; Failed: a read error; Interrupted: a
 // stop was requested while waiting for data.
 FrameRead ReadExact(InputStream* input, void* buffer, size_t bytes);
+
+// ReadExact into PIECES in order, straight from the system (the stream was
+// set up with PrepareScatteredReads and read by nothing else). PIECES is
+// used up as it is filled.
+FrameRead ReadPieces(InputStream* input, ReadPiece* pieces, size_t count);
 
 // Reads one line up to its '\n' (not kept). Frame when the line end was
 // found; Damaged when the stream or the limit ran out before it.

@@ -34,7 +34,7 @@ constexpr std::chrono::seconds kCloseWait(2);
 struct Handed {
     FrameRead read;
     std::string problem;
-    std::vector<uint8_t> pixels;  // the frame, when read is Frame
+    FramePixels pixels;  // the frame, when read is Frame
 };
 
 struct Prefetch {
@@ -43,7 +43,7 @@ struct Prefetch {
     std::mutex lock;
     std::condition_variable changed;
     std::deque<Handed> ready;                  // oldest first; the last may end the frames
-    std::vector<std::vector<uint8_t>> spare;   // buffers for the reader (empty: not taken yet)
+    std::vector<FramePixels> spare;            // buffers for the reader (empty: not taken yet)
     bool reading = true;     // false once the reader has stopped reading
     bool closing = false;    // the source is being closed: the reader leaves
     bool finished = false;   // the reader is about to return: it can be joined
@@ -79,9 +79,9 @@ bool MayReadOn(Prefetch* prefetch) {
     return true;
 }
 
-// A buffer is taken the first time it is needed, on this thread: zeroing
-// it (its row padding must be defined) and faulting its pages in then
-// runs beside the module's work, not before the first frame.
+// A buffer is taken the first time it is needed, on this thread: faulting
+// its pages in (zero-filled by the system, frame_buffer.h) then runs
+// beside the module's work, not before the first frame.
 FrameRead ReadInto(Prefetch* prefetch, size_t frameBytes, std::string* problem) {
     if (prefetch->inner.pixels.empty() && !Allocate(&prefetch->inner.pixels, frameBytes, problem)) {
         return FrameRead::Failed;
@@ -192,7 +192,7 @@ bool StartPrefetch(FrameSource* source, int64_t frameLimit) {
     prefetch->spare.resize(kAhead);
     // The outer record: the wrapped source's facts, its frames from the
     // queue. Its rules for the end (a walked file's tail) stay with it.
-    std::vector<uint8_t> innerPixels;
+    FramePixels innerPixels;
     innerPixels.swap(source->pixels);
     FrameSource outer = *source;
     outer.reader = &kPrefetchReader;

@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -190,6 +192,50 @@ TEST_F(HostOs, SeekAndSizePastFourGiB) {
     ASSERT_TRUE(SeekFile(big, far));
     EXPECT_EQ(std::fgetc(big), 'x');
     std::fclose(big);
+}
+
+// More pieces than one readv call takes (IOV_MAX is 1024 on Linux), of odd
+// sizes: every byte in its piece, in order, then the end.
+TEST_F(HostOs, ScatteredReadsFillThePiecesInOrder) {
+    std::string bytes;
+    for (int i = 0; i < 3000 * 7; ++i) bytes += static_cast<char>(i * 31 % 251);
+    const std::string path = JoinPath(root, "rows");
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    ASSERT_TRUE(PrepareScatteredReads(in));
+    std::vector<char> got(bytes.size() + 1, '#');
+    std::vector<ReadPiece> pieces;
+    for (size_t at = 0, n = 1; at < bytes.size(); at += n, n = n % 13 + 1) {
+        // Back to front, as rows go into a bottom-up frame.
+        const size_t size = std::min(n, bytes.size() - at);
+        pieces.push_back(ReadPiece{got.data() + bytes.size() - at - size, size});
+    }
+    ASSERT_GT(pieces.size(), 2048u);
+    size_t read = 0;
+    size_t first = 0;
+    while (first < pieces.size()) {
+        const int64_t n = ReadScattered(in, pieces.data() + first, pieces.size() - first);
+        ASSERT_GT(n, 0);
+        read += static_cast<size_t>(n);
+        size_t covered = 0;
+        while (first < pieces.size() && covered + pieces[first].bytes <= static_cast<size_t>(n)) {
+            covered += pieces[first++].bytes;
+        }
+        ASSERT_EQ(covered, static_cast<size_t>(n)) << "a regular file fills whole pieces";
+    }
+    EXPECT_EQ(read, bytes.size());
+    ReadPiece more{got.data() + bytes.size(), 1};
+    EXPECT_EQ(ReadScattered(in, &more, 1), 0);
+    std::fclose(in);
+    for (size_t at = 0, n = 1, k = 0; at < bytes.size(); at += n, n = n % 13 + 1, ++k) {
+        const size_t size = std::min(n, bytes.size() - at);
+        ASSERT_EQ(std::memcmp(static_cast<char*>(pieces[k].at), bytes.data() + at, size), 0) << "piece " << k;
+    }
+    EXPECT_EQ(got.back(), '#');
 }
 
 TEST(HostOsModule, MissingModuleSaysSo) {

@@ -3,6 +3,7 @@
 // own encoder, and every failing step releasing everything already taken.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -260,6 +261,45 @@ TEST_F(FrameEncoding, OutputDoesNotDependOnWhatTheIndexBufferHeld) {
                 EXPECT_EQ(outputs[0], outputs[1]) << "width " << width << ", mask " << mask;
             }
         }
+    }
+}
+
+// Large blocks (a frame's index buffer, its stream, the copy of its bytes)
+// are kept from one frame to the next and reused, grown or cut: a frame
+// encoded after others, larger and smaller, in any fill mode, gives the
+// same bytes as when it came first.
+TEST_F(FrameEncoding, KeptLargeBlocksCarryNothingIntoTheNextFrame) {
+    const auto noise = [](int x, int y) {
+        const uint32_t h = static_cast<uint32_t>(x * 7919 + y * 104729) * 2654435761u;
+        return Bgr{static_cast<uint8_t>(h >> 24), static_cast<uint8_t>(h >> 16), static_cast<uint8_t>(h >> 8)};
+    };
+    const auto flat = [](int x, int) { return Bgr{static_cast<uint8_t>(x / 64), 90, 200}; };
+    const std::vector<uint8_t> pictures[] = {MakeHostFrame(641, 300, flat), MakeHostFrame(641, 300, noise),
+                                             MakeHostFrame(643, 290, flat)};
+    for (const StandInZeroFill fill : {StandInZeroFill::Skipped, StandInZeroFill::Zeroed, StandInZeroFill::Patterned}) {
+        std::vector<uint8_t> first[3];
+        for (const int order : {0, 1, 2, 1, 0, 2, 2}) {
+            Reset();
+            SetStandInZeroFill(fill);
+            const int32_t width = order == 2 ? 643 : 641;
+            int32_t length = 0;
+            HGLOBAL block = EncodeFrame(pictures[order].data(), width, order == 2 ? 290 : 300, 0, &palette, &length,
+                                        nullptr);
+            ASSERT_NE(block, nullptr);
+            const uint8_t* bytes = static_cast<const uint8_t*>(block);
+            const std::vector<uint8_t> output(bytes, bytes + length);
+            GlobalFree(block);
+            if (first[order].empty()) first[order] = output;
+            EXPECT_EQ(output, first[order]) << "picture " << order << ", fill " << static_cast<int>(fill);
+        }
+    }
+}
+
+// A block larger than memory can hold is refused, never handed out short.
+TEST_F(FrameEncoding, ImpossiblyLargeBlocksAreRefused) {
+    for (const size_t bytes : {SIZE_MAX, SIZE_MAX - 100}) {
+        EXPECT_EQ(GlobalAlloc(GPTR, bytes), nullptr) << bytes;
+        EXPECT_EQ(GlobalAlloc(GMEM_FIXED, bytes), nullptr) << bytes;
     }
 }
 

@@ -870,13 +870,13 @@ CASES
   [ -z "$out" ] || fail "cut pipe: a message on a failed job: $out"
   [[ "$err" == *"cut20.gif holds the 20 frames"* ]] || fail "cut pipe: the error does not count 20 frames: $err"
   expect_one_line_error "matroska cut between packets" "of the 1.60 s its header gives"
-  # A frame garbled in the middle: skipped as ffmpeg skips it (told to take
-  # any error as one), the frame before held for its time, named in one
-  # line; the clip keeps its 20 frames and the exit status is 1.
+  # A frame garbled in the middle: skipped as plain ffmpeg skips it, the
+  # frame before held for its time, named in one line; the clip keeps its
+  # 20 frames and the exit status is 1.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -c:v libx264 -g 1 -y whole.mp4
   size=$(stat -c %s whole.mp4)
   { head -c $((size * 2 / 3)) whole.mp4; yes garbled | head -c 200; tail -c +$((size * 2 / 3 + 201)) whole.mp4; } >garbled.mp4
-  lost=$((20 - $(ffprobe -v quiet -err_detect explode -count_frames -select_streams v:0 \
+  lost=$((20 - $(ffprobe -v quiet -count_frames -select_streams v:0 \
                    -show_entries stream=nb_read_frames -of csv=p=0 garbled.mp4)))
   run export garbled.mp4 garbled.gif
   expect_status 1 "garbled frame"

@@ -139,12 +139,12 @@ std::string OpenCodec(VideoDecoder* decoder, const AVCodec* codec, const AVStrea
     int result = avcodec_parameters_to_context(decoder->codec, stream->codecpar);
     if (result >= 0) {
         decoder->codec->pkt_timebase = stream->time_base;
-        // A damaged packet is an error, not something to conceal.
-        decoder->codec->err_recognition |= AV_EF_EXPLODE;
-        // Threads on slices only: frame threads report an error a few
-        // packets late, which would name the wrong frame.
+        // As ffmpeg decodes: small errors concealed, frames on every core
+        // (frame threads, which rozove's reading thread runs beside the
+        // module's). A frame the decoder does not give is found by its time
+        // (video_damage.cpp), whatever order the threads finish in.
         decoder->codec->thread_count = 0;
-        decoder->codec->thread_type = FF_THREAD_SLICE;
+        decoder->codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         // A header may claim any size; frames past 16384 x 16384 are
         // refused before they are allocated.
         decoder->codec->max_pixels = int64_t(1) << 28;

@@ -74,6 +74,20 @@ bool OnItsGrid(const StreamFacts& facts) {
            facts.lastTicks >= 0;
 }
 
+// A pipe placed by its timestamps on the grid of the rate its header
+// gives: at most 50 a second, a frame a whole number of ticks or at least
+// ten of them (the rounding of a timestamp then stays within 5 % of a frame).
+bool PipeOnGrid(const StreamFacts& facts) {
+    const TimeBase base = facts.timeBase;
+    const Fraction rate = facts.nominalRate;
+    if (facts.walked || !Given(rate) || rate.num > int64_t(50) * rate.den || base.num <= 0 || base.den <= 0) {
+        return false;
+    }
+    const int64_t ticksNum = int64_t(rate.den) * base.den;  // one frame is ticksNum / ticksDen ticks
+    const int64_t ticksDen = int64_t(rate.num) * base.num;
+    return ticksNum >= 10 * ticksDen || (ticksNum % ticksDen == 0 && ticksNum >= ticksDen);
+}
+
 // The rate frames are delivered at, and whether they are resampled to it.
 bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     Fraction average;
@@ -90,6 +104,11 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
         plan->resample = true;
         plan->rate = facts.grid.num;
         plan->scale = facts.grid.den;
+    } else if (PipeOnGrid(facts)) {
+        plan->resample = true;
+        plan->gridEnd = true;
+        plan->rate = facts.nominalRate.num;
+        plan->scale = facts.nominalRate.den;
     } else if (facts.walked && facts.variable && AverageRate(facts, plan->timeBase, &average)) {
         plan->resample = true;
         plan->rate = average.num;

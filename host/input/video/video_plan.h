@@ -24,8 +24,14 @@
 //   container's, else the one their packets span), so that their timing
 //   stays true; `fpsRate`/`fpsScale`
 //   resample any stream to the rate given. Resampling repeats and drops
-//   frames (host/input/video/frame_timing.h). A pipe is not walked: its
-//   frames are taken one for one at the rate its header gives. No rate at
+//   frames (host/input/video/frame_timing.h). A pipe is not walked: where
+//   the rate its header gives is at most 50 a second and its time base
+//   holds that rate's frame times (a whole number of ticks a frame, or ten
+//   and more), each frame is placed on that rate's grid by its timestamp as
+//   it arrives, the one before a gap held through it, and the last frame
+//   lasts one frame (so that it gives what the same bytes give as a file);
+//   a frame off the grid is resampled by its timestamp as with `fpsRate`.
+//   Other pipes are taken one for one at their header's rate. No rate at
 //   all is refused.
 // - Stills (an image sequence, one image, the cover picture of a sound
 //   file) have no rate of their own: each is one frame, at `fpsRate` /
@@ -92,6 +98,7 @@ struct VideoPlan {
     int32_t height = 0;
     Orientation orientation;
     bool resample = false;     // frames placed by their timestamps, not one for one
+    bool gridEnd = false;      // a pipe timed by its grid: its last frame lasts one frame
     int32_t rate = 0;          // frames per second = rate / scale
     int32_t scale = 0;
     int64_t frameCount = -1;   // -1 when unknown

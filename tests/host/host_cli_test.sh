@@ -732,6 +732,18 @@ CASES
     expect_ffprobe "$input.gif" "$grid" "$(awk -v n="$grid" 'BEGIN { printf "%.2f", n / 25 }')"
   done
   cmp -s paused.mp4.gif paused.mkv.gif || fail "the paused clip as MP4 and as MKV gives two GIFs"
+  # The paused MKV through a pipe, which is not walked (and whose header
+  # gives the MP4's average rate, 20/s): its frames are placed on the grid
+  # its first packets lie on as they come, so the GIF is the file's, bytes,
+  # frames and delays as giflib reads them.
+  cat paused.mkv | timeout 60 $emulator "$rozove" export - paused-pipe.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 0 "paused.mkv through a pipe"
+  probe paused.mkv.gif && cp probe.txt paused-file.txt
+  probe paused-pipe.gif
+  expect_probe frames "$(grep '^frames ' paused-file.txt | cut -d' ' -f2-)"
+  expect_probe delays "$(grep '^delays ' paused-file.txt | cut -d' ' -f2-)"
+  cmp -s paused.mkv.gif paused-pipe.gif || fail "the paused MKV through a pipe gives another GIF than the file"
   # A picture turned by the display matrix (a phone held upright) and an
   # anamorphic one come out as ffmpeg shows them: the size, and the corner
   # that a white marker lands in (ffmpeg's own rotation is the oracle);

@@ -111,7 +111,7 @@ bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
 // Reads the next packet and gives it to the decoder, or starts draining at
 // the input's end. True with the outcome in READ when decoding cannot go on.
 bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    const int result = av_read_frame(decoder->format, decoder->packet);
+    const int result = NextPacket(decoder);
     if (result == AVERROR_EOF) {
         StartDraining(decoder, CutShort(decoder->format, decoder->format->streams[decoder->streamIndex],
                                         decoder->span, decoder->nominalRate));

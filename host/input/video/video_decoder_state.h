@@ -83,6 +83,9 @@ struct VideoDecoder {
     int64_t keyTime = AV_NOPTS_VALUE; // the first key packet's
     int64_t lastStart = -1;           // the first output index of the latest frame placed
     int lastError = 0;                // the decoder's latest error, for the message
+    std::vector<AVPacket*> ahead;     // a pipe's first packets, read at open (video_ahead.cpp)
+    size_t aheadNext = 0;             // the next of them to decode
+    int aheadEnd = 0;                 // what reading returned after them; 0: it has not ended
     AVRational nominalRate = {0, 1};  // the stream's own rate
     // The source layout the scaler was set up for.
     int scalerWidth = 0;
@@ -126,6 +129,15 @@ int64_t PlaceOneForOne(const VideoDecoder* decoder, int64_t ticks);
 int64_t SentFrames(const VideoDecoder* decoder);
 // The frames the decoder did not give, in one line; "" when there were none.
 std::string DamageSummary(const VideoDecoder* decoder);
+
+// video_ahead.cpp: a pipe's first packets.
+// Reads a pipe's first video packets into `ahead` and the grid their times
+// lie on into WALK's gridRate / gridScale.
+void ReadAhead(VideoDecoder* decoder, Walk* walk);
+// The next packet into `packet`, the ones read ahead first: as av_read_frame.
+int NextPacket(VideoDecoder* decoder);
+// Frees the packets read ahead and not decoded.
+void DropAhead(VideoDecoder* decoder);
 
 // video_convert.cpp: FRAME into the host frame at PIXELS; false when the
 // scaler cannot be set up or fails.

@@ -187,6 +187,7 @@ std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOp
         // A pipe's header count is not trusted for the plan: MP4's
         // includes the frames an edit list hides.
         walk->packets = -1;
+        ReadAhead(decoder, walk);
     }
     AVStream* stream = decoder->format->streams[decoder->streamIndex];
     if (!PlanVideo(FactsOf(decoder->format, stream, decoder->nominalRate, *walk), options, &decoder->plan, &reason)) {
@@ -238,6 +239,7 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
 
 void CloseVideo(VideoDecoder* decoder) {
     if (decoder == nullptr) return;
+    DropAhead(decoder);
     av_frame_free(&decoder->held);
     av_frame_free(&decoder->pending);
     av_packet_free(&decoder->packet);

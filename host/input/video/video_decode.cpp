@@ -2,20 +2,22 @@
 // frame is placed on the output's timeline, and each output frame shows
 // the source frame placed there (host/input/video/frame_timing.h): a
 // source frame is shown from its first output index until the next frame's;
-// without resampling that index is simply its position in the stream.
+// without resampling that index is its place among the packets' times (not
+// the order frames come out in, which frame threads do not keep in step).
 //
 // Start: a seekable input starts at its first key frame, as the walk
 // counted (a recording cut between key frames has nothing to decode before
-// one). Frames before the first decoded one that fail for want of their
-// references are skipped; with a known count the first frame stands in for
-// them, so the count holds. A damaged key frame is damage. At the end, a
-// cut-off input is Damaged, not a short clean end (video_walk.cpp).
+// one). The first frame the decoder gives stands in for any before it, so a
+// known count holds; frames earlier than the first key frame that fail for
+// want of their references are not damage, a damaged key frame is. At the
+// end, a cut-off input is Damaged, not a short clean end (video_walk.cpp).
 //
-// Damage: a frame that cannot be decoded is skipped, as ffmpeg skips it,
-// and the frame before it stays on screen for its time, so the clip keeps
-// its length and the frames after the damage. The skipped frames are
-// counted and named in one line once the frames end, and the outcome is
-// then Damaged.
+// Damage: as plain ffmpeg decodes; an error is concealed where the decoder
+// can and the frame shown. A frame the decoder does not give is skipped and
+// the frame before it stays on screen for its time, so the clip keeps its
+// length and the frames after the damage. The skipped frames are found by
+// their times, counted and named in one line once the frames end
+// (video_damage.cpp), and the outcome is then Damaged.
 #include <algorithm>
 
 #include "host/input/video/video_decoder_state.h"

@@ -3,8 +3,10 @@
 // video_open.cpp opens the container, the stream and the codec; video_walk.cpp
 // demuxes a seekable input once to count and time its packets and tells a
 // cut-off input by what it declares; video_plan.cpp decides size, rate and
-// count from plain numbers; video_decode.cpp decodes and places each frame
-// on the output's timeline; video_convert.cpp scales it into the host frame.
+// count from plain numbers (a pipe's grid from the packets video_ahead.cpp
+// reads ahead); video_decode.cpp decodes and places each frame on the
+// output's timeline, video_damage.cpp tells by their times the frames the
+// decoder did not give; video_convert.cpp scales it into the host frame.
 #pragma once
 
 #include <cstdint>

@@ -157,7 +157,9 @@ TEST_F(VideoDecoderTest, ContainersGiveCountRateSizeAndColour) {
     };
     const Case cases[] = {
         {"h264.mp4", "-c:v libx264 -qp 0 -pix_fmt yuv420p", "h264", 3},
-        {"mpeg4.avi", "-c:v mpeg4 -q:v 1 -pix_fmt yuv420p", "mpeg4", 6},
+        // AVI with B-frames: packets without presentation times.
+        {"mpeg4.avi", "-c:v mpeg4 -q:v 1 -bf 2 -pix_fmt yuv420p", "mpeg4", 6},
+        {"h264-b.avi", "-c:v libx264 -qp 0 -bf 3 -pix_fmt yuv420p", "h264", 3},
         {"ffv1.mkv", "-c:v ffv1 -pix_fmt yuv444p", "ffv1", 3},
         {"vp9.webm", "-c:v libvpx-vp9 -lossless 1 -pix_fmt yuv420p", "vp9", 3},
         {"qtrle.mov", "-c:v qtrle -pix_fmt rgb24", "qtrle", 0},

@@ -7,6 +7,11 @@
 // it gave, and a packet time without a frame is a frame lost, named by its
 // place on the output's timeline.
 //
+// Packets without presentation times (AVI, whose frames the decoder times
+// from their decoding times a reordering late) cannot be matched: there
+// frames are taken in the order they come and the frames lost are counted,
+// not named.
+//
 // Not damage: frames before the first key frame in time (an open group's
 // leading frames, which lack their references on an input cut between key
 // frames), frames outside a trimmed span, and frames still inside the
@@ -17,10 +22,6 @@
 #include "host/input/video/video_decoder_state.h"
 
 namespace {
-
-int64_t TimeOf(const AVPacket* packet) {
-    return packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-}
 
 // Inserts TIME into the increasing TIMES; it nearly always goes at the end.
 bool InsertInOrder(std::vector<int64_t>* times, int64_t time) {
@@ -63,11 +64,16 @@ int64_t PlaceOf(const VideoDecoder* decoder, int64_t ticks) {
 }  // namespace
 
 bool NoteSent(VideoDecoder* decoder, const AVPacket* packet) {
-    const int64_t time = TimeOf(packet);
-    if ((packet->flags & AV_PKT_FLAG_KEY) != 0 && decoder->keyTime == AV_NOPTS_VALUE) decoder->keyTime = time;
     // The decoder drops the frames of packets marked for discarding itself.
-    if ((packet->flags & AV_PKT_FLAG_DISCARD) != 0 || time == AV_NOPTS_VALUE) return true;
-    return InsertInOrder(&decoder->sentTimes, time);
+    if ((packet->flags & AV_PKT_FLAG_DISCARD) != 0) return true;
+    ++decoder->sentShown;
+    if (packet->pts == AV_NOPTS_VALUE && !decoder->untimed) {
+        decoder->untimed = true;
+        decoder->sentTimes.clear();
+    }
+    if (decoder->untimed) return true;
+    if ((packet->flags & AV_PKT_FLAG_KEY) != 0 && decoder->keyTime == AV_NOPTS_VALUE) decoder->keyTime = packet->pts;
+    return InsertInOrder(&decoder->sentTimes, packet->pts);
 }
 
 bool NoteShown(VideoDecoder* decoder, int64_t ticks) {
@@ -88,11 +94,28 @@ int64_t PlaceOneForOne(const VideoDecoder* decoder, int64_t ticks) {
 }
 
 int64_t SentFrames(const VideoDecoder* decoder) {
+    if (decoder->untimed) return decoder->sentShown;
     const int64_t from = decoder->firstTicks != AV_NOPTS_VALUE ? Before(decoder->sentTimes, decoder->firstTicks) : 0;
     return static_cast<int64_t>(decoder->sentTimes.size()) - from;
 }
 
+namespace {
+
+// Untimed: the frames lost, counted once the decoder is drained.
+std::string UntimedSummary(const VideoDecoder* decoder) {
+    const bool drained = decoder->sourceEnded && decoder->draining;
+    const int64_t count = drained ? std::max<int64_t>(0, decoder->sentShown - decoder->decoded) : 0;
+    if (count == 0) return std::string();
+    const std::string why = decoder->lastError != 0 ? ", " + ErrorText(decoder->lastError) : std::string();
+    return (count == 1 ? std::string("a frame") : std::to_string(count) + " frames") +
+           " cannot be decoded (where is not known: the packets carry no presentation times" + why +
+           "); the last frame is held for " + (count == 1 ? "it" : "them");
+}
+
+}  // namespace
+
 std::string DamageSummary(const VideoDecoder* decoder) {
+    if (decoder->untimed) return UntimedSummary(decoder);
     int64_t count = 0;
     std::string names;
     size_t shown = 0;

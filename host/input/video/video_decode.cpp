@@ -174,7 +174,7 @@ bool PlacePending(VideoDecoder* decoder, bool* failed) {
         // The first frame that decodes stands in for any before it; a
         // frame without a time follows the one before it.
         decoder->pendingStart = decoder->decoded == 1         ? 0
-                                : ticks == AV_NOPTS_VALUE     ? decoder->lastStart + 1
+                                : ticks == AV_NOPTS_VALUE || decoder->untimed ? decoder->lastStart + 1
                                                               : PlaceOneForOne(decoder, ticks);
         decoder->lastStart = std::max(decoder->lastStart, decoder->pendingStart);
         return true;

@@ -83,6 +83,8 @@ struct VideoDecoder {
     std::vector<int64_t> sentTimes;   // in increasing order: the shown packets given to the decoder
     std::vector<int64_t> shownTimes;  // in increasing order: the frames it gave
     int64_t keyTime = AV_NOPTS_VALUE; // the first key packet's
+    int64_t sentShown = 0;            // the shown packets given to the decoder
+    bool untimed = false;             // a packet without a presentation time was given (AVI)
     int64_t lastStart = -1;           // the first output index of the latest frame placed
     int lastError = 0;                // the decoder's latest error, for the message
     std::vector<AVPacket*> ahead;     // a pipe's first packets, read at open (video_ahead.cpp)

@@ -43,7 +43,7 @@ FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
 
 // The outcome once the decoder has given its last frame.
 FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
-    if (decoder->decoded == 0 && !decoder->sentTimes.empty() && decoder->damage.empty()) {
+    if (decoder->decoded == 0 && decoder->sentShown > 0 && decoder->damage.empty()) {
         const std::string why = decoder->lastError != 0 ? " (" + ErrorText(decoder->lastError) + ")" : std::string();
         *problem = "no frame of its video stream can be decoded" + why;
         return FrameRead::Damaged;
@@ -173,9 +173,13 @@ bool PlacePending(VideoDecoder* decoder, bool* failed) {
     if (!plan.resample) {
         // The first frame that decodes stands in for any before it; a
         // frame without a time follows the one before it.
-        decoder->pendingStart = decoder->decoded == 1         ? 0
-                                : ticks == AV_NOPTS_VALUE || decoder->untimed ? decoder->lastStart + 1
-                                                              : PlaceOneForOne(decoder, ticks);
+        if (decoder->decoded == 1) {
+            decoder->pendingStart = 0;
+        } else if (ticks == AV_NOPTS_VALUE || decoder->untimed) {
+            decoder->pendingStart = decoder->lastStart + 1;
+        } else {
+            decoder->pendingStart = PlaceOneForOne(decoder, ticks);
+        }
         decoder->lastStart = std::max(decoder->lastStart, decoder->pendingStart);
         return true;
     }

@@ -12,6 +12,10 @@
 // frames are taken in the order they come and the frames lost are counted,
 // not named.
 //
+// A frame whose time is not after the last one's (a lost key frame's
+// leading frames, which the decoder gives late) is passed over, as ffmpeg
+// passes it over, and is lost (video_decode.cpp).
+//
 // Not damage: frames before the first key frame in time (an open group's
 // leading frames, which lack their references on an input cut between key
 // frames), frames outside a trimmed span, and frames still inside the

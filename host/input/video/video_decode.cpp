@@ -158,17 +158,30 @@ int64_t FrameDuration(const AVFrame* frame) {
 #endif
 }
 
+// What became of a decoded frame.
+enum class Placed {
+    Shown,     // placed on the output's timeline
+    Late,      // its time is not after the last frame's: passed over
+    PastStop,  // at or past where a trimmed output stops
+    NoMemory,
+};
+
 // Takes the decoded frame in `pending`: its time after the first frame
 // (and the start), its first output index, and how far the frames decoded
-// so far reach. False when it lies at or past where a trimmed output stops,
-// or without memory (then FAILED is set).
-bool PlacePending(VideoDecoder* decoder, bool* failed) {
+// so far reach. A frame whose time is not after the last one's (the
+// decoder gives a lost key frame's leading frames late) is passed over, as
+// ffmpeg passes it over, and counts as lost.
+Placed PlacePending(VideoDecoder* decoder) {
     const VideoPlan& plan = decoder->plan;
     AVFrame* frame = decoder->pending;
-    int64_t ticks = frame->best_effort_timestamp;
-    if (ticks == AV_NOPTS_VALUE) ticks = frame->pts;
-    *failed = !NoteShown(decoder, ticks);
-    if (*failed) return false;
+    // The packet's own time, which the frame carries through the threads;
+    // libavcodec's best guess where the packets have none (AVI), not over
+    // it: the guess takes decoding times once times run backwards (after a
+    // lost key frame), and would then match no packet.
+    const int64_t ticks = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    const std::vector<int64_t>& shown = decoder->shownTimes;
+    if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back()) return Placed::Late;
+    if (!NoteShown(decoder, ticks)) return Placed::NoMemory;
     if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = FirstOfPipe(decoder, ticks);
     if (!plan.resample) {
         // The first frame that decodes stands in for any before it; a
@@ -181,12 +194,12 @@ bool PlacePending(VideoDecoder* decoder, bool* failed) {
             decoder->pendingStart = PlaceOneForOne(decoder, ticks);
         }
         decoder->lastStart = std::max(decoder->lastStart, decoder->pendingStart);
-        return true;
+        return Placed::Shown;
     }
     // A frame without a time follows the one before it by a frame.
     const int64_t time =
         ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks - plan.startTicks;
-    if (plan.stopTicks >= 0 && time >= plan.stopTicks - plan.startTicks) return false;
+    if (plan.stopTicks >= 0 && time >= plan.stopTicks - plan.startTicks) return Placed::PastStop;
     decoder->pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
     decoder->lastStart = std::max(decoder->lastStart, decoder->pendingStart);
     int64_t duration = FrameDuration(frame);
@@ -196,7 +209,7 @@ bool PlacePending(VideoDecoder* decoder, bool* failed) {
     }
     decoder->lastEnd = std::max(decoder->lastEnd, time + duration);
     if (plan.stopTicks >= 0) decoder->lastEnd = std::min(decoder->lastEnd, plan.stopTicks - plan.startTicks);
-    return true;
+    return Placed::Shown;
 }
 
 FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& problem) {
@@ -270,17 +283,18 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         if (decoder->sourceEnded) return FinishSource(decoder, problem);
         const FrameRead read = DecodeNext(decoder, problem);
         if (read == FrameRead::Frame) {
-            bool failed = false;
-            decoder->pendingValid = PlacePending(decoder, &failed);
-            if (decoder->pendingValid) continue;
-            av_frame_unref(decoder->pending);
-            if (failed) {
+            const Placed placed = PlacePending(decoder);
+            decoder->pendingValid = placed == Placed::Shown;
+            if (placed != Placed::Shown) av_frame_unref(decoder->pending);
+            if (placed == Placed::NoMemory) {
                 *problem = "out of memory";
                 return Finish(decoder, FrameRead::Failed, *problem);
             }
-            // Past a trimmed output's stop: the source ends here for it.
-            decoder->sourceEnded = true;
-            decoder->endOutcome = FrameRead::End;
+            if (placed == Placed::PastStop) {
+                // The source ends here for a trimmed output.
+                decoder->sourceEnded = true;
+                decoder->endOutcome = FrameRead::End;
+            }
         } else if (read == FrameRead::Interrupted) {
             // Not final: the stop request ends the job anyway.
             problem->clear();

@@ -17,6 +17,7 @@
 #include <new>
 
 #include "host/common/stop_signal.h"
+#include "host/input/frame_buffer.h"
 #include "host/input/sources.h"
 #include "host/input/video/frame_timing.h"
 #include "platform/host_os.h"
@@ -30,7 +31,7 @@ struct StillsState {
     VideoOptions each;               // how every image after the first is opened
     // The last image decoded, for the frame and any that cannot be decoded
     // after it: the record's own buffer changes hands between reads.
-    std::vector<uint8_t> shown;
+    FramePixels shown;
     int64_t skipped = 0;
     std::string skippedNames;
     std::string firstReason;         // why the first skipped image could not be shown

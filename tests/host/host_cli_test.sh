@@ -726,6 +726,18 @@ CASES
     expect_ffprobe "$input.gif" "$grid" "$(awk -v n="$grid" 'BEGIN { printf "%.2f", n / 25 }')"
   done
   cmp -s paused.mp4.gif paused.mkv.gif || fail "the paused clip as MP4 and as MKV gives two GIFs"
+  # The paused MKV through a pipe, which is not walked (and whose header
+  # gives the MP4's average rate, 20/s): its frames are placed on the grid
+  # its first packets lie on as they come, so the GIF is the file's, bytes,
+  # frames and delays as giflib reads them.
+  cat paused.mkv | timeout 60 $emulator "$rozove" export - paused-pipe.gif >out.txt 2>err.txt
+  status=$?; out=$(cat out.txt); err=$(cat err.txt)
+  expect_status 0 "paused.mkv through a pipe"
+  probe paused.mkv.gif && cp probe.txt paused-file.txt
+  probe paused-pipe.gif
+  expect_probe frames "$(grep '^frames ' paused-file.txt | cut -d' ' -f2-)"
+  expect_probe delays "$(grep '^delays ' paused-file.txt | cut -d' ' -f2-)"
+  cmp -s paused.mkv.gif paused-pipe.gif || fail "the paused MKV through a pipe gives another GIF than the file"
   # A picture turned by the display matrix (a phone held upright) and an
   # anamorphic one come out as ffmpeg shows them: the size, and the corner
   # that a white marker lands in (ffmpeg's own rotation is the oracle);
@@ -864,13 +876,13 @@ CASES
   [ -z "$out" ] || fail "cut pipe: a message on a failed job: $out"
   [[ "$err" == *"cut20.gif holds the 20 frames"* ]] || fail "cut pipe: the error does not count 20 frames: $err"
   expect_one_line_error "matroska cut between packets" "of the 1.60 s its header gives"
-  # A frame garbled in the middle: skipped as ffmpeg skips it (told to take
-  # any error as one), the frame before held for its time, named in one
-  # line; the clip keeps its 20 frames and the exit status is 1.
+  # A frame garbled in the middle: skipped as plain ffmpeg skips it, the
+  # frame before held for its time, named in one line; the clip keeps its
+  # 20 frames and the exit status is 1.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -c:v libx264 -g 1 -y whole.mp4
   size=$(stat -c %s whole.mp4)
   { head -c $((size * 2 / 3)) whole.mp4; yes garbled | head -c 200; tail -c +$((size * 2 / 3 + 201)) whole.mp4; } >garbled.mp4
-  lost=$((20 - $(ffprobe -v quiet -err_detect explode -count_frames -select_streams v:0 \
+  lost=$((20 - $(ffprobe -v quiet -count_frames -select_streams v:0 \
                    -show_entries stream=nb_read_frames -of csv=p=0 garbled.mp4)))
   run export garbled.mp4 garbled.gif
   expect_status 1 "garbled frame"

@@ -1,7 +1,7 @@
 // The video plan from plain numbers, no clip: the size kept, one side given
 // with anamorphic pixels, both given, too large; the stream's rate, a rate
 // given, a variable stream on its grid, a variable stream's average (the container's or its packets'), a
-// pipe's unknown count, and the refusals. Expected values are worked out by
+// pipe's unknown count and the grid it is timed by, and the refusals. Expected values are worked out by
 // hand from the rules in video_plan.h.
 #include "host/input/video/video_plan.h"
 
@@ -74,6 +74,15 @@ StreamFacts Pipe() {
     return facts;
 }
 
+// A pipe whose header gives NOMINAL in ticks of BASE, its first packets on GRID.
+StreamFacts PipeOn(Fraction nominal, TimeBase base, Fraction grid = Fraction{0, 0}) {
+    StreamFacts facts = Pipe();
+    facts.nominalRate = nominal;
+    facts.timeBase = base;
+    facts.grid = grid;
+    return facts;
+}
+
 StreamFacts With(StreamFacts facts, int32_t width, Fraction nominalRate) {
     facts.width = width;
     facts.nominalRate = nominalRate;
@@ -136,6 +145,17 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         {"stills, rate given", Stills(), Asked(0, 0, 10, 1), {640, 480, false, 10, 1, 50, clipBase}, ""},
         {"pipe", Pipe(), Asked(0, 0), {640, 480, false, 25, 1, -1, TimeBase{1, 90000}}, ""},
         {"pipe, rate given", Pipe(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, -1, TimeBase{1, 90000}}, ""},
+        // Timed by a grid: its first packets', else its header's where the time base holds it.
+        {"pipe, on its packets' grid", PipeOn(Fraction{20, 1}, TimeBase{1, 1000}, Fraction{25, 1}), Asked(0, 0),
+         {640, 480, true, 25, 1, -1, TimeBase{1, 1000}}, ""},
+        {"pipe, its header's rate in ms", PipeOn(Fraction{30000, 1001}, TimeBase{1, 1000}), Asked(0, 0),
+         {640, 480, true, 30000, 1001, -1, TimeBase{1, 1000}}, ""},
+        {"pipe, a tick a frame", PipeOn(Fraction{25, 1}, TimeBase{1, 25}), Asked(0, 0),
+         {640, 480, true, 25, 1, -1, TimeBase{1, 25}}, ""},
+        {"pipe, 3.3 ticks a frame: one for one", PipeOn(Fraction{30000, 1001}, TimeBase{1, 100}), Asked(0, 0),
+         {640, 480, false, 30000, 1001, -1, TimeBase{1, 100}}, ""},
+        {"pipe, 60 fps: one for one", PipeOn(Fraction{60, 1}, TimeBase{1, 1000}, Fraction{60, 1}), Asked(0, 0),
+         {640, 480, false, 60, 1, -1, TimeBase{1, 1000}}, ""},
         {"no rate", With(Clip(), 640, Fraction{0, 1}), Asked(0, 0), {}, "the video stream gives no frame rate"},
         {"no size", With(Clip(), 0, Fraction{25, 1}), Asked(0, 0), {}, "the video stream gives no frame size"},
         {"a side too large", Clip(), Asked(70000, 0), {},

@@ -2,20 +2,22 @@
 // frame is placed on the output's timeline, and each output frame shows
 // the source frame placed there (host/input/video/frame_timing.h): a
 // source frame is shown from its first output index until the next frame's;
-// without resampling that index is simply its position in the stream.
+// without resampling that index is its place among the packets' times (not
+// the order frames come out in, which frame threads do not keep in step).
 //
 // Start: a seekable input starts at its first key frame, as the walk
 // counted (a recording cut between key frames has nothing to decode before
-// one). Frames before the first decoded one that fail for want of their
-// references are skipped; with a known count the first frame stands in for
-// them, so the count holds. A damaged key frame is damage. At the end, a
-// cut-off input is Damaged, not a short clean end (video_walk.cpp).
+// one). The first frame the decoder gives stands in for any before it, so a
+// known count holds; frames earlier than the first key frame that fail for
+// want of their references are not damage, a damaged key frame is. At the
+// end, a cut-off input is Damaged, not a short clean end (video_walk.cpp).
 //
-// Damage: a frame that cannot be decoded is skipped, as ffmpeg skips it,
-// and the frame before it stays on screen for its time, so the clip keeps
-// its length and the frames after the damage. The skipped frames are
-// counted and named in one line once the frames end, and the outcome is
-// then Damaged.
+// Damage: as plain ffmpeg decodes; an error is concealed where the decoder
+// can and the frame shown. A frame the decoder does not give is skipped and
+// the frame before it stays on screen for its time, so the clip keeps its
+// length and the frames after the damage. The skipped frames are found by
+// their times, counted and named in one line once the frames end
+// (video_damage.cpp), and the outcome is then Damaged.
 #include <algorithm>
 
 #include "host/input/video/video_decoder_state.h"
@@ -30,42 +32,6 @@ void StartDraining(VideoDecoder* decoder, const std::string& damage) {
     avcodec_send_packet(decoder->codec, nullptr);
 }
 
-// Before the first frame, a decoding error RESULT is taken as a frame whose
-// references came before the input's start (a cut between key frames): it
-// is skipped, and the first frame stands in for it. True when skipped.
-bool SkipsLeading(VideoDecoder* decoder, int result) {
-    if (result >= 0 || result == AVERROR(EAGAIN) || result == AVERROR(ENOMEM) || decoder->decoded != 0 ||
-        decoder->draining) {
-        return false;
-    }
-    ++decoder->skippedLeading;
-    decoder->leadingError = result;
-    return true;
-}
-
-// Takes note of a frame that cannot be decoded for error CODE: it is
-// skipped and the frame before it is held over.
-void NoteDamaged(VideoDecoder* decoder, int code) {
-    const int64_t position = decoder->decoded + decoder->skippedLeading + decoder->damagedFrames;
-    if (decoder->damagedFrames == 0) decoder->damagedError = code;
-    if (decoder->damagedFrames < 5) {
-        decoder->damagedNames += (decoder->damagedFrames == 0 ? "" : ", ") + FrameName(position);
-    }
-    ++decoder->damagedFrames;
-}
-
-// The skipped frames in one line, "" when there were none.
-std::string DamageSummary(const VideoDecoder* decoder) {
-    const int64_t count = decoder->damagedFrames;
-    if (count == 0) return std::string();
-    const std::string more = count > 5 ? " and " + std::to_string(count - 5) + " more" : std::string();
-    const std::string what = count == 1 ? decoder->damagedNames + " cannot be decoded"
-                                        : std::to_string(count) + " frames cannot be decoded (" +
-                                              decoder->damagedNames + more + ")";
-    return what + " (" + ErrorText(decoder->damagedError) + "); the frame before " +
-           (count == 1 ? "it is" : "each is") + " shown in its place";
-}
-
 // The outcome of an input whose frames all came: End, or Damaged when the
 // walk found it cut or frames were skipped.
 FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
@@ -77,9 +43,9 @@ FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
 
 // The outcome once the decoder has given its last frame.
 FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
-    if (decoder->decoded == 0 && (decoder->skippedLeading > 0 || decoder->damagedFrames > 0)) {
-        const int code = decoder->damagedFrames > 0 ? decoder->damagedError : decoder->leadingError;
-        *problem = "no frame of its video stream can be decoded (" + ErrorText(code) + ")";
+    if (decoder->decoded == 0 && decoder->sentShown > 0 && decoder->damage.empty()) {
+        const std::string why = decoder->lastError != 0 ? " (" + ErrorText(decoder->lastError) + ")" : std::string();
+        *problem = "no frame of its video stream can be decoded" + why;
         return FrameRead::Damaged;
     }
     if (decoder->damage.empty()) return FrameRead::End;
@@ -88,16 +54,13 @@ FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
 }
 
 // Takes the next frame the decoder holds into `pending`. True with the
-// outcome in READ; false when the decoder needs another packet first.
+// outcome in READ; false when the decoder needs another packet first. A
+// decoding error is passed over, as ffmpeg passes it over: the frames that
+// did not come are found by their times at the end (video_damage.cpp).
 bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
     for (;;) {
         const int result = avcodec_receive_frame(decoder->codec, decoder->pending);
         if (result == 0) {
-            if (decoder->pending->decode_error_flags != 0 || (decoder->pending->flags & AV_FRAME_FLAG_CORRUPT) != 0) {
-                av_frame_unref(decoder->pending);
-                NoteDamaged(decoder, AVERROR_INVALIDDATA);
-                continue;
-            }
             ++decoder->decoded;
             *read = FrameRead::Frame;
             return true;
@@ -106,14 +69,13 @@ bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) 
             *read = EndOfFrames(decoder, problem);
             return true;
         }
-        if (SkipsLeading(decoder, result)) continue;
         if (result == AVERROR(EAGAIN)) return false;
         if (result == AVERROR(ENOMEM)) {
             *problem = "out of memory";
             *read = FrameRead::Failed;
             return true;
         }
-        NoteDamaged(decoder, result);
+        decoder->lastError = result;
     }
 }
 
@@ -129,34 +91,29 @@ bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
         return false;
     }
     decoder->waitForKey = false;
-    // Packets marked for discarding (before an edit list's start) are
-    // decoded for their references; the decoder drops their frames.
-    const int result = corrupt ? 0 : avcodec_send_packet(decoder->codec, packet);
-    av_packet_unref(packet);
-    // A damaged key frame is damage, not a frame to skip.
-    if (!corrupt && !key && SkipsLeading(decoder, result)) return false;
-    if (!corrupt && (result >= 0 || result == AVERROR(EAGAIN))) {
-        ++decoder->sent;
+    if (corrupt) {
+        av_packet_unref(packet);
+        StartDraining(decoder, FrameName(decoder->sent) + " is cut off or corrupt");
         return false;
     }
+    // Packets marked for discarding (before an edit list's start) are
+    // decoded for their references; the decoder drops their frames.
+    const int result = NoteSent(decoder, packet) ? avcodec_send_packet(decoder->codec, packet) : AVERROR(ENOMEM);
+    av_packet_unref(packet);
     if (result == AVERROR(ENOMEM)) {
         *problem = "out of memory";
         *read = FrameRead::Failed;
         return true;
     }
-    if (corrupt) {
-        StartDraining(decoder, FrameName(decoder->sent) + " is cut off or corrupt");
-    } else {
-        NoteDamaged(decoder, result);
-        ++decoder->sent;
-    }
+    if (result < 0 && result != AVERROR(EAGAIN)) decoder->lastError = result;
+    ++decoder->sent;
     return false;
 }
 
 // Reads the next packet and gives it to the decoder, or starts draining at
 // the input's end. True with the outcome in READ when decoding cannot go on.
 bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    const int result = av_read_frame(decoder->format, decoder->packet);
+    const int result = NextPacket(decoder);
     if (result == AVERROR_EOF) {
         StartDraining(decoder, CutShort(decoder->format, decoder->format->streams[decoder->streamIndex],
                                         decoder->span, decoder->nominalRate));
@@ -201,27 +158,50 @@ int64_t FrameDuration(const AVFrame* frame) {
 #endif
 }
 
+// What became of a decoded frame.
+enum class Placed {
+    Shown,     // placed on the output's timeline
+    Late,      // its time is not after the last frame's: passed over
+    PastStop,  // at or past where a trimmed output stops
+    NoMemory,
+};
+
 // Takes the decoded frame in `pending`: its time after the first frame
 // (and the start), its first output index, and how far the frames decoded
-// so far reach. False when it lies at or past where a trimmed output stops.
-bool PlacePending(VideoDecoder* decoder) {
+// so far reach. A frame whose time is not after the last one's (the
+// decoder gives a lost key frame's leading frames late) is passed over, as
+// ffmpeg passes it over, and counts as lost.
+Placed PlacePending(VideoDecoder* decoder) {
     const VideoPlan& plan = decoder->plan;
     AVFrame* frame = decoder->pending;
-    int64_t ticks = frame->best_effort_timestamp;
-    if (ticks == AV_NOPTS_VALUE) ticks = frame->pts;
+    // The packet's own time, which the frame carries through the threads;
+    // libavcodec's best guess where the packets have none (AVI), not over
+    // it: the guess takes decoding times once times run backwards (after a
+    // lost key frame), and would then match no packet.
+    const int64_t ticks = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    const std::vector<int64_t>& shown = decoder->shownTimes;
+    if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back()) return Placed::Late;
+    if (!NoteShown(decoder, ticks)) return Placed::NoMemory;
+    if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = FirstOfPipe(decoder, ticks);
     if (!plan.resample) {
-        // With a planned count, skipped leading frames are filled by the
-        // first frame that decodes; a pipe simply starts with it.
-        const int64_t filled = plan.frameCount >= 0 ? decoder->skippedLeading : 0;
-        decoder->pendingStart = decoder->decoded == 1 ? 0 : decoder->decoded - 1 + filled + decoder->damagedFrames;
-        return true;
+        // The first frame that decodes stands in for any before it; a
+        // frame without a time follows the one before it.
+        if (decoder->decoded == 1) {
+            decoder->pendingStart = 0;
+        } else if (ticks == AV_NOPTS_VALUE || decoder->untimed) {
+            decoder->pendingStart = decoder->lastStart + 1;
+        } else {
+            decoder->pendingStart = PlaceOneForOne(decoder, ticks);
+        }
+        decoder->lastStart = std::max(decoder->lastStart, decoder->pendingStart);
+        return Placed::Shown;
     }
-    if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = ticks == AV_NOPTS_VALUE ? 0 : ticks;
     // A frame without a time follows the one before it by a frame.
     const int64_t time =
         ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks - plan.startTicks;
-    if (plan.stopTicks >= 0 && time >= plan.stopTicks - plan.startTicks) return false;
+    if (plan.stopTicks >= 0 && time >= plan.stopTicks - plan.startTicks) return Placed::PastStop;
     decoder->pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
+    decoder->lastStart = std::max(decoder->lastStart, decoder->pendingStart);
     int64_t duration = FrameDuration(frame);
     if (duration <= 0) {
         duration = std::max<int64_t>(1, av_rescale_q(1, AVRational{plan.scale, plan.rate},
@@ -229,7 +209,7 @@ bool PlacePending(VideoDecoder* decoder) {
     }
     decoder->lastEnd = std::max(decoder->lastEnd, time + duration);
     if (plan.stopTicks >= 0) decoder->lastEnd = std::min(decoder->lastEnd, plan.stopTicks - plan.startTicks);
-    return true;
+    return Placed::Shown;
 }
 
 FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& problem) {
@@ -240,15 +220,18 @@ FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& pr
 }
 
 // The output index where the last source frame stops being shown once the
-// source has ended: one for one, after the last frame decoded; resampled,
-// at the walked end of a sound input, else as far as the last frame reaches.
+// source has ended: one for one, after the frames of the packets sent (the
+// last ones held for any the decoder did not give); resampled, at the
+// walked end of a sound input; on a pipe timed by its grid, a grid step
+// after the last frame's time, as a walked file on its grid ends; else as
+// far as the last frame reaches.
 int64_t EndIndex(const VideoDecoder* decoder) {
     const VideoPlan& plan = decoder->plan;
-    if (!plan.resample) {
-        return decoder->decoded + decoder->damagedFrames + (plan.frameCount >= 0 ? decoder->skippedLeading : 0);
-    }
+    if (!plan.resample) return std::max(decoder->lastStart + 1, SentFrames(decoder));
     if (plan.frameCount >= 0 && decoder->endOutcome == FrameRead::End) return plan.frameCount;
-    return OutputFramesBefore(decoder->lastEnd, plan.timeBase, plan.rate, plan.scale);
+    const int64_t reach = OutputFramesBefore(decoder->lastEnd, plan.timeBase, plan.rate, plan.scale);
+    if (plan.gridEnd) return std::min(decoder->lastStart + 1, plan.stopTicks >= 0 ? reach : INT64_MAX);
+    return reach;
 }
 
 // The outcome once the source has ended and its last frame has been shown.
@@ -299,13 +282,19 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         }
         if (decoder->sourceEnded) return FinishSource(decoder, problem);
         const FrameRead read = DecodeNext(decoder, problem);
-        if (read == FrameRead::Frame && !PlacePending(decoder)) {
-            // Past a trimmed output's stop: the source ends here for it.
-            av_frame_unref(decoder->pending);
-            decoder->sourceEnded = true;
-            decoder->endOutcome = FrameRead::End;
-        } else if (read == FrameRead::Frame) {
-            decoder->pendingValid = true;
+        if (read == FrameRead::Frame) {
+            const Placed placed = PlacePending(decoder);
+            decoder->pendingValid = placed == Placed::Shown;
+            if (placed != Placed::Shown) av_frame_unref(decoder->pending);
+            if (placed == Placed::NoMemory) {
+                *problem = "out of memory";
+                return Finish(decoder, FrameRead::Failed, *problem);
+            }
+            if (placed == Placed::PastStop) {
+                // The source ends here for a trimmed output.
+                decoder->sourceEnded = true;
+                decoder->endOutcome = FrameRead::End;
+            }
         } else if (read == FrameRead::Interrupted) {
             // Not final: the stop request ends the job anyway.
             problem->clear();

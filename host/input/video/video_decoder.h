@@ -24,15 +24,18 @@
 // - Frame count: a seekable input is walked once at open time, demuxing
 //   only, and its count is exact where the container's own is missing or
 //   differs from what is shown (video_walk.cpp). A pipe's count is -1: the
-//   host reads ahead; its frames are taken one for one at its header's rate.
+//   host reads ahead; its frames are placed by their timestamps on the grid
+//   its first packets lie on, else its header's rate, when that is at most
+//   50 a second, else taken one for one (video_plan.h, video_ahead.cpp).
 // - A cut-off input is Damaged, not a short clean end: what the input held
 //   is checked against what it declares (video_walk.cpp).
-// - A frame that cannot be decoded is skipped and the frame before it held
-//   for its time; the input then ends Damaged, the skipped frames counted
-//   and named in one line (video_decode.cpp).
-// - Start: a seekable input starts at its first key frame; leading frames
-//   that fail for want of their references are skipped, and with a known
-//   count the first frame stands in for them; a damaged key frame is damage
+// - Decoding is plain ffmpeg's, on frame threads: a concealed frame is
+//   shown; a frame the decoder does not give is skipped and the frame
+//   before it held for its time; the input then ends Damaged, the skipped
+//   frames counted and named by their place in one line (video_damage.cpp).
+// - Start: a seekable input starts at its first key frame; the first frame
+//   given stands in for any before it; leading frames that fail for want of
+//   their references are not damage, a damaged key frame is
 //   (video_decode.cpp).
 // - Trimming (`startMicroseconds`, `durationMicroseconds`): a seekable
 //   input is sought to the key frame before the start; the frames are

@@ -3,12 +3,15 @@
 // video_open.cpp opens the container, the stream and the codec; video_walk.cpp
 // demuxes a seekable input once to count and time its packets and tells a
 // cut-off input by what it declares; video_plan.cpp decides size, rate and
-// count from plain numbers; video_decode.cpp decodes and places each frame
-// on the output's timeline; video_convert.cpp scales it into the host frame.
+// count from plain numbers (a pipe's grid from the packets video_ahead.cpp
+// reads ahead); video_decode.cpp decodes and places each frame on the
+// output's timeline, video_damage.cpp tells by their times the frames the
+// decoder did not give; video_convert.cpp scales it into the host frame.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -74,11 +77,19 @@ struct VideoDecoder {
     int64_t sent = 0;                 // packets given to the decoder
     PacketSpan span;                  // what the video packets read cover
     bool waitForKey = false;          // packets before the first key frame are skipped, as the walk did
-    int64_t skippedLeading = 0;       // frames before the first one that could not be decoded
-    int64_t damagedFrames = 0;        // frames after it that could not be decoded, held over
-    std::string damagedNames;         // the first few of them, "frame 12, frame 13"
-    int damagedError = 0;             // why the first of them could not be decoded
-    int leadingError = 0;
+    // The decoder's frames are told apart by their times, not by the order
+    // they come out in (frame threads finish them late and out of step with
+    // the packets), so that a frame it does not give is named by its place.
+    std::vector<int64_t> sentTimes;   // in increasing order: the shown packets given to the decoder
+    std::vector<int64_t> shownTimes;  // in increasing order: the frames it gave
+    int64_t keyTime = AV_NOPTS_VALUE; // the first key packet's
+    int64_t sentShown = 0;            // the shown packets given to the decoder
+    bool untimed = false;             // a packet without a presentation time was given (AVI)
+    int64_t lastStart = -1;           // the first output index of the latest frame placed
+    int lastError = 0;                // the decoder's latest error, for the message
+    std::vector<AVPacket*> ahead;     // a pipe's first packets, read at open (video_ahead.cpp)
+    size_t aheadNext = 0;             // the next of them to decode
+    int aheadEnd = 0;                 // what reading returned after them; 0: it has not ended
     AVRational nominalRate = {0, 1};  // the stream's own rate
     // The source layout the scaler was set up for.
     int scalerWidth = 0;
@@ -107,6 +118,30 @@ void AddPacket(PacketSpan* span, const AVPacket* packet);
 Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate);
 // At a clean end of the input, why it was cut short, or "" when it was not.
 std::string CutShort(AVFormatContext* format, const AVStream* stream, const PacketSpan& span, AVRational rate);
+
+// video_damage.cpp: the times of packets sent and frames given, and the
+// frames the decoder did not give.
+// Notes PACKET, about to be given to the decoder; false without memory.
+bool NoteSent(VideoDecoder* decoder, const AVPacket* packet);
+// Notes a frame given at TICKS; false without memory.
+bool NoteShown(VideoDecoder* decoder, int64_t ticks);
+// Where the first frame's time is counted from on an input that was not walked.
+int64_t FirstOfPipe(const VideoDecoder* decoder, int64_t ticks);
+// One for one: the output index of the source frame at TICKS.
+int64_t PlaceOneForOne(const VideoDecoder* decoder, int64_t ticks);
+// One for one: the output frames the packets sent so far fill.
+int64_t SentFrames(const VideoDecoder* decoder);
+// The frames the decoder did not give, in one line; "" when there were none.
+std::string DamageSummary(const VideoDecoder* decoder);
+
+// video_ahead.cpp: a pipe's first packets.
+// Reads a pipe's first video packets into `ahead` and the grid their times
+// lie on into WALK's gridRate / gridScale.
+void ReadAhead(VideoDecoder* decoder, Walk* walk);
+// The next packet into `packet`, the ones read ahead first: as av_read_frame.
+int NextPacket(VideoDecoder* decoder);
+// Frees the packets read ahead and not decoded.
+void DropAhead(VideoDecoder* decoder);
 
 // video_convert.cpp: FRAME into the host frame at PIXELS; false when the
 // scaler cannot be set up or fails.

@@ -136,12 +136,12 @@ std::string OpenCodec(VideoDecoder* decoder, const AVCodec* codec, const AVStrea
     int result = avcodec_parameters_to_context(decoder->codec, stream->codecpar);
     if (result >= 0) {
         decoder->codec->pkt_timebase = stream->time_base;
-        // A damaged packet is an error, not something to conceal.
-        decoder->codec->err_recognition |= AV_EF_EXPLODE;
-        // Threads on slices only: frame threads report an error a few
-        // packets late, which would name the wrong frame.
+        // As ffmpeg decodes: small errors concealed, frames on every core
+        // (frame threads, which rozove's reading thread runs beside the
+        // module's). A frame the decoder does not give is found by its time
+        // (video_damage.cpp), whatever order the threads finish in.
         decoder->codec->thread_count = 0;
-        decoder->codec->thread_type = FF_THREAD_SLICE;
+        decoder->codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         // A header may claim any size; frames past 16384 x 16384 are
         // refused before they are allocated.
         decoder->codec->max_pixels = int64_t(1) << 28;
@@ -184,6 +184,7 @@ std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOp
         // A pipe's header count is not trusted for the plan: MP4's
         // includes the frames an edit list hides.
         walk->packets = -1;
+        ReadAhead(decoder, walk);
     }
     AVStream* stream = decoder->format->streams[decoder->streamIndex];
     if (!PlanVideo(FactsOf(decoder->format, stream, decoder->nominalRate, *walk), options, &decoder->plan, &reason)) {
@@ -237,6 +238,7 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
 
 void CloseVideo(VideoDecoder* decoder) {
     if (decoder == nullptr) return;
+    DropAhead(decoder);
     av_frame_free(&decoder->held);
     av_frame_free(&decoder->pending);
     av_packet_free(&decoder->packet);

@@ -74,9 +74,30 @@ bool OnItsGrid(const StreamFacts& facts) {
            facts.lastTicks >= 0;
 }
 
+// The grid a pipe's frames are placed on by their timestamps, at most 50
+// a second: the one its first packets' times lie on, else the rate its
+// header gives where its time base holds that rate's frame times (a whole
+// number of ticks a frame, or at least ten, so that a timestamp's rounding
+// stays within 5 % of a frame). False when there is none.
+bool PipeGrid(const StreamFacts& facts, Fraction* grid) {
+    const TimeBase base = facts.timeBase;
+    if (facts.walked) return false;
+    if (Given(facts.grid) && facts.grid.num <= int64_t(50) * facts.grid.den) {
+        *grid = facts.grid;
+        return true;
+    }
+    const Fraction rate = facts.nominalRate;
+    if (!Given(rate) || rate.num > int64_t(50) * rate.den || base.num <= 0 || base.den <= 0) return false;
+    const int64_t ticksNum = int64_t(rate.den) * base.den;  // one frame is ticksNum / ticksDen ticks
+    const int64_t ticksDen = int64_t(rate.num) * base.num;
+    *grid = rate;
+    return ticksNum >= 10 * ticksDen || (ticksNum % ticksDen == 0 && ticksNum >= ticksDen);
+}
+
 // The rate frames are delivered at, and whether they are resampled to it.
 bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     Fraction average;
+    Fraction grid;
     if (facts.stills) {
         const bool given = options.fpsRate > 0 && options.fpsScale > 0;
         plan->resample = false;
@@ -90,6 +111,11 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
         plan->resample = true;
         plan->rate = facts.grid.num;
         plan->scale = facts.grid.den;
+    } else if (PipeGrid(facts, &grid)) {
+        plan->resample = true;
+        plan->gridEnd = true;
+        plan->rate = grid.num;
+        plan->scale = grid.den;
     } else if (facts.walked && facts.variable && AverageRate(facts, plan->timeBase, &average)) {
         plan->resample = true;
         plan->rate = average.num;

@@ -25,8 +25,15 @@
 //   stays true; `fpsRate`/`fpsScale`
 //   resample any stream to the rate given. Resampling repeats and drops
 //   frames (host/input/video/frame_timing.h). A pipe is not walked: its
-//   frames are taken one for one at the rate its header gives. No rate at
-//   all is refused.
+//   frames are placed by their timestamps, as they arrive, on the grid its
+//   first packets lie on (video_ahead.cpp) when that is at most 50 a
+//   second, else on the rate its header gives when that is at most 50 and
+//   its time base holds that rate's frame times (a whole number of ticks a
+//   frame, or ten and more); the frame before a gap is held through it and
+//   the last frame lasts one frame, so that a pipe gives what the same
+//   bytes give as a file; a frame off the grid is resampled by its
+//   timestamp as with `fpsRate`. Other pipes are taken one for one at their
+//   header's rate. No rate at all is refused.
 // - Stills (an image sequence, one image, the cover picture of a sound
 //   file) have no rate of their own: each is one frame, at `fpsRate` /
 //   `fpsScale` when given, else 25 a second.
@@ -84,7 +91,8 @@ struct StreamFacts {
     int64_t endTicks = -1;     // walked: ticks after the first frame where the last ends, -1 unknown
     bool variable = false;     // walked: the timestamps are not evenly spaced
     int64_t lastTicks = -1;    // walked: ticks after the first frame where the last starts, -1 unknown
-    Fraction grid;             // walked: the rate whose frame times all timestamps lie on; not given: none
+    Fraction grid;             // the rate whose frame times all timestamps lie on (a pipe: its first
+                               // packets' times); not given: none
 };
 
 struct VideoPlan {
@@ -92,6 +100,7 @@ struct VideoPlan {
     int32_t height = 0;
     Orientation orientation;
     bool resample = false;     // frames placed by their timestamps, not one for one
+    bool gridEnd = false;      // a pipe timed by its grid: its last frame lasts one frame
     int32_t rate = 0;          // frames per second = rate / scale
     int32_t scale = 0;
     int64_t frameCount = -1;   // -1 when unknown

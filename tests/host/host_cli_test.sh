@@ -929,6 +929,7 @@ several_stills)
 
 --start 0.2 --duration 0.12
 --to 0.1
+--fps 10 --start 0.2 --to 0.5
 CASES
   # At 10 a second image i is at i / 10: 0.2 to 0.5 s holds images 3 to 5.
   run export --fps 10 --start 0.2 --to 0.5 seq/*.png fps.gif

@@ -160,7 +160,8 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         Fail("standard output is a terminal: send the GIF into a file (> out.gif) or a pipe, or name the file");
         return RunOutcome::Usage;
     }
-    if (OutputIsProgram(output, modulePath, &error) || OutputIsFolder(output, &error)) {
+    if (OutputIsProgram(output, modulePath, &error) || OutputIsFolder(output, &error) ||
+        OutputIsPicture(output, &error)) {
         Fail(error);
         return RunOutcome::Usage;
     }
@@ -193,9 +194,8 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
 
 // Several inputs are still pictures, each checked before the output is
 // touched: anything else is a usage error, a missing or unreadable one
-// fails the export. An output that is itself a picture is refused too: it
-// is most likely the last image of a glob given without OUT.gif, which
-// the GIF would replace.
+// fails the export. (An output that is itself a picture is refused with
+// the output's other checks, for one input as for several.)
 RunOutcome CheckStills(const CommandLine& commandLine) {
     const InputRequest& input = commandLine.input;
     std::string error;
@@ -205,12 +205,6 @@ RunOutcome CheckStills(const CommandLine& commandLine) {
             Fail(error);
             return kind == StillProbe::Unreadable ? RunOutcome::Failed : RunOutcome::Usage;
         }
-    }
-    const std::string& output = commandLine.output;
-    if (output != "-" && CheckStillInput(output, input.video.verbose, &error) == StillProbe::Still) {
-        Fail(output + " is a picture like the inputs, not the GIF to write; name the GIF last: rozove export "
-                      "IMAGE... OUT.gif");
-        return RunOutcome::Usage;
     }
     return RunOutcome::Done;
 }

@@ -82,6 +82,44 @@ bool OutputIsFolder(const std::string& output, std::string* error) {
     return true;
 }
 
+namespace {
+
+// The kind of still picture BYTES (the first COUNT of a file) begin, or null.
+const char* PictureKind(const unsigned char* bytes, size_t count) {
+    auto starts = [&](const char* magic, size_t length, size_t at = 0) {
+        return count >= at + length && std::memcmp(bytes + at, magic, length) == 0;
+    };
+    if (starts("\x89PNG\r\n\x1a\n", 8)) return "PNG";
+    if (starts("\xff\xd8\xff", 3)) return "JPEG";
+    if (starts("RIFF", 4) && starts("WEBP", 4, 8)) return "WebP";
+    if (starts("II*\0", 4) || starts("MM\0*", 4)) return "TIFF";
+    // A BMP's info header has one of a few sizes, which a text that
+    // happens to begin with "BM" does not.
+    if (starts("BM", 2) && count >= 18) {
+        const uint32_t header = bytes[14] | bytes[15] << 8 | uint32_t(bytes[16]) << 16 | uint32_t(bytes[17]) << 24;
+        for (uint32_t size : {12u, 40u, 52u, 56u, 64u, 108u, 124u}) {
+            if (header == size) return "BMP";
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool OutputIsPicture(const std::string& output, std::string* error) {
+    // Never opened unless a regular file: a pipe by name would block here.
+    if (output == "-" || NamesDeviceOrPipe(output)) return false;
+    std::FILE* file = std::fopen(output.c_str(), "rb");
+    if (file == nullptr) return false;
+    unsigned char bytes[18];
+    const size_t count = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    const char* kind = PictureKind(bytes, count);
+    if (kind == nullptr) return false;
+    *error = output + " is a " + kind + " picture, not the GIF to write; name the GIF last: rozove export INPUT... OUT.gif";
+    return true;
+}
+
 std::string OutputName(const std::string& output) {
     return output != "-" && NamesStandardStream(output, StandardStream::Output) ? "-" : output;
 }

@@ -32,6 +32,11 @@ bool OutputIsProgram(const std::string& output, const std::string& module, std::
 // A folder as the output, named with or without a trailing slash.
 bool OutputIsFolder(const std::string& output, std::string* error);
 
+// An existing still picture (PNG, JPEG, BMP, WebP, TIFF, told by its
+// first bytes) as the output: most likely the last of several images given
+// without OUT.gif, which the GIF would replace.
+bool OutputIsPicture(const std::string& output, std::string* error);
+
 // "-", or the path of the file behind standard output (/dev/stdout, say),
 // which is then written as "-" is: the GIF alone there, messages elsewhere.
 std::string OutputName(const std::string& output);

@@ -973,6 +973,9 @@ CASES
   run export "${names[0]}" "${names[2]}" "${names[1]}"
   expect_status 2 "a picture as the output"
   expect_one_line_error "a picture as the output" "OUT.gif"
+  run export "${names[0]}" "${names[1]}"
+  expect_status 2 "two images, the second taken for the output"
+  expect_one_line_error "two images" "is a PNG picture"
   cmp -s before.png "${names[1]}" || fail "a refused export changed an input"
   # An image that cannot be decoded once the GIF has begun: the one before
   # it is held in its place, named at the end, exit status 1.

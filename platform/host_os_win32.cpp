@@ -158,7 +158,10 @@ int64_t SpaceLeft(const std::string& path) {
 }
 
 // The C library here has no EDQUOT: a quota shows only through
-// AskForRoom's own system error.
+// AskForRoom's own system error, ERROR_DISK_QUOTA_EXCEEDED, which
+// mingw-w64's headers lack.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
 RoomShortage ShortageOfError(int error) {
     return error == ENOSPC ? RoomShortage::Space : RoomShortage::None;
 }
@@ -180,7 +183,7 @@ bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage) 
     CloseHandle(file);
     if (set) return true;
     if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) *shortage = RoomShortage::Space;
-    if (error == ERROR_DISK_QUOTA_EXCEEDED) *shortage = RoomShortage::Quota;
+    if (error == kDiskQuotaExceeded) *shortage = RoomShortage::Quota;
     return *shortage != RoomShortage::None;
 }
 

@@ -37,6 +37,16 @@ FileId IdOf(int result, const struct stat& status) {
     return FileId{true, static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 
+// Creates a new file from PATTERN (ending in XXXXXX), naming it in MADE:
+// its descriptor, or -1 with errno set.
+int MakeUniqueFile(const std::string& pattern, std::string* made) {
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = mkstemp(buffer.data());
+    if (fd >= 0) *made = buffer.data();
+    return fd;
+}
+
 // Compares what arrived so far with the signature: 1 a match, 0 a
 // mismatch, -1 too little yet to tell.
 int CompareSignature(const char* signature, const char* bytes, size_t got) {
@@ -127,10 +137,7 @@ bool MakeFileBeside(const std::string& path, std::string* made) {
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     // Hidden, and named after the output, so that one left by a killed job
     // is easy to place.
-    const std::string pattern = JoinPath(FolderOf(path), "." + name + ".rozove-XXXXXX");
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const int fd = mkstemp(buffer.data());
+    const int fd = MakeUniqueFile(JoinPath(FolderOf(path), "." + name + ".rozove-XXXXXX"), made);
     if (fd < 0) return false;
     // mkstemp makes the file private (0600); the GIF gets the mode the
     // earlier file had, or the one the umask gives a new file.
@@ -145,7 +152,6 @@ bool MakeFileBeside(const std::string& path, std::string* made) {
     }
     fchmod(fd, mode);
     close(fd);
-    *made = buffer.data();
     return true;
 }
 
@@ -165,13 +171,10 @@ std::string FollowLinks(const std::string& path) {
 
 bool MakeTemporaryFile(const char* prefix, std::string* path) {
     const char* folder = std::getenv("TMPDIR");
-    std::string name = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/" + prefix + "-XXXXXX";
-    std::vector<char> buffer(name.begin(), name.end());
-    buffer.push_back('\0');
-    const int fd = mkstemp(buffer.data());
+    const std::string base = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+    const int fd = MakeUniqueFile(base + "/" + prefix + "-XXXXXX", path);
     if (fd < 0) return false;
     close(fd);
-    *path = buffer.data();
     return true;
 }
 
@@ -210,16 +213,14 @@ RoomShortage ShortageOfError(int error) {
 }
 
 bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage) {
-    const std::string pattern = JoinPath(FolderOf(path), ".rozove-room-XXXXXX");
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const int fd = mkstemp(buffer.data());
+    std::string made;
+    const int fd = MakeUniqueFile(JoinPath(FolderOf(path), ".rozove-room-XXXXXX"), &made);
     // No room for even an empty file: out of inodes or of a quota's files.
     int error = fd < 0 ? errno : 0;
     if (fd >= 0) {
         if (bytes > 0) error = posix_fallocate(fd, 0, static_cast<off_t>(bytes));
         close(fd);
-        unlink(buffer.data());
+        unlink(made.c_str());
     }
     *shortage = ShortageOfError(error);
     return error == 0 || *shortage != RoomShortage::None;

@@ -168,12 +168,12 @@ RoomShortage ShortageOfError(int error) {
 
 bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage) {
     *shortage = RoomShortage::None;
-    char name[MAX_PATH + 16];
-    if (GetTempFileNameA(FolderOf(path).c_str(), "rzv", 0, name) == 0) return false;
-    const HANDLE file = CreateFileA(name, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+    std::string name;
+    if (!MakeFileBeside(path, &name)) return false;
+    const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DeleteFileA(name);
+        DeleteFileA(name.c_str());
         return false;
     }
     FILE_ALLOCATION_INFO allocation{};

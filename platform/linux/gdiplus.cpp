@@ -44,6 +44,11 @@ struct ImageLibrary {
 };
 ImageLibrary library;
 
+void DropStringTable() {
+    LzwDestroy(library.stringTable);
+    library.stringTable = nullptr;
+}
+
 constexpr CLSID MakeClassId(uint32_t first) {
     return CLSID{first, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
 }
@@ -97,10 +102,7 @@ GpStatus WINGDIPAPI GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* 
 
 void WINGDIPAPI GdiplusShutdown(ULONG_PTR) {
     if (library.sessions > 0) --library.sessions;
-    if (library.sessions == 0) {
-        LzwDestroy(library.stringTable);
-        library.stringTable = nullptr;
-    }
+    if (library.sessions == 0) DropStringTable();
 }
 
 GpStatus WINGDIPAPI GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
@@ -207,6 +209,5 @@ void ResetImageLibrary() {
     library.encoderList = StandInEncoders::WithGif;
     library.gifLayout = StandInGifLayout::Conforming;
     library.savedPictures.clear();
-    LzwDestroy(library.stringTable);
-    library.stringTable = nullptr;
+    DropStringTable();
 }

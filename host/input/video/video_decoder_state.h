@@ -91,7 +91,6 @@ struct VideoDecoder {
     size_t aheadNext = 0;             // the next of them to decode
     int aheadEnd = 0;                 // what reading returned after them; 0: it has not ended
     AVRational nominalRate = {0, 1};  // the stream's own rate
-    std::string stillsRate;  // an image sequence's rate as its demuxer takes it ("10/1"), or empty
     // The source layout the scaler was set up for.
     int scalerWidth = 0;
     int scalerHeight = 0;

@@ -25,17 +25,14 @@ int OnInterruptCheck(void*) {
     return StopRequested() ? 1 : 0;
 }
 
-// Opens a container and reads its stream information; an image sequence
-// at STILLSRATE (when not empty), which its demuxer takes as the images'
-// timestamps, as ffmpeg's -framerate.
-int OpenContainer(const std::string& url, const std::string& stillsRate, AVFormatContext** format) {
+// Opens a container and reads its stream information.
+int OpenContainer(const std::string& url, AVFormatContext** format) {
     *format = avformat_alloc_context();
     if (*format == nullptr) return AVERROR(ENOMEM);
     (*format)->interrupt_callback.callback = OnInterruptCheck;
     (*format)->interrupt_callback.opaque = nullptr;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file,pipe", 0);
-    if (!stillsRate.empty()) av_dict_set(&options, "framerate", stillsRate.c_str(), 0);
     int result = avformat_open_input(format, url.c_str(), nullptr, &options);  // frees *format on failure
     av_dict_free(&options);
     if (result >= 0) {
@@ -98,7 +95,7 @@ std::string WalkAndReopen(VideoDecoder* decoder, const std::string& url, Walk* w
     const std::string reason = walk->interruptedOrFailed != 0 ? OpenFailure(walk->interruptedOrFailed) : std::string();
     avformat_close_input(&decoder->format);
     if (!reason.empty()) return reason;
-    const int result = OpenContainer(url, decoder->stillsRate, &decoder->format);
+    const int result = OpenContainer(url, &decoder->format);
     if (result < 0) return OpenFailure(result);
     if (decoder->streamIndex >= static_cast<int>(decoder->format->nb_streams)) {
         return "the input changed while it was read";
@@ -176,15 +173,7 @@ std::string SeekToStart(VideoDecoder* decoder, int64_t first) {
 
 // Opens everything DECODER holds, in order: "" or why it cannot be.
 std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
-    int result = OpenContainer(url, std::string(), &decoder->format);
-    // An image sequence with --fps is opened again at that rate, so that
-    // its images are timed, and trimmed, one an interval of that rate.
-    const bool fps = options.fpsRate > 0 && options.fpsScale > 0;
-    if (result >= 0 && fps && IsStillDemuxer(decoder->format->iformat->name)) {
-        decoder->stillsRate = std::to_string(options.fpsRate) + "/" + std::to_string(options.fpsScale);
-        avformat_close_input(&decoder->format);
-        result = OpenContainer(url, decoder->stillsRate, &decoder->format);
-    }
+    const int result = OpenContainer(url, &decoder->format);
     if (result < 0) return OpenFailure(result);
     const AVCodec* codec = nullptr;
     std::string reason = ChooseStream(decoder, &codec);

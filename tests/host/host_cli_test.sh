@@ -938,6 +938,8 @@ CASES
   expect_probe delays "10 10 10"
   run export --fps 10 seq/0003.png seq/0004.png seq/0005.png three.gif
   cmp -s fps.gif three.gif || fail "--fps 10 --start 0.2 --to 0.5: not images 3 to 5"
+  cat seq/*.png | timeout 60 "$rozove" export --fps 10 --start 0.2 --to 0.5 - piped.gif >/dev/null 2>err.txt
+  cmp -s fps.gif piped.gif || fail "--fps 10 --start 0.2 --to 0.5 through a pipe: $(cat err.txt)"
   # Other sizes are scaled to the first image's size, or to --width.
   ffmpeg -v error -nostdin -f lavfi -i "color=c=gray:size=128x36,drawbox=x=40:y=0:w=16:h=8:c=white:t=fill" \
     -frames:v 1 -y stills/wide.jpg

@@ -64,6 +64,16 @@ StreamFacts Stills() {
     return facts;
 }
 
+// Ten images as image2 stamps them: a tick of 1/25 s each.
+StreamFacts Sequence() {
+    StreamFacts facts = Clip();
+    facts.stills = true;
+    facts.timeBase = TimeBase{1, 25};
+    facts.packets = 10;
+    facts.endTicks = 10;
+    return facts;
+}
+
 // Standard input: not walked, and a time base the container leaves out.
 StreamFacts Pipe() {
     StreamFacts facts = Clip();
@@ -95,6 +105,11 @@ VideoOptions Asked(int32_t width, int32_t height, int32_t fpsRate = 0, int32_t f
     options.height = height;
     options.fpsRate = fpsRate;
     options.fpsScale = fpsScale;
+    return options;
+}
+
+VideoOptions From(VideoOptions options, int64_t startMicroseconds) {
+    options.startMicroseconds = startMicroseconds;
     return options;
 }
 
@@ -142,7 +157,11 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         {"variable, on a grid, rate given", OnGrid(Fraction{25, 1}, 920), Asked(0, 0, 10, 1),
          {640, 480, true, 10, 1, 10, TimeBase{1, 1000}}, ""},
         {"stills at 25", Stills(), Asked(0, 0), {640, 480, false, 25, 1, 50, clipBase}, ""},
-        {"stills, rate given", Stills(), Asked(0, 0, 10, 1), {640, 480, false, 10, 1, 50, clipBase}, ""},
+        // A rate given times the images by it: their ticks last 90000 / 12800 / 10 s.
+        {"stills, rate given", Stills(), Asked(0, 0, 10, 1), {640, 480, false, 10, 1, 50, TimeBase{45, 64}}, ""},
+        // At 10 a second, 0.2 s in is the third image: 8 of the 10 are left.
+        {"sequence, rate given, trimmed", Sequence(), From(Asked(0, 0, 10, 1), 200000),
+         {640, 480, true, 10, 1, 8, TimeBase{1, 10}}, ""},
         {"pipe", Pipe(), Asked(0, 0), {640, 480, false, 25, 1, -1, TimeBase{1, 90000}}, ""},
         {"pipe, rate given", Pipe(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, -1, TimeBase{1, 90000}}, ""},
         // Timed by a grid: its first packets', else its header's where the time base holds it.

@@ -103,6 +103,18 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
         plan->resample = false;
         plan->rate = given ? options.fpsRate : 25;
         plan->scale = given ? options.fpsScale : 1;
+        // Images are shown one a frame at that rate, whatever rate their
+        // demuxer stamped them at (25 a second): their ticks are taken as
+        // lasting that much longer or shorter, as ffmpeg's -framerate times
+        // them, so that --start, --duration and --to count in the images'
+        // own time. A pipe's images cannot be opened again at another rate.
+        if (given && Given(facts.nominalRate)) {
+            const AVRational stamped = {facts.nominalRate.num, facts.nominalRate.den};
+            const AVRational base =
+                av_mul_q(av_mul_q(AVRational{plan->timeBase.num, plan->timeBase.den}, stamped),
+                         AVRational{plan->scale, plan->rate});
+            if (base.num > 0 && base.den > 0) plan->timeBase = TimeBase{base.num, base.den};
+        }
     } else if (options.fpsRate > 0 && options.fpsScale > 0) {
         plan->resample = true;
         plan->rate = options.fpsRate;

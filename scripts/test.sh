@@ -38,10 +38,12 @@ bash scripts/wine-tests.sh win64
 wine32_setup=../shared/tools/wine32-qemu.sh
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -f "$wine32_setup" ]; then
   echo "this machine cannot start 32-bit processes: emulating them ($wine32_setup, minutes the first time)"
-  bash "$wine32_setup"
+  # Its apt-get update fails while a 32-bit package index is out of step
+  # with its mirror: then 32-bit Wine cannot be had today, and the rest runs.
+  bash "$wine32_setup" || true
 fi
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   bash scripts/wine-tests.sh win32
 else
-  echo "this machine cannot start 32-bit processes: the win32 build is checked, its tests run as win64"
+  echo "########## 32-BIT WINE IS NOT AVAILABLE HERE (no wine32:i386, or no way to start 32-bit processes): the win32 build is checked, its tests ran as win64 only ##########"
 fi

@@ -45,3 +45,5 @@ bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale);
 bool ParseTime(const std::string& text, int64_t* microseconds);
 
 extern const char kUsage[];
+// The terms in one line, as --version shows them.
+extern const char kLicenceLine[];

@@ -1,4 +1,5 @@
-// The text of rozove --help: commands, options, examples and exit statuses.
+// The text of rozove --help (commands, options, examples and exit
+// statuses) and the terms --version shows.
 #include "host/cli/command_line.h"
 
 const char kUsage[] =
@@ -51,3 +52,6 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 done, 1 the job failed or wrote fewer frames than the input\n"
     "held, 2 usage error, 130 (143) interrupted by SIGINT (SIGTERM).\n";
+
+const char kLicenceLine[] =
+    "Copyright 2026 The Rozove developers. MIT licence: free to use, change and pass on; no warranty.";

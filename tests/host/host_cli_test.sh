@@ -1038,6 +1038,12 @@ info_help_version)
   run --version
   expect_status 0 "--version"
   [[ "$out" == "rozove "[0-9]* ]] || fail "--version: $out"
+  [[ "$out" == *"MIT licence"* ]] || fail "--version names no licence: $out"
+  if [[ "$out" == *"FFmpeg's libraries"* ]]; then
+    version=$(ffprobe -v quiet -version | awk '$1 == "libavformat" { gsub(/ /, ""); print }' | sed 's/libavformat//; s/\/.*//')
+    [[ "$out" == *"video libraries: libavformat $version, libavcodec "*", libswscale "*", libavutil "* ]] ||
+      fail "--version: no FFmpeg versions [$version]: $out"
+  fi
   ;;
 progress_bar)
   # Standard error on a terminal gets the bar; `script` gives it one.

@@ -13,6 +13,7 @@
 #include "host/job/job.h"
 #include "host/job/module_loader.h"
 #include "host/output/output_target.h"
+#include "host/cli/completion_text.h"
 #include "host/cli/frame_rate.h"
 #include "host/job/progress.h"
 #include "host/cli/report.h"
@@ -68,12 +69,15 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
 // The module's completion message, whose caption is the file it wrote
 // (the new file or the spool), shown once the output is in place with the
 // output as the user named it instead: on standard output, or on standard
-// error when the GIF went there.
-void PassMessageOn(const std::string& message, const std::string& caption, const OutputTarget& target) {
+// error when the GIF went there. The output's name is the user's own
+// bytes; the module's text follows in the user's language.
+void PassMessageOn(const std::string& message, const std::string& caption, const OutputTarget& target,
+                   bool progressOnOutput) {
     if (message.empty()) return;
-    std::string text = message;
-    if (text.compare(0, caption.size(), caption) == 0) text.replace(0, caption.size(), target.name);
-    std::FILE* stream = target.path == "-" ? stderr : stdout;
+    const bool captioned = message.compare(0, caption.size(), caption) == 0;
+    const std::string text =
+        captioned ? target.name + CompletionText(message.substr(caption.size())) : CompletionText(message);
+    std::FILE* stream = target.path == "-" || progressOnOutput ? stderr : stdout;
     std::fputs(text.c_str(), stream);
     std::fflush(stream);
 }
@@ -133,7 +137,9 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         Fail(error);
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
-    if (report.end == JobEnd::Done && !commandLine.quiet) PassMessageOn(message, caption, *target);
+    if (report.end == JobEnd::Done && !commandLine.quiet) {
+        PassMessageOn(message, caption, *target, commandLine.progressPath == "-");
+    }
     return Report(report, *source, *target);
 }
 

@@ -14,7 +14,8 @@
 #   docs_agree  the options of rozove --help, the manual page, the README's
 #               command section and the bash completion are the same, and so
 #               are the exit statuses of the first three and the synopses of
-#               the page and the README; the completion completes.
+#               the page and the README; the help's examples and the page's
+#               footer are the installed rozove's; the completion completes.
 # Usage: install_test.sh CASE BUILD_DIR GIF_PROBE WORKDIR
 set -uo pipefail
 

@@ -38,15 +38,24 @@ int ExitStatus(RunOutcome outcome) {
     return 1;
 }
 
+// The version, the terms, what the build reads (with the versions of the
+// libraries it reads video through, as loaded) and the module it loads.
+void PrintVersion(const CommandLine& commandLine) {
+    std::printf("rozove %s\n%s\nvideo input: %s\n", ROZOVE_VERSION, kLicenceLine,
+                VideoInputBuilt() ? "any video FFmpeg's libraries read, Y4M, raw bgr24"
+                                  : "Y4M and raw bgr24 (no FFmpeg in this build)");
+    if (VideoInputBuilt()) {
+        std::string versions;
+        const bool loaded = VideoLibraryVersions(&versions);
+        std::printf("video libraries: %s%s\n", loaded ? "" : "none loaded: ", versions.c_str());
+    }
+    std::printf("%s\n", ModuleOrigin(commandLine.modulePath).c_str());
+}
+
 RunOutcome Run(const CommandLine& commandLine) {
     switch (commandLine.command) {
         case Command::Help: std::fputs(kUsage, stdout); return RunOutcome::Done;
-        case Command::Version:
-            std::printf("rozove %s\nvideo input: %s\n", ROZOVE_VERSION,
-                        VideoInputBuilt() ? "any video FFmpeg's libraries read, Y4M, raw bgr24"
-                                          : "Y4M and raw bgr24 (no FFmpeg in this build)");
-            std::printf("%s\n", ModuleOrigin(commandLine.modulePath).c_str());
-            return RunOutcome::Done;
+        case Command::Version: PrintVersion(commandLine); return RunOutcome::Done;
         case Command::Info: return RunInfo(commandLine);
         case Command::Demo: return RunDemo(commandLine);
         case Command::Export: return RunExport(commandLine);

@@ -95,6 +95,9 @@ bool NamesDeviceOrPipe(const std::string& path);
 // old one for RestoreStandardOutput, or -1 (nothing changed) on failure.
 int RedirectStandardOutput(std::FILE* file);
 void RestoreStandardOutput(int saved);
+// A stream of its own on what standard output is now, which a later
+// RedirectStandardOutput does not move; null when it cannot be had.
+std::FILE* OpenStandardOutputCopy();
 
 // Loads the module at PATH (a bare name means the current folder, never a
 // search path); null with the reason in ERROR when it cannot.

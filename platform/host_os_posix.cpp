@@ -247,6 +247,14 @@ void RestoreStandardOutput(int saved) {
     close(saved);
 }
 
+std::FILE* OpenStandardOutputCopy() {
+    const int copy = dup(STDOUT_FILENO);
+    if (copy < 0) return nullptr;
+    std::FILE* stream = fdopen(copy, "w");
+    if (stream == nullptr) close(copy);
+    return stream;
+}
+
 void* OpenModule(const std::string& path, std::string* error) {
     const std::string name = path.find('/') == std::string::npos ? "./" + path : path;
     void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);

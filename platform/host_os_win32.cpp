@@ -209,6 +209,14 @@ void RestoreStandardOutput(int saved) {
     _close(saved);
 }
 
+std::FILE* OpenStandardOutputCopy() {
+    const int copy = _dup(1);
+    if (copy < 0) return nullptr;
+    std::FILE* stream = _fdopen(copy, "wb");
+    if (stream == nullptr) _close(copy);
+    return stream;
+}
+
 void* OpenModule(const std::string& path, std::string* error) {
     char full[MAX_PATH * 2];
     const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds a package. win32: the one for the application's users, dist/rozove-VERSION-win32.zip
-# with the plug-in zezodav_odevad.auo and readme.txt (Japanese and English),
-# VERSION being the project version in CMakeLists.txt. The read-me is written
+# with the plug-in zezodav_odevad.auo, stripped of its debugging sections
+# (the build keeps them), and readme.txt (Japanese and English, with the
+# licence), VERSION being the project version in CMakeLists.txt. The read-me is written
 # as UTF-8 with a byte-order mark and CRLF line ends, so that Windows Notepad
 # shows it correctly whatever the machine's code page.
 # linux: the Linux users' Debian package, dist/rozove_VERSION_amd64.deb
@@ -59,12 +60,21 @@ if [ ! -f "$module" ]; then
   exit 1
 fi
 
+case "$target" in
+  win32) strip_tool=i686-w64-mingw32-strip ;;
+  *) strip_tool=x86_64-w64-mingw32-strip ;;
+esac
+command -v "$strip_tool" >/dev/null || { echo "package: $strip_tool is missing (apt-get install binutils-mingw-w64)" >&2; exit 1; }
+
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
-cp "$module" "$staging/zezodav_odevad.auo"
+"$strip_tool" --strip-unneeded -o "$staging/zezodav_odevad.auo" "$module"
 {
   printf '\357\273\277'
   sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' resources/package/readme.txt
+  # The licence's own text closes it.
+  printf '\r\n'
+  sed -e 's/$/\r/' LICENSE
 } >"$staging/readme.txt"
 
 mkdir -p "$out"

@@ -4,11 +4,13 @@
 // file named like an option can still be given.
 #include "host/cli/command_line.h"
 
+#include <algorithm>
 #include <type_traits>
 #include <vector>
 
 #include "gif/gif_limits.h"
 #include "host/cli/frame_rate.h"
+#include "host/common/natural_order.h"
 
 namespace {
 
@@ -22,6 +24,7 @@ struct Parsed {
     bool version = false;
     bool haveSize = false;
     bool haveRate = false;
+    bool keepOrder = false;  // --no-sort
     int64_t duration = -1;  // --duration, microseconds
     int64_t to = -1;        // --to, microseconds from the video's start
     std::vector<const OptionSpec*> given;  // checked against the command once it is known
@@ -92,6 +95,19 @@ const OptionSpec kOptions[] = {
     {"--rate", nullptr, true, kExport,
      [](const std::string& v, Parsed* p) { return p->haveRate = ParseRate(v, &p->line.input.raw.rate, &p->line.input.raw.scale); },
      "frames per second as RATE, RATE/SCALE or a decimal, e.g. 25, 30000/1001 or 29.97"},
+    // -y replaces an existing output, as rozove does anyway; ffmpeg's users type it.
+    {"-y", nullptr, false, kJobs, [](const std::string&, Parsed* p) {
+         p->line.noClobber = false;
+         return true;
+     }, ""},
+    {"--no-clobber", "-n", false, kJobs, [](const std::string&, Parsed* p) { return p->line.noClobber = true; }, ""},
+    {"--no-sort", nullptr, false, kExport, StoreFlag<&Parsed::keepOrder>, ""},
+    {"--progress", nullptr, true, kJobs,
+     [](const std::string& v, Parsed* p) {
+         p->line.progressPath = v;
+         return !v.empty();
+     },
+     "a file to write the progress to, or - for standard output"},
     {"--help", "-h", false, kAll, StoreFlag<&Parsed::help>, ""},
     {"--version", nullptr, false, kAll, StoreFlag<&Parsed::version>, ""},
 };
@@ -210,6 +226,10 @@ bool CheckCombination(const Parsed& p, std::string* error) {
             return false;
         }
     }
+    if (c.progressPath == "-" && c.output == "-") {
+        *error = "--progress - and the GIF cannot both go to standard output: name a file for one of them";
+        return false;
+    }
     if (p.haveSize && !c.input.stills.empty()) {
         *error = "raw bgr24 frames come from one input; several inputs are still image files";
         return false;
@@ -262,6 +282,12 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* commandLine, std::stri
     if (!TakeFiles(command, p.words, &p.line, error) || !SetDuration(&p, error) ||
         !CheckCombination(p, error)) {
         return false;
+    }
+    // A shell's glob gives frame10.png before frame2.png.
+    std::vector<std::string>& stills = p.line.input.stills;
+    if (!p.keepOrder && !stills.empty()) {
+        std::stable_sort(stills.begin(), stills.end(), NaturalLess);
+        p.line.input.path = stills.front();
     }
     *commandLine = p.line;
     return true;

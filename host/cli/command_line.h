@@ -22,6 +22,8 @@ struct CommandLine {
     bool mask = false;
     bool quiet = false;       // no progress bar, warnings or completion message; errors still
     int64_t frameLimit = -1;  // -1: every frame
+    bool noClobber = false;   // -n: an existing output is left alone (-y, the default, replaces it)
+    std::string progressPath; // --progress: key=value blocks to this file, "-" standard output; empty none
     InputRequest input;       // the input and what to make of it (export)
     std::string output;       // "-" for standard output
 };
@@ -45,3 +47,5 @@ bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale);
 bool ParseTime(const std::string& text, int64_t* microseconds);
 
 extern const char kUsage[];
+// The terms in one line, as --version shows them.
+extern const char kLicenceLine[];

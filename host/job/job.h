@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "host/input/frame_source.h"
@@ -40,6 +41,7 @@ struct JobPlan {
     int64_t frameLimit;  // -1: every frame
     bool showProgress;
     ProgressClock::time_point started;  // when the command began, for the progress bar's clock
+    std::FILE* progressReport = nullptr;  // --progress's file (the caller's), nullptr none
 };
 
 // Runs one job on TABLE with the frames of SOURCE. The first frame is read

@@ -20,6 +20,11 @@ no_table_module=$4
 work=$5/$case_name
 emulator=${6:-}
 
+# The completion message follows the user's locale: English here, as most
+# users see it; the Windows case runs in the Japanese locale wine-tests.sh
+# sets, and the module's own words come back.
+[ -n "$emulator" ] || export LC_ALL=C.UTF-8
+
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
@@ -52,10 +57,16 @@ expect_one_line_error() {
 }
 
 # The completion message, exactly once: caption (the path), then the text.
+completion_text() {
+  local noun=frames
+  [ "$2" != 1 ] || noun=frame
+  if [ -n "$emulator" ]; then printf '%s\n出力しました\n%s コマ' "$1" "$2"; else printf '%s\nExported\n%s %s' "$1" "$2" "$noun"; fi
+}
+
 expect_message() {
   local path=$1 frames=$2
   local expected
-  expected=$(printf '%s\n出力しました\n%s コマ' "$path" "$frames")
+  expected=$(completion_text "$path" "$frames")
   [ "$out" == "$expected" ] || fail "completion message: got [$out], expected [$expected]"
 }
 
@@ -180,7 +191,7 @@ except BrokenPipeError:
 }
 
 
-# The completion message's frame count (its last line, "N コマ").
+# The completion message's frame count (its last line, "N frames").
 message_count() {
   printf '%s' "$1" | tail -1 | cut -d' ' -f1
 }
@@ -512,7 +523,7 @@ standard_output)
   status=$?; err=$(cat err.txt)
   expect_status 0 "export to standard output"
   cmp -s file.gif piped.gif || fail "the GIF on standard output differs from the file's"
-  expected=$(printf 'standard output\n出力しました\n20 コマ')
+  expected=$(completion_text 'standard output' 20)
   [ "$err" == "$expected" ] || fail "standard error: [$err], expected [$expected]"
   # Through a pipe, from a pipe.
   cat clip.y4m | timeout 60 $emulator "$rozove" export - - 2>err.txt | cat >pipe.gif
@@ -596,8 +607,11 @@ readme_examples)
     fail "ffmpeg could not make clip.mp4"
   examples=$(awk '/^## The command line/ { on = 1; next } /^## / { on = 0 } on && /^    / && /rozove/ { sub(/^    /, ""); print }' "$readme")
   [ -n "$examples" ] || fail "no examples found in $readme"
-  # And the examples of --help.
-  examples+=$'\n'$("$rozove" --help | awk '/^Examples/ { on = 1; next } /^$/ { on = 0 } on { sub(/^  /, ""); print }')
+  # And the examples of --help, which are written for the installed rozove
+  # (no build folder), over the frames they name.
+  help_examples=$("$rozove" --help | awk '/^Examples/ { on = 1; next } /^$/ { on = 0 } on { sub(/^  /, ""); print }')
+  examples+=$'\n'$(sed -E 's#(^|\| )rozove #\1build/linux/rozove #' <<<"$help_examples")
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 3 -y frame%d.png
   video=yes
   "$rozove" --version | grep -q "FFmpeg's libraries" || video=no
   count=0
@@ -665,6 +679,60 @@ user_habits)
     timeout 60 script -qec "cat clip.y4m | $rozove export - open.gif" typescript.txt >/dev/null 2>&1
     grep -Eq '20 frames +[0-9.]+ fps +0:[0-9]{2}' typescript.txt || fail "pipe without a count: $(cat -v typescript.txt)"
   fi
+  ;;
+overwrite_and_progress)
+  # ffmpeg's -y and -n, and its -progress for scripts.
+  make_y4m clip.y4m 20 64x36 25
+  printf 'KEEP' >kept.gif
+  run -n export clip.y4m kept.gif
+  expect_status 2 "-n over an existing output"
+  expect_one_line_error "-n" "kept.gif exists"
+  [ "$(cat kept.gif)" == KEEP ] || fail "-n: the existing output was touched"
+  ln -s nowhere dangling.gif
+  run export --no-clobber clip.y4m dangling.gif
+  expect_status 2 "-n over a dangling link"
+  run export -n -y clip.y4m kept.gif
+  expect_status 0 "-n then -y: the last counts"
+  run export -n clip.y4m fresh.gif
+  expect_status 0 "-n with no output yet"
+  expect_message fresh.gif 20
+  # The report: blocks, the last one ending it with every frame.
+  run export --progress report.txt clip.y4m report.gif
+  expect_status 0 "--progress FILE"
+  expect_message report.gif 20
+  [ "$(grep -c '^progress=end$' report.txt)" -eq 1 ] || fail "--progress: not one end: $(cat report.txt)"
+  [ "$(tail -1 report.txt)" == progress=end ] || fail "--progress: the end is not last"
+  last=$(tail -6 report.txt | tr '\n' ' ')
+  [[ "$last" == "frame=20 total=20 fps="*" out_time_us=800000 out_time=00:00:00.800000 progress=end " ]] ||
+    fail "--progress: last block [$last]"
+  # On standard output: the blocks alone there, the message on standard error.
+  run export --progress - clip.y4m piped.gif
+  expect_status 0 "--progress -"
+  [ "$(printf '%s\n' "$out" | grep -vc '^[a-z_]*=')" -eq 0 ] || fail "--progress -: standard output holds [$out]"
+  [ "$err" == "$(completion_text piped.gif 20)" ] || fail "--progress -: standard error [$err]"
+  cat clip.y4m | timeout 60 "$rozove" export --progress - - - >/dev/null 2>err.txt
+  [ $? -eq 2 ] || fail "--progress - with the GIF on standard output: not refused"
+  cp report.gif keep.gif
+  run export --progress no/such/folder/report.txt clip.y4m keep.gif
+  expect_status 1 "--progress into a missing folder"
+  expect_one_line_error "--progress into a missing folder" "no/such/folder/report.txt"
+  cmp -s report.gif keep.gif || fail "--progress into a missing folder: the existing output was touched"
+  ;;
+completion_language)
+  # The message in the user's language and charset: the module's Japanese
+  # words in a Japanese locale, English in every other.
+  make_y4m clip.y4m 3 32x18 25
+  while IFS='|' read -r locale charset words; do
+    LC_ALL=$locale timeout 60 "$rozove" export clip.y4m out.gif >out.txt 2>err.txt
+    got=$(iconv -f "$charset" -t UTF-8 out.txt | tail -2 | tr '\n' ' ')
+    [ "$got" == "$words " ] || fail "LC_ALL=$locale: [$got], expected [$words] in $charset"
+  done <<'TABLE'
+C|ASCII|Exported 3 frames
+POSIX|ASCII|Exported 3 frames
+en_US.UTF-8|UTF-8|Exported 3 frames
+ja_JP.UTF-8|UTF-8|出力しました 3 コマ
+ja_JP.eucJP|EUC-JP|出力しました 3 コマ
+TABLE
   ;;
 video_input)
   # Any video through FFmpeg's libraries (the Linux build): files, a pipe,
@@ -902,8 +970,8 @@ several_stills)
     ffmpeg -v error -nostdin -f lavfi -i "color=c=gray:size=64x36,drawbox=x=$((i * 20)):y=0:w=8:h=8:c=white:t=fill" \
       -frames:v 1 -y "${names[$i]}" || fail "ffmpeg could not make ${names[$i]}"
   done
-  # Given out of their making order: the GIF keeps the order given.
-  run export "${names[2]}" "${names[0]}" "${names[1]}" stills.gif
+  # Given out of their making order, with --no-sort: the GIF keeps the order given.
+  run export --no-sort "${names[2]}" "${names[0]}" "${names[1]}" stills.gif
   expect_status 0 "three stills"
   expect_message stills.gif 3
   probe stills.gif 0:42:2 1:2:2 2:22:2 0:2:2
@@ -931,6 +999,17 @@ several_stills)
 --to 0.1
 --fps 10 --start 0.2 --to 0.5
 CASES
+  # A shell's glob of 1.png ... 12.png gives 1, 10, 11, 12, 2, ...: they
+  # are taken in natural order, as the numbered sequence is; --no-sort
+  # keeps the glob's order.
+  mkdir -p natural
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 12 -y natural/%d.png
+  run export natural/%d.png pattern.gif
+  run export natural/*.png list.gif
+  expect_status 0 "natural/*.png"
+  cmp -s pattern.gif list.gif || fail "natural/*.png: not in natural order"
+  run export --no-sort natural/*.png glob.gif
+  cmp -s pattern.gif glob.gif && fail "--no-sort: the images were sorted"
   # At 10 a second image i is at i / 10: 0.2 to 0.5 s holds images 3 to 5.
   run export --fps 10 --start 0.2 --to 0.5 seq/*.png fps.gif
   expect_message fps.gif 3
@@ -949,7 +1028,7 @@ CASES
   expect_probe size "64 36"
   level=$(grep '^pixel 1 21 2 ' probe.txt | cut -d' ' -f5)
   [ "${level:-0}" -ge 200 ] || fail "two sizes: the wide image's marker is not where its scale puts it: $level"
-  run export --width 32 stills/wide.jpg "${names[0]}" narrow.gif
+  run export --no-sort --width 32 stills/wide.jpg "${names[0]}" narrow.gif
   probe narrow.gif
   expect_probe size "32 9"
   # Refused before the output is touched: what is no still image (exit 2),
@@ -982,7 +1061,7 @@ CASES
   # An image that cannot be decoded once the GIF has begun: the one before
   # it is held in its place, named at the end, exit status 1.
   printf 'not a picture\n' >stills/broken.png
-  run export "${names[0]}" stills/broken.png "${names[1]}" held.gif
+  run export --no-sort "${names[0]}" stills/broken.png "${names[1]}" held.gif
   expect_status 1 "a broken image among them"
   expect_one_line_error "a broken image" "stills/broken.png cannot be decoded"
   probe held.gif 1:2:2 2:22:2
@@ -1038,6 +1117,12 @@ info_help_version)
   run --version
   expect_status 0 "--version"
   [[ "$out" == "rozove "[0-9]* ]] || fail "--version: $out"
+  [[ "$out" == *"MIT licence"* ]] || fail "--version names no licence: $out"
+  if [[ "$out" == *"FFmpeg's libraries"* ]]; then
+    version=$(ffprobe -v quiet -version | awk '$1 == "libavformat" { gsub(/ /, ""); print }' | sed 's/libavformat//; s/\/.*//')
+    [[ "$out" == *"video libraries: libavformat $version, libavcodec "*", libswscale "*", libavutil "* ]] ||
+      fail "--version: no FFmpeg versions [$version]: $out"
+  fi
   ;;
 progress_bar)
   # Standard error on a terminal gets the bar; `script` gives it one.
@@ -1084,7 +1169,7 @@ CASES
     status=$?; err=$(cat err.txt)
     expect_status 0 "export to $output"
     cmp -s good.gif named.gif || fail "$output: the GIF differs from the file's"
-    [ "$err" == "$(printf 'standard output\n出力しました\n6 コマ')" ] || fail "$output: standard error [$err]"
+    [ "$err" == "$(completion_text 'standard output' 6)" ] || fail "$output: standard error [$err]"
   done
   # One mistake, one message and one status.
   mkdir folder
@@ -1217,7 +1302,7 @@ wine_export)
   status=$?; err=$(tr -d '\r' <err.txt)
   expect_status 0 "rozove.exe to standard output"
   cmp -s plain.gif stdout.gif || fail "rozove.exe: the GIF on standard output differs from the file's"
-  expected=$(printf 'standard output\n出力しました\n20 コマ')
+  expected=$(completion_text 'standard output' 20)
   [ "$err" == "$expected" ] || fail "rozove.exe to standard output: stderr [$err], expected [$expected]"
   # The output that is the input is refused there too.
   run export clip.y4m clip.y4m

@@ -2,7 +2,8 @@
 # The users' package: scripts/package.sh builds the zip, and this unpacks it,
 # checks its files (exactly the plug-in and readme.txt; the read-me UTF-8
 # with a byte-order mark, CRLF line ends, in Japanese and in English, with
-# the version; the plug-in the build's own bytes), then loads the unpacked
+# the version and the licence; the plug-in the build's own, stripped of its
+# debugging sections), then loads the unpacked
 # plug-in through its table under Wine with rozove.exe and has it write the
 # demo, which must be the Linux build's file byte for byte.
 # The win32 zip is what users get: under 32-bit Wine (the win32 target)
@@ -30,7 +31,13 @@ check_zip() {  # check_zip ZIP MODULE_BUILT UNPACK_DIR
   [ "$names" = "readme.txt zezodav_odevad.auo " ] || fail "$zip holds: $names"
   mkdir -p "$dir"
   unzip -q -o "$zip" -d "$dir"
-  cmp -s "$dir/zezodav_odevad.auo" "$built" || fail "$zip: the plug-in is not the build's"
+  local strip_tool=x86_64-w64-mingw32-strip
+  [[ $zip == *-win32.zip ]] && strip_tool=i686-w64-mingw32-strip
+  "$strip_tool" --strip-unneeded -o "$dir/built-stripped" "$built"
+  cmp -s "$dir/zezodav_odevad.auo" "$dir/built-stripped" || fail "$zip: the plug-in is not the build's, stripped"
+  ! "${strip_tool%strip}objdump" -h "$dir/zezodav_odevad.auo" | grep -q '\.debug_' ||
+    fail "$zip: the plug-in carries debugging sections"
+  rm -f "$dir/built-stripped"
   readme="$dir/readme.txt"
   [ "$(head -c 3 "$readme" | od -An -tx1 | tr -d ' ')" = "efbbbf" ] || fail "$zip: readme.txt has no byte-order mark"
   iconv -f UTF-8 -t UTF-8 "$readme" >/dev/null 2>&1 || fail "$zip: readme.txt is not UTF-8"
@@ -38,7 +45,8 @@ check_zip() {  # check_zip ZIP MODULE_BUILT UNPACK_DIR
     fail "$zip: readme.txt has lines without CRLF"
   fi
   for text in "Rozove $version" "インストール" "Rozoveの設定" "繰り返し回数" "右半分を透過情報として扱う" \
-    "Wine で使う" "不具合の報告" "Installing" "Settings" "Under Wine" "Reporting a problem"; do
+    "Wine で使う" "不具合の報告" "ライセンス" "Installing" "Settings" "Under Wine" "Reporting a problem" \
+    "Licence" "MIT License" "Copyright (c) 2026 The Rozove developers"; do
     grep -qF "$text" "$readme" || fail "$zip: readme.txt lacks \"$text\""
   done
   grep -q '@VERSION@' "$readme" && fail "$zip: readme.txt has an unfilled version"

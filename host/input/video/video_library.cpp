@@ -3,13 +3,42 @@
 // the decoder in place of the host's own.
 #include "host/input/video/video_library.h"
 
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libswscale/swscale.h>
+}
+
 #include "host/common/stop_signal.h"
 
 namespace {
 
 bool (*hostStopRequested)() = nullptr;
 
-const VideoLibrary kLibrary = {OpenVideo, ReadVideoFrame, CloseVideo, ProbeStill};
+// Asked of the libraries themselves, not of the headers built against:
+// the system may carry newer ones.
+std::string LibraryVersions() {
+    const struct {
+        const char* name;
+        unsigned version;
+    } libraries[] = {{"libavformat", avformat_version()},
+                     {"libavcodec", avcodec_version()},
+                     {"libswscale", swscale_version()},
+                     {"libavutil", avutil_version()}};
+    std::string text;
+    for (const auto& library : libraries) {
+        if (!text.empty()) text += ", ";
+        text += std::string(library.name) + " " + std::to_string(AV_VERSION_MAJOR(library.version)) + "." +
+                std::to_string(AV_VERSION_MINOR(library.version)) + "." +
+                std::to_string(AV_VERSION_MICRO(library.version));
+    }
+    return text;
+}
+
+const VideoLibrary kLibrary = {OpenVideo, ReadVideoFrame, CloseVideo, ProbeStill, LibraryVersions};
 
 }  // namespace
 

@@ -386,15 +386,20 @@ extern "C" void TakeStopSignal(int signal, siginfo_t* info, void*) {
         info->si_pid == getpid()) {
         return;
     }
+    // The interrupted call's errno (EINTR, say) is left as it was.
+    const int interrupted = errno;
     timespec now = {};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    if (firstStop == 0) {
+    const bool first = firstStop == 0;
+    if (first) {
         firstStop = signal;
         firstStopAt = now;
         stopCallback(signal);
+    }
+    if (first || (signal == firstStop && WithinOneStop(now))) {
+        errno = interrupted;
         return;
     }
-    if (signal == firstStop && WithinOneStop(now)) return;
     // A second stop ends the process at once, as the signal does by
     // default, leaving no hidden file behind.
     if (suddenEndArmed) unlink(suddenEndFile);

@@ -15,6 +15,7 @@
 #include "host/cli/module_origin.h"
 #include "host/cli/report.h"
 #include "host/cli/run_outcome.h"
+#include "host/common/closed_streams.h"
 #include "host/common/stop_signal.h"
 
 #ifndef ROZOVE_VERSION
@@ -66,6 +67,7 @@ RunOutcome Run(const CommandLine& commandLine) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenClosedStreams();
     CommandLine commandLine;
     std::string error;
     if (!ParseCommandLine(argc, argv, &commandLine, &error)) {

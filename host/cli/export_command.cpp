@@ -21,6 +21,7 @@
 #include "host/cli/frame_rate.h"
 #include "host/job/progress.h"
 #include "host/cli/report.h"
+#include "host/common/closed_streams.h"
 #include "host/common/stop_signal.h"
 #include "platform/host_os.h"
 #include "settings/settings_block.h"
@@ -37,9 +38,11 @@ int64_t FrameBytes(const FrameSource& source) {
     return int64_t{source.width} * source.height * 2 + (int64_t{1} << 16);
 }
 
-// What the output holds after a job that did not finish.
-std::string Kept(const OutputTarget& target) {
+// What the output holds after a job that did not finish. OPENED: the
+// module opened the file, which loses an earlier one written in place.
+std::string Kept(const OutputTarget& target, bool opened = false) {
     if (target.spooled || target.path == "-") return target.name + " got nothing";
+    if (target.inPlace && opened) return "the earlier " + target.name + " is lost: it was written in place";
     return target.existed ? "the earlier " + target.name + " was kept as it was" : "no file was made";
 }
 
@@ -48,24 +51,24 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
     const std::string frames = Frames(report.framesDelivered);
     const std::string& output = target.name;
     const bool some = report.framesDelivered > 0;
+    const std::string kept = Kept(target, report.moduleAskedForFrames);
     switch (report.end) {
         case JobEnd::Done: return RunOutcome::Done;
         case JobEnd::Interrupted:
             Fail("interrupted; " + (some ? output + " holds the " + frames + " written before, as a complete GIF"
-                                         : Kept(target)));
+                                         : kept));
             return RunOutcome::Interrupted;
         case JobEnd::NoFrame:
-            Fail(source.name + ": " + (report.problem.empty() ? "holds no frame" : report.problem) + "; " +
-                 Kept(target));
+            Fail(source.name + ": " + (report.problem.empty() ? "holds no frame" : report.problem) + "; " + kept);
             return RunOutcome::Failed;
         case JobEnd::InputCut:
             Fail(source.name + ": " + report.problem + "; " +
-                 (some ? output + " holds the " + frames + " before it" : Kept(target)));
+                 (some ? output + " holds the " + frames + " of the GIF up to there" : kept));
             return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
             Fail("cannot write " + output + ": " +
                  WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBytes(source)) +
-                 (some ? " (after " + frames + ")" : std::string()) + "; " + Kept(target));
+                 (some ? " (after " + frames + ")" : std::string()) + "; " + kept);
             return RunOutcome::Failed;
     }
     return RunOutcome::Failed;
@@ -202,6 +205,10 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         Fail(error);
         return RunOutcome::Usage;
     }
+    if (output == "-" && OutputWasClosed()) {
+        Fail("standard output is closed: name the GIF to write, or send it into a file (> out.gif) or a pipe");
+        return RunOutcome::Usage;
+    }
     ReportFile report;
     if (!OpenReport(commandLine.progressPath, &report, &error)) {
         Fail(error);
@@ -213,6 +220,7 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         Fail(error);
         return RunOutcome::Failed;
     }
+    if (!commandLine.quiet && !target.warning.empty()) Warn(target.warning);
     LoadedModule module;
     if (!LoadModule(modulePath, &module, &error)) {
         FinishOutput(&target, false, &error);

@@ -35,7 +35,8 @@ const char kUsage[] =
     "                 input, Linux build. Stills (frames/%04d.png, one image or\n"
     "                 several, a cover picture) are one frame each, R a second\n"
     "                 (default 25)\n"
-    "  --start TIME   begin at TIME: seconds (12.5) or [HH:]MM:SS[.frac]\n"
+    "  --start TIME   begin at TIME: seconds (12.5, 65s, 1500ms, 250us) or\n"
+    "                 [HH:]MM:SS[.frac]\n"
     "  --duration TIME  take TIME of video (--to TIME: up to TIME); video input\n"
     "  --to TIME      end at TIME; --start, --duration and --to as ffmpeg's\n"
     "                 -ss, -t and -to, accurate to the frame\n"
@@ -58,7 +59,8 @@ const char kUsage[] =
     "  ffmpeg -i clip.mp4 -vf scale=320:-2 -pix_fmt yuv420p -f yuv4mpegpipe - | rozove export - clip.gif\n"
     "\n"
     "Exit status: 0 done, 1 the job failed or wrote fewer frames than the input\n"
-    "held, 2 usage error, 130 (143) interrupted by SIGINT (SIGTERM).\n";
+    "held, 2 usage error, 130 (143, 129) interrupted by SIGINT (SIGTERM, SIGHUP):\n"
+    "128 plus the signal.\n";
 
 const char kLicenceLine[] =
     "Copyright 2026 The Rozove developers. MIT licence: free to use, change and pass on; no warranty.";

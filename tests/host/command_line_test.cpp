@@ -145,6 +145,9 @@ TEST(CommandLine, UsageErrors) {
         {"export", "a", "b", "--module"},
         {"export", "--start", "1:60", "a", "b"},              // 60 is no second
         {"export", "--duration", "0", "a", "b"},
+        {"export", "--duration", "-2", "a", "b"},
+        {"export", "--start", "-2", "a", "b"},                 // before the video begins
+        {"export", "--to", "-1s", "a", "b"},
         {"export", "--duration", "2", "--to", "3", "a", "b"},  // one end only
         {"export", "--start", "5", "--to", "4", "a", "b"},
         {"demo", "--start", "1"},
@@ -180,13 +183,17 @@ TEST(ParseTime, SecondsOrClockAsFfmpegTakesThem) {
         const char* text;
         int64_t microseconds;
     } good[] = {{"12", 12000000},      {"2.5", 2500000},         {"0.0000009", 0},  {"1:02.5", 62500000},
-                {"00:01:02", 62000000}, {"1:00:00.25", 3600250000}, {"90", 90000000}, {"0", 0}};
+                {"00:01:02", 62000000}, {"1:00:00.25", 3600250000}, {"90", 90000000}, {"0", 0},
+                {"1.", 1000000},        {"65s", 65000000},        {"65000ms", 65000000}, {"1.5ms", 1500},
+                {"250us", 250},         {"2.7us", 2},             {"+3", 3000000},   {"-1.5", -1500000},
+                {"-0:30", -30000000},   {"1:30ms", 90000},        {"100:00:00", 360000000000}};
     for (const auto& c : good) {
         int64_t got = -1;
         EXPECT_TRUE(ParseTime(c.text, &got)) << c.text;
         EXPECT_EQ(got, c.microseconds) << c.text;
     }
-    for (const char* text : {"", "-1", "1:", ":1", "1:60", "1:2:3:4", "1.", "a", "1.2.3", "1:2a", "1::2"}) {
+    for (const char* text : {"", "-", "1:", ":1", "1:60", "90:00", "1:2:3:4", "1:100:00", ".5", "a", "1.2.3",
+                             "1:2a", "1::2", "5m", "5 s", "ms", "--5", "+-5", "5sms", "1.5e3"}) {
         int64_t got = 0;
         EXPECT_FALSE(ParseTime(text, &got)) << text;
     }
@@ -196,6 +203,9 @@ TEST(ParseTime, SecondsOrClockAsFfmpegTakesThem) {
     EXPECT_EQ(c.input.video.durationMicroseconds, 3500000);
     ASSERT_TRUE(Parse({"export", "--duration", "3", "a", "b"}, &c));
     EXPECT_EQ(c.input.video.durationMicroseconds, 3000000);
+    ASSERT_TRUE(Parse({"export", "--start=65s", "--to", "66500ms", "a", "b"}, &c));
+    EXPECT_EQ(c.input.video.startMicroseconds, 65000000);
+    EXPECT_EQ(c.input.video.durationMicroseconds, 1500000);
 }
 
 TEST(ParseRate, WholeOrFractionPositiveOnly) {

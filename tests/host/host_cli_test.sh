@@ -158,12 +158,9 @@ wait_host() {
   err=$(cat err.txt)
 }
 
-# interrupt_export SIGNAL INPUT.y4m OUT.gif: exports INPUT, fed through a
-# pipe one frame every 0.2 s, and sends SIGNAL once the first frame is in
-# OUT.gif. Sets status, out and err. (A pipe, not a named FIFO: Wine reads a
-# FIFO opened by name as if it ended whenever it is momentarily empty.)
-interrupt_export() {
-  local sig=$1 input=$2 output=$3 host
+# feed_slowly INPUT.y4m: writes INPUT to standard output one frame every
+# 0.2 s, as a live source would.
+feed_slowly() {
   python3 -c '
 import sys, time
 data = open(sys.argv[1], "rb").read()
@@ -179,17 +176,37 @@ try:
         time.sleep(0.2)
 except BrokenPipeError:
     pass
-' "$input" 2>/dev/null | $emulator "$rozove" export - "$output" >out.txt 2>err.txt &
-  # Started without `timeout`, which would pass the signal on a second
-  # time; the loops below are the time limit instead.
+' "$1" 2>/dev/null
+}
+
+# interrupt_export SIGNAL INPUT.y4m OUT.gif [SECOND]: exports INPUT, fed
+# through a pipe one frame every 0.2 s, and sends SIGNAL once the first
+# frame is in OUT.gif (and SECOND right after it). Sets status, out and err.
+# (A pipe, not a named FIFO: Wine reads a FIFO opened by name as if it
+# ended whenever it is momentarily empty.)
+interrupt_export() {
+  local sig=$1 input=$2 output=$3 host
+  feed_slowly "$input" | $emulator "$rozove" export - "$output" >out.txt 2>err.txt &
+  # Started without `timeout`, so that each signal is sent exactly as
+  # asked; the loops below are the time limit instead.
   host=$!
   # Once the first frame is in, let a few more arrive.
   wait_for_growth "$output"
   sleep 0.5
   kill -s "$sig" "$host"
+  [ -z "${4:-}" ] || kill -s "$4" "$host"
   wait_host "$host"
 }
 
+# as_nobody: the words that run a command as an unprivileged user when
+# this runs as root (root may write anywhere), in the array as_user;
+# false when that cannot be done here.
+as_nobody() {
+  as_user=()
+  [ "$(id -u)" -ne 0 ] && return 0
+  command -v setpriv >/dev/null || return 1
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+}
 
 # The completion message's frame count (its last line, "N frames").
 message_count() {
@@ -553,11 +570,7 @@ write_failures)
   run export clip.y4m folder.gif
   expect_one_line_error "output is a folder" "the output must be a file, not the folder folder.gif"
   # Root may write anywhere: it runs rozove as nobody for these.
-  as_user=()
-  if [ "$(id -u)" -eq 0 ]; then
-    command -v setpriv >/dev/null && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-  fi
-  if [ "$(id -u)" -ne 0 ] || [ ${#as_user[@]} -gt 0 ]; then
+  if as_nobody; then
     mkdir locked && chmod 555 locked
     keep_output readonly.gif && chmod 444 readonly.gif
     for output in locked/out.gif readonly.gif; do
@@ -851,6 +864,8 @@ CASES
 --start 12 --duration 3|-ss 12 -i long.mp4 -t 3
 --start 0:12.2 --to 00:00:13|-ss 12.2 -i long.mp4 -to 0.8
 --start 19.5|-ss 19.5 -i long.mp4
+--start 12s --duration 1500ms|-ss 12s -i long.mp4 -t 1500ms
+--start +12200000us --to 13s|-ss 12200000us -i long.mp4 -to 0.8
 CASES
   # A pipe by name is read once: a shell's <(...) (/dev/fd/N) and a FIFO,
   # Matroska and Y4M, all 30 frames.
@@ -1333,6 +1348,138 @@ wine_export)
   [[ "$err" == *interrupted* ]] || fail "rozove.exe interrupted: $err"
   frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 int.gif)
   if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 20 ]; then fail "rozove.exe interrupted: [$frames] frames"; fi
+  ;;
+output_place)
+  # The output as the user left it: links written through, a loop refused,
+  # owner, group and mode kept, names near the longest served, a locked
+  # folder's writable file replaced in place, and the same outcome with
+  # standard output closed.
+  make_y4m clip.y4m 3 32x18 25
+  mkdir gifs && keep_output gifs/old.gif
+  ln -s gifs/new.gif dangling.gif && ln -s gifs/old.gif link.gif && ln -s ../link.gif gifs/chain.gif
+  ln -s loop-b.gif loop-a.gif && ln -s loop-a.gif loop-b.gif
+  for link in dangling.gif link.gif gifs/chain.gif; do
+    run export clip.y4m "$link"
+    expect_status 0 "export through $link"
+    [ -L "$link" ] || fail "$link was replaced by a file"
+    probe "$link"
+    expect_probe frames 3
+  done
+  [ -f gifs/new.gif ] && [ -f gifs/old.gif ] || fail "a link's target was not made: $(ls gifs)"
+  run export clip.y4m loop-a.gif
+  expect_status 1 "a loop of links"
+  expect_one_line_error "a loop of links" "loop (ELOOP)"
+  [ -L loop-a.gif ] || fail "a loop of links was replaced"
+  # 80 kanji (244 bytes with .gif) and 255 bytes take a shorter file beside them.
+  for name in "$(printf '漢%.0s' $(seq 80)).gif" "$(printf 'a%.0s' $(seq 251)).gif"; do
+    run export clip.y4m "$name"
+    expect_status 0 "a name of ${#name} characters"
+    probe "$name"
+  done
+  # Too long a name, or a path past PATH_MAX through folders that exist.
+  deep=$(python3 -c 'import os
+for _ in range(20): os.mkdir("d" * 250); os.chdir("d" * 250)
+print("/".join(["d" * 250] * 20))')
+  for output in "$(printf 'a%.0s' $(seq 256)).gif" "$deep/x.gif"; do
+    run export clip.y4m "$output"
+    expect_status 1 "a name of ${#output} bytes"
+    expect_one_line_error "a name of ${#output} bytes" "ENAMETOOLONG"
+  done
+  if [ "$(id -u)" -eq 0 ]; then
+    keep_output owned.gif && chown 65534:65534 owned.gif && chmod 640 owned.gif
+    run export clip.y4m owned.gif
+    expect_status 0 "another user's file, as root"
+    [ "$(stat -c '%u:%g %a' owned.gif)" == "65534:65534 640" ] || fail "owner or mode lost: $(stat -c '%u:%g %a' owned.gif)"
+  fi
+  if as_nobody && [ "$(id -u)" -eq 0 ]; then
+    mkdir shared locked && chmod 777 shared
+    keep_output shared/theirs.gif && chmod 666 shared/theirs.gif
+    keep_output locked/mine.gif && keep_output locked/kept.gif && chown 65534:65534 locked/*.gif && chmod 555 locked
+    inode=$(stat -c %i locked/mine.gif)
+    head -1 clip.y4m >no-frame.y4m
+    while IFS='|' read -r input output expected words; do
+      timeout 60 "${as_user[@]}" "$rozove" export "$input" "$output" >out.txt 2>err.txt
+      status=$?; err=$(cat err.txt)
+      expect_status "$expected" "$output as nobody"
+      [[ "$err" == *"$words"* ]] || fail "$output as nobody: stderr lacks '$words': $err"
+    done <<'CASES'
+clip.y4m|shared/theirs.gif|0|belongs to another user or group
+clip.y4m|locked/mine.gif|0|is written in place: if the job fails, the earlier file cannot be kept
+no-frame.y4m|locked/kept.gif|1|the earlier locked/kept.gif was kept as it was
+CASES
+    probe locked/mine.gif
+    expect_probe frames 3
+    [ "$(stat -c %i locked/mine.gif)" == "$inode" ] || fail "locked/mine.gif was not written in place"
+    expect_kept locked/kept.gif "a failed job in place"
+    [ "$(stat -c %u shared/theirs.gif)" == 65534 ] || fail "the warning said the new file is nobody's, it is not"
+  else
+    echo "not root or no setpriv: the cases of other users' files are skipped"
+  fi
+  timeout 60 "$rozove" export clip.y4m closed.gif >&- 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 0 "standard output closed"
+  probe closed.gif
+  timeout 60 "$rozove" export clip.y4m - >&- 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 2 "a GIF for a closed standard output"
+  expect_one_line_error "a GIF for a closed standard output" "standard output is closed"
+  expect_no_leftover "output place"
+  ;;
+stop_signals)
+  # Every stop request is one stop, whoever sends it: the GIF so far,
+  # complete, 128 + the signal, nothing beside the output and nothing in
+  # TMPDIR, even after SIGKILL. A second stop ends the job at once and
+  # still leaves nothing; coreutils' timeout, which signals twice, stops it
+  # once.
+  make_y4m clip.y4m 60 64x36 25
+  mkdir tmp && export TMPDIR=$PWD/tmp
+  while read -r sig second expected; do
+    interrupt_export "$sig" clip.y4m "$sig.gif" "${second#-}"
+    [[ " $expected " == *" $status "* ]] || fail "SIG$sig then [$second]: exit status $status, expected $expected"
+    [ -n "${second#-}" ] && continue
+    expect_one_line_error "SIG$sig" "interrupted"
+    probe "$sig.gif"
+    frames=$(probe_line frames)
+    if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 60 ]; then fail "SIG$sig: $frames frames in the GIF"; fi
+  done <<'CASES'
+HUP - 129
+QUIT - 131
+PIPE - 141
+XFSZ - 153
+TERM INT 130 143
+CASES
+  # Under nohup a hangup is no stop.
+  make_y4m short.y4m 12 64x36 25
+  (trap '' HUP && interrupt_export HUP short.y4m nohup.gif && exit "$status")
+  status=$?
+  expect_status 0 "SIGHUP under nohup"
+  probe nohup.gif
+  expect_probe frames 12
+  # The file size limit met by the GIF itself is a write error, named.
+  (ulimit -f 16 && timeout 60 "$rozove" export clip.y4m big.gif >out.txt 2>err.txt)
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "ulimit -f"
+  expect_one_line_error "ulimit -f" "file size limit"
+  [ ! -e big.gif ] || fail "ulimit -f: a cut GIF was left"
+  for attempt in 1 2 3 4 5; do
+    rm -f timed.gif
+    feed_slowly clip.y4m | timeout 0.6 "$rozove" export - timed.gif >out.txt 2>err.txt
+    status=$?; err=$(cat err.txt)
+    expect_status 124 "timeout, run $attempt"
+    expect_one_line_error "timeout, run $attempt" "interrupted"
+    [ ! -e timed.gif ] || probe timed.gif
+  done
+  feed_slowly clip.y4m | "$rozove" export - killed.gif >out.txt 2>err.txt &
+  host=$!
+  wait_for_growth killed.gif
+  kill -s KILL "$host"
+  wait_host "$host"
+  [ -z "$(ls -A tmp)" ] || fail "left in TMPDIR: $(ls -A tmp)"
+  rm -f .killed.gif.rozove-*
+  TMPDIR=$PWD/missing run export --quiet clip.y4m quiet.gif
+  expect_status 0 "--quiet with TMPDIR missing"
+  [ -z "$out$err" ] || fail "--quiet with TMPDIR missing printed: [$out] [$err]"
+  expect_no_leftover "stop signals"
   ;;
 *)
   echo "unknown case $case_name" >&2

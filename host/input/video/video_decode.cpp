@@ -1,6 +1,6 @@
 // Decoding and delivering frames: packets go to libavcodec, each decoded
 // frame is placed on the output's timeline, and each output frame shows
-// the source frame placed there (host/input/video/frame_timing.h): a
+// the source frame placed there (host/input/frame_timing.h): a
 // source frame is shown from its first output index until the next frame's;
 // without resampling that index is its place among the packets' times (not
 // the order frames come out in, which frame threads do not keep in step).

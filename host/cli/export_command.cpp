@@ -27,7 +27,7 @@ std::string Frames(int64_t count) {
 
 // The most one frame can add to the file: LZW codes of up to 12 bits a
 // pixel, in sub-blocks, and the frame's own blocks.
-int64_t FrameBytes(const FrameSource& source) {
+int64_t FrameBound(const FrameSource& source) {
     return int64_t{source.width} * source.height * 2 + (int64_t{1} << 16);
 }
 
@@ -58,7 +58,7 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
             return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
             Fail("cannot write " + output + ": " +
-                 WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBytes(source)) +
+                 WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBound(source)) +
                  (some ? " (after " + frames + ")" : std::string()) + "; " + Kept(target));
             return RunOutcome::Failed;
     }

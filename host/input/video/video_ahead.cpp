@@ -39,7 +39,7 @@ bool Keep(AheadPackets* ahead, PacketOwner packet, std::vector<int64_t>* times) 
 
 }  // namespace
 
-void ReadAhead(const Demuxing& demux, AheadPackets* ahead, Walk* walk) {
+void ReadFirstPackets(const Demuxing& demux, AheadPackets* ahead, Walk* walk) {
     const AVStream* stream = demux.format->streams[demux.streamIndex];
     const AVRational base = stream->time_base;
     const int64_t span = base.num > 0 && base.den > 0 ? av_rescale_q(kAheadMicroseconds, AV_TIME_BASE_Q, base) : 0;

@@ -193,7 +193,7 @@ std::string DamageSummary(const VideoDecoder* decoder);
 // video_ahead.cpp: a pipe's first packets.
 // Reads a pipe's first video packets into AHEAD and the grid their times
 // lie on into WALK's gridRate / gridScale.
-void ReadAhead(const Demuxing& demux, AheadPackets* ahead, Walk* walk);
+void ReadFirstPackets(const Demuxing& demux, AheadPackets* ahead, Walk* walk);
 // The next packet into PACKET, the ones read ahead first: as av_read_frame.
 int NextPacket(AheadPackets* ahead, AVFormatContext* format, AVPacket* packet);
 

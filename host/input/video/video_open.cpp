@@ -14,14 +14,15 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "host/common/stop_signal.h"
 #include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder_state.h"
 
 namespace {
 
+bool (*stopCheck)() = nullptr;
+
 int OnInterruptCheck(void*) {
-    return StopRequested() ? 1 : 0;
+    return stopCheck != nullptr && stopCheck() ? 1 : 0;
 }
 
 // Opens a container into OWNER and reads its stream information; OWNER
@@ -161,7 +162,7 @@ std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string
         // A pipe's header count is not trusted for the plan: MP4's
         // includes the frames an edit list hides.
         walk->packets = -1;
-        ReadAhead(*demux, ahead, walk);
+        ReadFirstPackets(*demux, ahead, walk);
     }
     AVStream* stream = demux->format->streams[demux->streamIndex];
     if (!PlanVideo(FactsOf(demux->format.get(), stream, demux->nominalRate, *walk), options, &demux->plan, &reason)) {
@@ -229,4 +230,8 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
 
 void CloseVideo(VideoDecoder* decoder) {
     delete decoder;
+}
+
+void SetVideoStopCheck(bool (*stopRequested)()) {
+    stopCheck = stopRequested;
 }

@@ -17,7 +17,7 @@ namespace {
 const VideoLibrary* library = nullptr;  // loaded once, kept until the process ends
 
 // The decoder's library, found where the module is.
-const VideoLibrary* LoadLibrary(std::string* error) {
+const VideoLibrary* LoadVideoLibrary(std::string* error) {
     if (library != nullptr) return library;
     const std::string path = InstalledFilePath(ROZOVE_VIDEO_LIBRARY);
     void* handle = OpenModule(path, error);
@@ -58,7 +58,7 @@ bool VideoInputBuilt() {
 }
 
 StillProbe ProbeStillImage(const std::string& path, bool verbose, std::string* reason) {
-    if (LoadLibrary(reason) != nullptr) return library->probeStill(path, verbose, reason);
+    if (LoadVideoLibrary(reason) != nullptr) return library->probeStill(path, verbose, reason);
     *reason = "cannot read pictures without FFmpeg's libraries: " + *reason;
     return StillProbe::Unreadable;
 }
@@ -69,7 +69,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     VideoInfo info{};
     std::string reason;
     const std::string name = path == "-" ? "standard input" : path;
-    if (LoadLibrary(&reason) == nullptr) {
+    if (LoadVideoLibrary(&reason) == nullptr) {
         *error = name + ": cannot read video without FFmpeg's libraries: " + reason;
         return false;
     }

@@ -7,8 +7,9 @@
 //
 // Colour: the stream's matrix (BT.601, BT.709, BT.2020, SMPTE 240M, FCC)
 // and range (limited or full) are honoured. A stream that names no matrix
-// is taken as BT.709 when it is HD (wider than 1024 or taller than 576
-// pixels) and BT.601 otherwise, as players do; one that names no range is
+// follows UntaggedMatrix (host/input/yuv_to_bgr.h: BT.709 for HD, BT.601
+// below, as players do), the rule our Y4M reader follows too; one that
+// names no range is
 // limited, except the JPEG-style formats, which are full by definition. RGB
 // streams are taken as they are; 10-bit and deeper ones work. Alpha is ignored: the colour planes are
 // delivered as they are, as `ffmpeg -pix_fmt bgr24` does.
@@ -19,11 +20,12 @@ extern "C" {
 }
 
 #include "host/input/video/video_decoder_state.h"
+#include "host/input/yuv_to_bgr.h"
 #include "plugin/host_contract.h"
 
 namespace {
 
-// The matrix for the scaler's tables. Unnamed: BT.709 for HD, BT.601 below.
+// The matrix for the scaler's tables; unnamed, the rule for untagged video.
 int ScalerColourSpace(AVColorSpace space, int width, int height) {
     switch (space) {
         case AVCOL_SPC_BT709: return SWS_CS_ITU709;
@@ -34,7 +36,7 @@ int ScalerColourSpace(AVColorSpace space, int width, int height) {
         // Constant luminance is not a matrix; its non-constant twin is near.
         case AVCOL_SPC_BT2020_NCL:
         case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
-        default: return width > 1024 || height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+        default: return UntaggedMatrix(width, height) == ColourMatrix::Bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
     }
 }
 

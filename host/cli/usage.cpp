@@ -49,5 +49,5 @@ const char kUsage[] =
     "  build/linux/rozove export --width 320 --fps 15 clip.mp4 clip.gif\n"
     "  ffmpeg -i clip.mp4 -vf scale=320:-2 -pix_fmt yuv420p -f yuv4mpegpipe - | build/linux/rozove export - clip.gif\n"
     "\n"
-    "Exit status: 0 done, 1 the job failed or wrote fewer frames than the input\n"
-    "held, 2 usage error, 130 (143) interrupted by SIGINT (SIGTERM).\n";
+    "Exit status: 0 done, 1 the job failed or the input was cut or damaged,\n"
+    "2 usage error, 130 (143) interrupted by SIGINT (SIGTERM).\n";

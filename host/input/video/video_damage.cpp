@@ -86,6 +86,13 @@ bool NoteSent(DamageLog* log, const AVPacket* packet) {
     // The decoder drops the frames of packets marked for discarding itself.
     if ((packet->flags & AV_PKT_FLAG_DISCARD) != 0) return true;
     ++log->sentShown;
+    if ((packet->flags & AV_PKT_FLAG_CORRUPT) != 0) {
+        if (packet->pts == AV_NOPTS_VALUE) {
+            ++log->corruptUntimed;
+        } else if (!InsertInOrder(&log->corruptTimes, packet->pts)) {
+            return false;
+        }
+    }
     if (packet->pts == AV_NOPTS_VALUE && !log->untimed) {
         log->untimed = true;
         log->sentTimes.clear();
@@ -130,9 +137,35 @@ std::string UntimedSummary(const VideoDecoder* decoder) {
            LastError(decoder, ", ", "") + "); the last frame is held for " + (count == 1 ? "it" : "them");
 }
 
-}  // namespace
+// The first frames NAMES names, and how many more there are of COUNT.
+std::string Listed(int64_t count, const std::string& names) {
+    return names + (count > kNamedFrames ? " and " + std::to_string(count - kNamedFrames) + " more" : std::string());
+}
 
-std::string DamageSummary(const VideoDecoder* decoder) {
+// The frames the decoder gave from packets flagged corrupt (a lost MPEG-TS
+// packet, the seam of two joined recordings), which it mended as best it
+// could; a flagged frame it did not give is named with the lost ones.
+std::string CorruptSummary(const VideoDecoder* decoder) {
+    const DamageLog& log = decoder->damage;
+    // Untimed (AVI), the frames are counted, not named.
+    int64_t count = log.corruptUntimed + (log.untimed ? static_cast<int64_t>(log.corruptTimes.size()) : 0);
+    std::string names;
+    for (size_t i = 0; !log.untimed && i < log.corruptTimes.size(); ++i) {
+        const int64_t ticks = log.corruptTimes[i];
+        const bool given = std::binary_search(log.shownTimes.begin(), log.shownTimes.end(), ticks);
+        if (!given || !Counts(decoder, ticks)) continue;
+        if (count < kNamedFrames) names += (count == 0 ? "" : ", ") + FrameName(PlaceOf(decoder, ticks));
+        ++count;
+    }
+    if (count == 0) return std::string();
+    const std::string counted = count == 1 ? std::string("a frame") : std::to_string(count) + " frames";
+    const std::string what = names.empty() ? counted : count == 1 ? names : counted + " (" + Listed(count, names) + ")";
+    return what + " came damaged from the input and " +
+           (count == 1 ? "is shown as the decoder mended it" : "are shown as the decoder mended them");
+}
+
+// The frames the decoder did not give, named by their place.
+std::string LostSummary(const VideoDecoder* decoder) {
     if (decoder->damage.untimed) return UntimedSummary(decoder);
     int64_t count = 0;
     std::string names;
@@ -145,10 +178,16 @@ std::string DamageSummary(const VideoDecoder* decoder) {
         ++count;
     }
     if (count == 0) return std::string();
-    const std::string more =
-        count > kNamedFrames ? " and " + std::to_string(count - kNamedFrames) + " more" : std::string();
     const std::string what = count == 1 ? names + " cannot be decoded"
-                                        : std::to_string(count) + " frames cannot be decoded (" + names + more + ")";
+                                        : std::to_string(count) + " frames cannot be decoded (" + Listed(count, names) + ")";
     return what + LastError(decoder, " (", ")") + "; the frame before " + (count == 1 ? "it is" : "each is") +
            " shown in its place";
+}
+
+}  // namespace
+
+std::string DamageSummary(const VideoDecoder* decoder) {
+    const std::string lost = LostSummary(decoder);
+    const std::string corrupt = CorruptSummary(decoder);
+    return lost + (lost.empty() || corrupt.empty() ? "" : "; ") + corrupt;
 }

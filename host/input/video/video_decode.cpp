@@ -13,7 +13,8 @@
 // end, a cut-off input is Damaged, not a short clean end (video_walk.cpp).
 //
 // Damage: as plain ffmpeg decodes; an error is concealed where the decoder
-// can and the frame shown. A frame the decoder does not give is skipped and
+// can and the frame shown; a packet the demuxer flags as corrupt is decoded
+// all the same, and the input goes on after it. A frame the decoder does not give is skipped and
 // the frame before it stays on screen for its time, so the clip keeps its
 // length and the frames after the damage. The skipped frames are found by
 // their times, counted and named in one line once the frames end
@@ -91,21 +92,17 @@ bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) 
 bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
     Timeline& line = decoder->timeline;
     AVPacket* packet = line.packet.get();
-    const bool corrupt = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
-    if (!corrupt) AddPacket(&line.span, packet);
+    AddPacket(&line.span, packet);
     const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
     if (line.waitForKey && !key) {
         av_packet_unref(packet);  // as the walk did: nothing to decode before a key frame
         return false;
     }
     line.waitForKey = false;
-    if (corrupt) {
-        av_packet_unref(packet);
-        StartDraining(decoder, FrameName(line.sent) + " is cut off or corrupt");
-        return false;
-    }
     // Packets marked for discarding (before an edit list's start) are
-    // decoded for their references; the decoder drops their frames.
+    // decoded for their references; the decoder drops their frames. A
+    // packet flagged as corrupt is decoded too, as ffmpeg decodes it: the
+    // decoder mends what it can, and the damage log names its frame.
     const int result =
         NoteSent(&decoder->damage, packet) ? avcodec_send_packet(line.codec.get(), packet) : AVERROR(ENOMEM);
     av_packet_unref(packet);

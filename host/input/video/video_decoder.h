@@ -33,6 +33,8 @@
 //   shown; a frame the decoder does not give is skipped and the frame
 //   before it held for its time; the input then ends Damaged, the skipped
 //   frames counted and named by their place in one line (video_damage.cpp).
+//   A packet the demuxer flags as corrupt is decoded all the same and the
+//   input read on; its frame is named in that line too.
 // - Start: a seekable input starts at its first key frame; the first frame
 //   given stands in for any before it; leading frames that fail for want of
 //   their references are not damage, a damaged key frame is

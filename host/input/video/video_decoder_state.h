@@ -136,6 +136,8 @@ struct DamageLog {
     int64_t keyTime = AV_NOPTS_VALUE; // the first key packet's
     int64_t sentShown = 0;            // the shown packets given to the decoder
     bool untimed = false;             // a packet without a presentation time was given (AVI)
+    std::vector<int64_t> corruptTimes;  // in increasing order: the packets given that the demuxer flagged corrupt
+    int64_t corruptUntimed = 0;       // such packets without a presentation time
 };
 
 // The scaler (video_convert.cpp) and the source layout it was set up for.

@@ -37,6 +37,8 @@ const char kUsage[] =
     "  --duration TIME  take TIME of video (--to TIME: up to TIME); video input\n"
     "  --to TIME      end at TIME; --start, --duration and --to as ffmpeg's\n"
     "                 -ss, -t and -to, accurate to the frame\n"
+    "  --stream N     the input's stream N as ffprobe numbers it (Stream #0:N);\n"
+    "                 by default the video stream ffmpeg would take\n"
     "  --size WxH     frame size of raw bgr24 input (top-down rows, no padding)\n"
     "  --rate R       frame rate of raw input: 25, 30000/1001 or 29.97\n"
     "  -q, --quiet    no progress bar, warnings or completion message\n"

@@ -24,6 +24,7 @@ struct VideoOptions {
     int32_t fpsScale = 0;
     int64_t startMicroseconds = 0;     // --start: where the GIF begins, from the video's first frame
     int64_t durationMicroseconds = -1; // --duration, or --to less --start; -1: to the end
+    int32_t stream = -1;   // --stream: the input's stream numbered so, as ffprobe lists it; -1: chosen as ffmpeg chooses
     bool verbose = false;  // the libraries' own log on standard error
 };
 
@@ -41,7 +42,7 @@ inline bool IsRaw(const InputRequest& request) {
 }
 
 // --width, --height, --fps, --start, --duration or --to: only the video
-// reader can scale, resample or trim.
+// reader can scale, resample or trim (and choose a stream, --stream).
 inline bool WantsScaling(const VideoOptions& video) {
     return video.width != 0 || video.height != 0 || video.fpsRate != 0 || video.startMicroseconds != 0 ||
            video.durationMicroseconds >= 0;

@@ -1,6 +1,6 @@
-// Opening a video: the container (libavformat), the best video stream, a
-// walk of a seekable input (video_walk.cpp), the plan (video_plan.cpp) and
-// the decoder (libavcodec); and closing it all again. Every refusal is one
+// Opening a video: the container (libavformat), the video stream (the one
+// asked for, else the one ffmpeg would choose), a walk of a seekable input
+// (video_walk.cpp), the plan (video_plan.cpp) and the decoder (libavcodec); and closing it all again. Every refusal is one
 // line that names the input, and a failed open leaves nothing open.
 //
 // Only files and standard input are read: a playlist or a concatenation
@@ -53,22 +53,62 @@ std::string OpenFailure(int code) {
     return "it cannot be read as video (" + ErrorText(code) + ")";
 }
 
-// Chooses the best video stream and its decoder: "" or why there is none.
-std::string ChooseStream(Demuxing* demux, const AVCodec** codec) {
-    AVFormatContext* format = demux->format.get();
-    const int result = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, codec, 0);
-    if (result == AVERROR_STREAM_NOT_FOUND) {
-        return format->nb_streams > 0 ? "no video stream (it holds only audio or other data)" : "no video stream";
+// As ffmpeg chooses a video stream when none is named: the largest
+// picture, a stream flagged default counting 5 million pixels more and one
+// that carried packets while the streams were probed 100 million more; a
+// cover picture only when there is nothing else. -1 when there is no video.
+int BestVideoStream(const AVFormatContext* format) {
+    int best = -1;
+    int64_t bestScore = -1;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+        int64_t score = int64_t{stream->codecpar->width} * stream->codecpar->height +
+                        100000000 * ((stream->event_flags & AVSTREAM_EVENT_FLAG_NEW_PACKETS) != 0) +
+                        5000000 * ((stream->disposition & AV_DISPOSITION_DEFAULT) != 0);
+        if ((stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) score = 1;
+        if (score > bestScore) {
+            best = static_cast<int>(i);
+            bestScore = score;
+        }
     }
-    if (result == AVERROR_DECODER_NOT_FOUND) {
-        // The stream is there; find it again without asking for a decoder, to name its codec.
-        const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-        const AVCodecID id = index >= 0 ? format->streams[index]->codecpar->codec_id : AV_CODEC_ID_NONE;
+    return best;
+}
+
+// The input's streams in one line, for a --stream that names none of its
+// video: "0 video (160x90), 1 audio".
+std::string StreamList(const AVFormatContext* format) {
+    std::string list;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVCodecParameters* parameters = format->streams[i]->codecpar;
+        const char* type = av_get_media_type_string(parameters->codec_type);
+        list += (i == 0 ? "" : ", ") + std::to_string(i) + " " + (type != nullptr ? type : "unknown");
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
+            list += " (" + std::to_string(parameters->width) + "x" + std::to_string(parameters->height) + ")";
+        }
+    }
+    return list;
+}
+
+// Chooses the video stream (the one --stream names, else as ffmpeg
+// chooses) and its decoder: "" or why there is none.
+std::string ChooseStream(Demuxing* demux, int32_t wanted, const AVCodec** codec) {
+    const AVFormatContext* format = demux->format.get();
+    const int count = static_cast<int>(format->nb_streams);
+    if (wanted >= count || (wanted >= 0 && format->streams[wanted]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)) {
+        const std::string what = wanted >= count ? "has no stream " + std::to_string(wanted)
+                                                 : "its stream " + std::to_string(wanted) + " is not video";
+        return what + " (--stream; its streams: " + (count > 0 ? StreamList(format) : "none") + ")";
+    }
+    const int index = wanted >= 0 ? wanted : BestVideoStream(format);
+    if (index < 0) return count > 0 ? "no video stream (it holds only audio or other data)" : "no video stream";
+    const AVCodecID id = format->streams[index]->codecpar->codec_id;
+    *codec = avcodec_find_decoder(id);
+    if (*codec == nullptr) {
         if (id == AV_CODEC_ID_NONE) return "its video stream is of an unknown codec";
         return std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
     }
-    if (result < 0) return OpenFailure(result);
-    demux->streamIndex = result;
+    demux->streamIndex = index;
     return std::string();
 }
 
@@ -148,7 +188,7 @@ std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string
                          Walk* walk, const AVCodec** codec) {
     const int result = OpenContainer(url, &demux->format);
     if (result < 0) return OpenFailure(result);
-    std::string reason = ChooseStream(demux, codec);
+    std::string reason = ChooseStream(demux, options.stream, codec);
     if (!reason.empty()) return reason;
     AVFormatContext* format = demux->format.get();
     const bool seekable = format->pb != nullptr && (format->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0;

@@ -2,13 +2,14 @@
 // file named .y4m, or an input that starts as one; interlaced too, as every
 // container's is, taken as it is), so both builds, files and pipes give the
 // same bytes and the same refusals; FFmpeg's libraries take any other
-// video, Y4M that is to be scaled or resampled, any pipe by name, and
-// numbered image sequences ("frames/%04d.png", at 25 a second unless
-// --fps says otherwise); several still images go to the stills source,
-// which opens each in its turn through them.
+// video, Y4M that is to be scaled or resampled, any pipe by name, URLs
+// (url_name.h) and numbered image sequences ("frames/%04d.png", at 25 a
+// second unless --fps says otherwise); several still images go to the
+// stills source, which opens each in its turn through them.
 #include "host/input/input_stream.h"
 #include "host/input/sequence_name.h"
 #include "host/input/sources.h"
+#include "host/input/url_name.h"
 #include "platform/host_os.h"
 
 namespace {
@@ -26,6 +27,12 @@ bool OpenInputSource(const InputRequest& request, FrameSource* source, std::stri
     const std::string& path = request.path;
     if (!request.stills.empty()) return OpenStillsSource(request, source, error);
     if (IsRaw(request)) return OpenRawSource(path, request.raw, source, error);
+    if (NamesUrl(path)) {
+        if (VideoInputBuilt()) return OpenVideoSource(path, request.video, source, error);
+        *error = path + ": this build reads files and pipes only (URLs are read by the Linux build, through "
+                        "FFmpeg's libraries): fetch it first, or pipe it in with ffmpeg -i URL -f yuv4mpegpipe -";
+        return false;
+    }
     // A pipe by name (a FIFO, /dev/fd/N from a shell's <(...)) can be read
     // only once: it is not peeked at, and FFmpeg's libraries, which read
     // Y4M as well, take it.

@@ -1286,6 +1286,39 @@ CASES
       fail "grays differ by route: $grays"
   done
   ;;
+url_input)
+  # A URL served on the loopback by python3's http.server, read as ffmpeg
+  # reads it; a file the server does not have, and a port where nothing
+  # listens, refused in one line with the earlier output kept.
+  "$rozove" --version | grep -q "FFmpeg's libraries" || { echo "no video input in this build: skipped"; exit 0; }
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=160x90:rate=25 -frames:v 20 -pix_fmt yuv420p -y clip.mp4 ||
+    fail "ffmpeg could not make clip.mp4"
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  timeout 120 python3 -m http.server "$port" --bind 127.0.0.1 >server.log 2>&1 &
+  server=$!
+  for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    sleep 0.1
+  done
+  url=http://127.0.0.1:$port
+  run export "$url/clip.mp4" out.gif
+  expect_status 0 "export $url/clip.mp4"
+  expect_message out.gif 20
+  probe out.gif
+  expect_probe size "160 90"
+  expect_probe frames 20
+  keep_output kept.gif
+  run export "$url/missing.mp4" kept.gif
+  expect_status 1 "a missing file on the server"
+  expect_one_line_error "a missing file on the server" "does not give it (Server returned 404 Not Found)"
+  expect_kept kept.gif "a missing file on the server"
+  kill "$server"
+  wait "$server"
+  run export "$url/clip.mp4" kept.gif
+  expect_status 1 "a server that is gone"
+  expect_one_line_error "a server that is gone" "cannot be reached (Connection refused)"
+  expect_kept kept.gif "a server that is gone"
+  ;;
 wine_export)
   # The Windows host and module under Wine: the message box is printed as
   # UTF-8, once, instead of waiting for a click.

@@ -47,8 +47,10 @@
 //   an image, at the rate given or 25 (video_plan.h).
 // - Interlaced streams are taken as they are, both fields woven into each
 //   frame, not deinterlaced; `interlaced` says the stream is one.
-// - Only files and standard input are read, never a network address; the
-//   libraries' log goes to stderr when `verbose` is set (video_open.cpp).
+// - Files, standard input and URLs (host/input/url_name.h) are read; a
+//   URL with the network protocols alone, once, as a pipe is, and a
+//   file's contents can never open a network address. The libraries' log
+//   goes to stderr when `verbose` is set (video_open.cpp).
 #pragma once
 
 #include <cstdint>

@@ -83,6 +83,7 @@ using FrameOwner = std::unique_ptr<AVFrame, FrameCloser>;
 // video_open.cpp at open and only read after it.
 struct Demuxing {
     FormatOwner format;
+    bool network = false;             // a URL, read once
     int streamIndex = -1;
     AVRational nominalRate = {0, 1};  // the stream's own rate
     VideoPlan plan;                   // size, rate and count delivered

@@ -3,10 +3,12 @@
 // (video_walk.cpp), the plan (video_plan.cpp) and the decoder (libavcodec); and closing it all again. Every refusal is one
 // line that names the input, and a failed open leaves nothing open.
 //
-// Only files and standard input are read: a playlist or a concatenation
-// list inside the input cannot make the libraries open a network address.
-// Their log goes to stderr at its usual level when `verbose` is set, else
-// nowhere.
+// A file is read as a file and standard input as a pipe: a playlist or a
+// concatenation list inside them cannot make the libraries open a network
+// address. A URL (url_name.h) is read with the network protocols alone,
+// never the file protocol, and once, as a pipe is: walking it would fetch
+// it twice. The libraries' log goes to stderr at its usual level when
+// `verbose` is set, else nowhere.
 #include <memory>
 #include <new>
 
@@ -14,6 +16,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "host/input/url_name.h"
 #include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder_state.h"
 
@@ -25,16 +28,20 @@ int OnInterruptCheck(void*) {
     return stopCheck != nullptr && stopCheck() ? 1 : 0;
 }
 
+// A server that neither answers nor sends for this long is given up.
+constexpr const char* kNetworkTimeoutMicroseconds = "30000000";
+
 // Opens a container into OWNER and reads its stream information; OWNER
-// stays empty on failure.
-int OpenContainer(const std::string& url, FormatOwner* owner) {
+// stays empty on failure. NETWORK: URL is a URL, else a file or a pipe.
+int OpenContainer(const std::string& url, bool network, FormatOwner* owner) {
     owner->reset();
     AVFormatContext* format = avformat_alloc_context();
     if (format == nullptr) return AVERROR(ENOMEM);
     format->interrupt_callback.callback = OnInterruptCheck;
     format->interrupt_callback.opaque = nullptr;
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file,pipe", 0);
+    av_dict_set(&options, "protocol_whitelist", network ? kUrlProtocols : "file,pipe", 0);
+    if (network) av_dict_set(&options, "rw_timeout", kNetworkTimeoutMicroseconds, 0);
     int result = avformat_open_input(&format, url.c_str(), nullptr, &options);  // frees format on failure
     av_dict_free(&options);
     if (result < 0) return result;
@@ -44,8 +51,29 @@ int OpenContainer(const std::string& url, FormatOwner* owner) {
     return result;
 }
 
-std::string OpenFailure(int code) {
+// Errors of a connection that was not made or was lost.
+bool Unreachable(int code) {
+    for (const int reason : {ECONNREFUSED, ECONNRESET, ETIMEDOUT, EHOSTUNREACH, ENETUNREACH, ENETDOWN}) {
+        if (code == AVERROR(reason)) return true;
+    }
+    return false;
+}
+
+// A server's answer that it will not send what the URL names.
+bool Refused(int code) {
+    for (const int answer : {AVERROR_HTTP_BAD_REQUEST, AVERROR_HTTP_UNAUTHORIZED, AVERROR_HTTP_FORBIDDEN,
+                             AVERROR_HTTP_NOT_FOUND, AVERROR_HTTP_OTHER_4XX, AVERROR_HTTP_SERVER_ERROR}) {
+        if (code == answer) return true;
+    }
+    return false;
+}
+
+std::string OpenFailure(int code, bool network) {
     if (code == AVERROR_EXIT) return "interrupted";
+    // A host name that does not resolve comes back as EIO.
+    if (network && code == AVERROR(EIO)) return "the server cannot be reached (no such host, or the network failed)";
+    if (network && Unreachable(code)) return "the server cannot be reached (" + ErrorText(code) + ")";
+    if (network && Refused(code)) return "the server does not give it (" + ErrorText(code) + ")";
     if (code == AVERROR_INVALIDDATA) return "not a video file the FFmpeg libraries can read, or its header is damaged";
     if (code == AVERROR(ENOMEM)) return "out of memory";
     if (code == AVERROR_EOF) return "the input ends before its first frame (empty or cut off)";
@@ -134,11 +162,12 @@ AVRational StreamRate(AVFormatContext* format, AVStream* stream) {
 // reopening is the one way back that every format keeps exact.
 std::string WalkAndReopen(Demuxing* demux, const std::string& url, Walk* walk) {
     *walk = WalkStream(demux->format.get(), demux->streamIndex, demux->nominalRate);
-    const std::string reason = walk->interruptedOrFailed != 0 ? OpenFailure(walk->interruptedOrFailed) : std::string();
+    const std::string reason =
+        walk->interruptedOrFailed != 0 ? OpenFailure(walk->interruptedOrFailed, false) : std::string();
     demux->format.reset();
     if (!reason.empty()) return reason;
-    const int result = OpenContainer(url, &demux->format);
-    if (result < 0) return OpenFailure(result);
+    const int result = OpenContainer(url, false, &demux->format);
+    if (result < 0) return OpenFailure(result, false);
     if (demux->streamIndex >= static_cast<int>(demux->format->nb_streams)) {
         return "the input changed while it was read";
     }
@@ -186,12 +215,13 @@ std::string SeekToStart(const Demuxing& demux, int64_t first, bool* sought) {
 // packets into AHEAD): "" or why it cannot be.
 std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string& url, const VideoOptions& options,
                          Walk* walk, const AVCodec** codec) {
-    const int result = OpenContainer(url, &demux->format);
-    if (result < 0) return OpenFailure(result);
+    const int result = OpenContainer(url, demux->network, &demux->format);
+    if (result < 0) return OpenFailure(result, demux->network);
     std::string reason = ChooseStream(demux, options.stream, codec);
     if (!reason.empty()) return reason;
     AVFormatContext* format = demux->format.get();
-    const bool seekable = format->pb != nullptr && (format->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0;
+    const bool seekable =
+        !demux->network && format->pb != nullptr && (format->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0;
     reason = ProbeFailure(format, format->streams[demux->streamIndex], seekable);
     if (!reason.empty()) return reason;
     demux->nominalRate = StreamRate(format, format->streams[demux->streamIndex]);
@@ -244,11 +274,13 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     av_log_set_level(options.verbose ? AV_LOG_INFO : AV_LOG_QUIET);
     const std::string name = path == "-" ? "standard input" : path;
     // "file:" keeps a name with a colon in it from being read as a protocol.
-    const std::string url = path == "-" ? "pipe:0" : "file:" + path;
+    const bool network = NamesUrl(path);
+    const std::string url = path == "-" ? "pipe:0" : network ? path : "file:" + path;
     std::unique_ptr<VideoDecoder> decoder(new (std::nothrow) VideoDecoder);
+    if (decoder != nullptr) decoder->demux.network = network;
     Walk walk;
     const std::string reason =
-        decoder == nullptr ? OpenFailure(AVERROR(ENOMEM)) : OpenAll(decoder.get(), url, options, &walk);
+        decoder == nullptr ? OpenFailure(AVERROR(ENOMEM), false) : OpenAll(decoder.get(), url, options, &walk);
     if (!reason.empty()) {
         *error = name + ": " + reason;
         return false;

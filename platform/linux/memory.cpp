@@ -31,8 +31,6 @@ std::unordered_map<void*, Block>& Blocks() {
     return blocks;
 }
 
-StandInZeroFill zeroFill = StandInZeroFill::Skipped;
-
 // A block from here up is the system's pages, not the heap's, taken in
 // whole steps of 2 MiB (huge pages), so that a kept block also serves the
 // next frame's when that one is a little larger, as a zoom's frames grow.
@@ -61,6 +59,7 @@ KeptBlocks kept;
 
 // Fresh pages are zeroes already; a kept block is filled as the mode asks.
 void FillZeroed(void* data, size_t bytes, bool freshPages) {
+    const StandInZeroFill zeroFill = StandInZeroFillMode();
     if (zeroFill == StandInZeroFill::Patterned) std::memset(data, 0xA5, bytes);
     if (zeroFill == StandInZeroFill::Zeroed && !freshPages) std::memset(data, 0, bytes);
 }
@@ -117,6 +116,7 @@ void* NewBlock(UINT flags, size_t bytes, size_t* pages) {
     if (bytes >= kPagesFrom) return NewLargeBlock(flags, bytes, pages);
     const size_t size = bytes ? bytes : 1;
     if (!(flags & GMEM_ZEROINIT)) return std::malloc(size);
+    const StandInZeroFill zeroFill = StandInZeroFillMode();
     if (zeroFill == StandInZeroFill::Zeroed) return std::calloc(1, size);
     void* data = std::malloc(size);
     if (data != nullptr && zeroFill == StandInZeroFill::Patterned) std::memset(data, 0xA5, size);
@@ -124,10 +124,6 @@ void* NewBlock(UINT flags, size_t bytes, size_t* pages) {
 }
 
 }  // namespace
-
-void SetStandInZeroFill(StandInZeroFill fill) {
-    zeroFill = fill;
-}
 
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
     if (StandInShouldFail(StandInCall::GlobalAlloc)) return nullptr;
@@ -201,18 +197,8 @@ int StandInHeldBlocks() {
     return static_cast<int>(Blocks().size());
 }
 
-namespace {
-
-bool sleeping = true;
-
-}  // namespace
-
-void SetStandInSleep(bool enabled) {
-    sleeping = enabled;
-}
-
 void Sleep(DWORD milliseconds) {
-    if (!sleeping) return;
+    if (!StandInSleeps()) return;
     timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     nanosleep(&pause, nullptr);
 }

@@ -63,3 +63,8 @@ FrameRead ReadNextFrame(FrameSource* source, std::string* problem);
 
 // Frees what the source holds; safe after a failed open and twice.
 void CloseSource(FrameSource* source);
+
+// Closes a source when it goes, on every path.
+struct SourceCloser {
+    void operator()(FrameSource* source) const { CloseSource(source); }
+};

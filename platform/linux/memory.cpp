@@ -31,10 +31,9 @@ std::unordered_map<void*, Block>& Blocks() {
     return blocks;
 }
 
-// A block from here up is the system's pages, not the heap's, taken in
-// whole steps of 2 MiB (huge pages), so that a kept block also serves the
-// next frame's when that one is a little larger, as a zoom's frames grow.
-constexpr size_t kPagesFrom = size_t(256) << 10;
+// A block from kPagesFrom up is the system's pages, not the heap's, taken
+// in whole steps of 2 MiB (huge pages), so that a kept block also serves
+// the next frame's when that one is a little larger, as a zoom's frames grow.
 constexpr size_t kPagesStep = size_t(2) << 20;
 
 // Large blocks freed, kept for the next ones. Every frame the encoder asks

@@ -175,7 +175,6 @@ bool OpenStillsSource(const InputRequest& request, FrameSource* source, std::str
     source->scale = scale;
     source->knownFrames = source->expectedFrames = last - first;
     source->walked = true;  // the reads end at the count, and the last says what was skipped
-    source->description = name + ", one frame each";
     stills->shown.swap(image.pixels);
     source->pixels = stills->shown;  // a frame's buffer, which reading ahead needs to start
     CloseSource(&image);

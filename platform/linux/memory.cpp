@@ -157,10 +157,6 @@ LPVOID GlobalLock(HGLOBAL block) {
     return found == Blocks().end() ? nullptr : found->second.data;
 }
 
-BOOL GlobalUnlock(HGLOBAL) {
-    return TRUE;
-}
-
 size_t GlobalSize(HGLOBAL block) {
     auto found = Blocks().find(block);
     return found == Blocks().end() ? 0 : found->second.size;

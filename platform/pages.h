@@ -11,6 +11,10 @@
 
 #include <cstddef>
 
+// From this size up a block is worth the system's own pages; smaller ones
+// come from the heap, where they are cheaper.
+constexpr size_t kPagesFrom = size_t(256) << 10;
+
 // Null when memory is short.
 void* AllocatePages(size_t bytes);
 // BLOCK from AllocatePages with the same BYTES; null is ignored.

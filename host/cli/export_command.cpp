@@ -6,6 +6,7 @@
 #include "host/cli/export_command.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "host/input/input_stream.h"
@@ -177,10 +178,10 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         return RunOutcome::Failed;
     }
     FrameSource source;
+    const std::unique_ptr<FrameSource, SourceCloser> closing(&source);
     RunOutcome outcome = RunOutcome::Failed;
     if (open(commandLine, &source, &error)) {
         outcome = RunOutput(commandLine, module, &source, &target, plan);
-        CloseSource(&source);
     } else if (StopRequested()) {
         Fail("interrupted; " + Kept(target));
         outcome = RunOutcome::Interrupted;
@@ -188,7 +189,6 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         Fail(error);
     }
     FinishOutput(&target, false, &error);
-    UnloadModule(&module);
     return outcome;
 }
 

@@ -42,8 +42,6 @@ struct FrameSource {
     // Counted before the export by walking the input: reads stop at
     // knownFrames, and a file that ends earlier has been cut since.
     bool walked = false;
-    std::string description;               // what the input is (the video's stream, say)
-    bool variableRate = false;             // the video's frames come at irregular times
     bool interlaced = false;               // each frame holds two fields, woven, not deinterlaced
     int64_t loaded = -1;                   // index of the frame in `pixels`, -1 before the first
     FramePixels pixels;                    // the current frame, host layout
@@ -63,3 +61,8 @@ FrameRead ReadNextFrame(FrameSource* source, std::string* problem);
 
 // Frees what the source holds; safe after a failed open and twice.
 void CloseSource(FrameSource* source);
+
+// Closes a source when it goes, on every path.
+struct SourceCloser {
+    void operator()(FrameSource* source) const { CloseSource(source); }
+};

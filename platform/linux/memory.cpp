@@ -31,12 +31,9 @@ std::unordered_map<void*, Block>& Blocks() {
     return blocks;
 }
 
-StandInZeroFill zeroFill = StandInZeroFill::Skipped;
-
-// A block from here up is the system's pages, not the heap's, taken in
-// whole steps of 2 MiB (huge pages), so that a kept block also serves the
-// next frame's when that one is a little larger, as a zoom's frames grow.
-constexpr size_t kPagesFrom = size_t(256) << 10;
+// A block from kPagesFrom up is the system's pages, not the heap's, taken
+// in whole steps of 2 MiB (huge pages), so that a kept block also serves
+// the next frame's when that one is a little larger, as a zoom's frames grow.
 constexpr size_t kPagesStep = size_t(2) << 20;
 
 // Large blocks freed, kept for the next ones. Every frame the encoder asks
@@ -61,6 +58,7 @@ KeptBlocks kept;
 
 // Fresh pages are zeroes already; a kept block is filled as the mode asks.
 void FillZeroed(void* data, size_t bytes, bool freshPages) {
+    const StandInZeroFill zeroFill = StandInZeroFillMode();
     if (zeroFill == StandInZeroFill::Patterned) std::memset(data, 0xA5, bytes);
     if (zeroFill == StandInZeroFill::Zeroed && !freshPages) std::memset(data, 0, bytes);
 }
@@ -117,6 +115,7 @@ void* NewBlock(UINT flags, size_t bytes, size_t* pages) {
     if (bytes >= kPagesFrom) return NewLargeBlock(flags, bytes, pages);
     const size_t size = bytes ? bytes : 1;
     if (!(flags & GMEM_ZEROINIT)) return std::malloc(size);
+    const StandInZeroFill zeroFill = StandInZeroFillMode();
     if (zeroFill == StandInZeroFill::Zeroed) return std::calloc(1, size);
     void* data = std::malloc(size);
     if (data != nullptr && zeroFill == StandInZeroFill::Patterned) std::memset(data, 0xA5, size);
@@ -124,10 +123,6 @@ void* NewBlock(UINT flags, size_t bytes, size_t* pages) {
 }
 
 }  // namespace
-
-void SetStandInZeroFill(StandInZeroFill fill) {
-    zeroFill = fill;
-}
 
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
     if (StandInShouldFail(StandInCall::GlobalAlloc)) return nullptr;
@@ -160,10 +155,6 @@ HGLOBAL GlobalFree(HGLOBAL block) {
 LPVOID GlobalLock(HGLOBAL block) {
     auto found = Blocks().find(block);
     return found == Blocks().end() ? nullptr : found->second.data;
-}
-
-BOOL GlobalUnlock(HGLOBAL) {
-    return TRUE;
 }
 
 size_t GlobalSize(HGLOBAL block) {
@@ -201,18 +192,8 @@ int StandInHeldBlocks() {
     return static_cast<int>(Blocks().size());
 }
 
-namespace {
-
-bool sleeping = true;
-
-}  // namespace
-
-void SetStandInSleep(bool enabled) {
-    sleeping = enabled;
-}
-
 void Sleep(DWORD milliseconds) {
-    if (!sleeping) return;
+    if (!StandInSleeps()) return;
     timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     nanosleep(&pause, nullptr);
 }

@@ -91,9 +91,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     source->scale = info.scale;
     // The decoder's count is a promise: fewer frames end in Damaged.
     source->knownFrames = source->expectedFrames = info.frameCount;
-    source->variableRate = info.variableRate;
     source->interlaced = info.interlaced;
-    source->description = info.description;
     if (!Allocate(&source->pixels, FrameBytes(info.width, info.height), &reason)) {
         *error = name + ": " + reason;
         CloseSource(source);

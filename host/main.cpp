@@ -43,7 +43,7 @@ RunOutcome Run(const CommandLine& commandLine) {
         case Command::Help: std::fputs(kUsage, stdout); return RunOutcome::Done;
         case Command::Version:
             std::printf("rozove %s\nvideo input: %s\n", ROZOVE_VERSION,
-                        VideoInputBuilt() ? "any video FFmpeg's libraries read, Y4M, raw bgr24"
+                        VideoInputBuilt() ? "any video FFmpeg's libraries read, from files and URLs, Y4M, raw bgr24"
                                           : "Y4M and raw bgr24 (no FFmpeg in this build)");
             std::printf("%s\n", ModuleOrigin(commandLine.modulePath).c_str());
             return RunOutcome::Done;

@@ -1,7 +1,8 @@
 // Opening a video: the container (libavformat), the video stream (the one
 // asked for, else the one ffmpeg would choose), a walk of a seekable input
-// (video_walk.cpp), the plan (video_plan.cpp) and the decoder (libavcodec); and closing it all again. Every refusal is one
-// line that names the input, and a failed open leaves nothing open.
+// (video_walk.cpp), the plan (video_plan.cpp) and the decoder (libavcodec);
+// and closing it all again. Every refusal is one line that names the
+// input, and a failed open leaves nothing open.
 //
 // A file is read as a file and standard input as a pipe: a playlist or a
 // concatenation list inside them cannot make the libraries open a network

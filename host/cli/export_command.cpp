@@ -240,8 +240,9 @@ RunOutcome RunExport(const CommandLine& commandLine) {
         return RunOutcome::Usage;
     }
     if (!VideoInputBuilt() && (WantsScaling(commandLine.input.video) || commandLine.input.video.stream >= 0)) {
-        Fail("--width, --height, --fps, --start, --duration, --to and --stream need a build with FFmpeg's libraries (the Linux build); here scale "
-             "and resample with ffmpeg first: ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
+        Fail("--width, --height, --fps, --start, --duration, --to and --stream need a build with FFmpeg's "
+             "libraries (the Linux build); here scale and resample with ffmpeg first: "
+             "ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
         return RunOutcome::Usage;
     }
     if (commandLine.input.stills.empty()) return RunFrom(commandLine, OpenExportInput);

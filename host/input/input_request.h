@@ -28,7 +28,7 @@ struct VideoOptions {
     int32_t fpsScale = 0;
     int64_t startMicroseconds = 0;     // --start: where the GIF begins, from the video's first frame
     int64_t durationMicroseconds = -1; // --duration, or --to less --start; -1: to the end
-    int32_t stream = -1;   // --stream: the input's stream numbered so, as ffprobe lists it; -1: chosen as ffmpeg chooses
+    int32_t stream = -1;   // --stream: the stream ffprobe numbers so; -1: the one ffmpeg would choose
     bool verbose = false;  // the libraries' own log on standard error
 };
 

@@ -38,7 +38,8 @@ bool OpenInputSource(const InputRequest& request, FrameSource* source, std::stri
     // Y4M as well, take it.
     const bool readOnce = path != "-" && (NamesDeviceOrPipe(path) || NamesSequence(path));
     if (VideoInputBuilt() &&
-        (WantsScaling(request.video) || request.video.stream >= 0 || (!NamedY4m(path) && (readOnce || !StartsLikeY4m(path))))) {
+        (WantsScaling(request.video) || request.video.stream >= 0 ||
+         (!NamedY4m(path) && (readOnce || !StartsLikeY4m(path))))) {
         return OpenVideoSource(path, request.video, source, error);
     }
     if (OpenY4mSource(path, source, error)) return true;

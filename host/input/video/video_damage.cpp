@@ -179,7 +179,8 @@ std::string LostSummary(const VideoDecoder* decoder) {
     }
     if (count == 0) return std::string();
     const std::string what = count == 1 ? names + " cannot be decoded"
-                                        : std::to_string(count) + " frames cannot be decoded (" + Listed(count, names) + ")";
+                                        : std::to_string(count) + " frames cannot be decoded (" +
+                                              Listed(count, names) + ")";
     return what + LastError(decoder, " (", ")") + "; the frame before " + (count == 1 ? "it is" : "each is") +
            " shown in its place";
 }

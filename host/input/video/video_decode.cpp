@@ -14,9 +14,9 @@
 //
 // Damage: as plain ffmpeg decodes; an error is concealed where the decoder
 // can and the frame shown; a packet the demuxer flags as corrupt is decoded
-// all the same, and the input goes on after it. A frame the decoder does not give is skipped and
-// the frame before it stays on screen for its time, so the clip keeps its
-// length and the frames after the damage. The skipped frames are found by
+// all the same, and the input goes on after it. A frame the decoder does
+// not give is skipped and the frame before it stays on screen for its
+// time, so the clip keeps its length and the frames after the damage. The skipped frames are found by
 // their times, counted and named in one line once the frames end
 // (video_damage.cpp), and the outcome is then Damaged.
 #include <algorithm>

@@ -28,9 +28,7 @@ struct VideoInfo {
     int32_t rate = 0;          // frames per second = rate / scale of the frames delivered
     int32_t scale = 0;
     int64_t frameCount = -1;   // frames a sound input delivers, -1 when unknown (a pipe)
-    bool variableRate = false; // timestamps not evenly spaced: resampled to the average rate
     bool interlaced = false;   // the stream says its frames hold two fields (woven, taken as they are)
-    std::string description;   // e.g. "h264 1280x720 yuv420p, 30/1 fps", for messages
 };
 
 

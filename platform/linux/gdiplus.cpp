@@ -25,11 +25,10 @@ namespace {
 // belongs to the open sessions: made by the first save, freed when the last
 // session shuts down. The encoder starts and shuts the library down within
 // every frame, so that is a 2 MiB table a frame; glibc hands the same heap
-// block back each time, so it costs its zeroing (about 2 % of a 1080p
-// noise job's samples) and no page faults, and whole 1080p jobs measured
-// within their noise of one table kept for the process (wall 0.96 to 0.99
-// of it, 8 alternating pairs). Like the rest of the stand-ins' state it
-// serves one thread, the host's output.
+// block back each time, so it costs its zeroing and no page faults, which
+// whole jobs do not tell from one table kept for the process
+// (docs/performance.md). Like the rest of the stand-ins' state it serves
+// one thread, the host's output.
 struct ImageLibrary {
     int sessions = 0;
     int heldBitmaps = 0;

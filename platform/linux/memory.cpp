@@ -2,7 +2,7 @@
 // block's handle stays put while its bytes may move as a stream grows it.
 // A block asked for zero-filled is not zeroed by default: its one user,
 // the frame encoder's index buffer (4 bytes a pixel, 8 MB a 1080p frame,
-// zeroed anew for every frame: a tenth of a whole job's time), has every
+// zeroed anew for every frame: a large share of a job's time), has every
 // byte it reads written first; the tests hold it to that by filling such
 // blocks with a pattern instead and comparing the output with zeroed ones.
 // Large blocks come from the system's pages and are kept for the next
@@ -42,10 +42,9 @@ constexpr size_t kPagesStep = size_t(2) << 20;
 // frees all three. Through the heap, glibc handed such blocks out as fresh
 // mappings or a grown heap, so for several frames (every frame, for blocks
 // that grew past its threshold) the module's thread faulted them in anew,
-// 4 KiB at a time: up to 3,000 faults a frame (each some 15 microseconds
-// in the virtual machines we measure on). Kept, each is faulted in
-// once, in huge pages (platform/pages.h); all go back to the system when
-// the module is unloaded.
+// 4 KiB at a time: thousands of faults a frame (docs/performance.md).
+// Kept, each is faulted in once, in huge pages (platform/pages.h); all go
+// back to the system when the module is unloaded.
 constexpr size_t kKeptBlocks = 3;
 struct KeptBlocks {
     void* data[kKeptBlocks] = {};

@@ -13,10 +13,6 @@
 #include <memory>
 #include <new>
 
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
-
 #include "host/input/url_name.h"
 #include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder_state.h"
@@ -260,13 +256,6 @@ std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOp
     return reason;
 }
 
-std::string Describe(const AVCodecParameters* parameters, AVRational rate) {
-    const char* pixels = av_get_pix_fmt_name(static_cast<AVPixelFormat>(parameters->format));
-    return std::string(avcodec_get_name(parameters->codec_id)) + " " + std::to_string(parameters->width) + "x" +
-           std::to_string(parameters->height) + " " + (pixels != nullptr ? pixels : "unknown") + ", " +
-           std::to_string(rate.num) + "/" + std::to_string(rate.den) + " fps";
-}
-
 }  // namespace
 
 bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecoder** decoderOut, VideoInfo* info,
@@ -293,10 +282,8 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     info->rate = plan.rate;
     info->scale = plan.scale;
     info->frameCount = plan.frameCount;
-    info->variableRate = walk.variable;
     const AVCodecParameters* parameters = demux.format->streams[demux.streamIndex]->codecpar;
     info->interlaced = parameters->field_order != AV_FIELD_UNKNOWN && parameters->field_order != AV_FIELD_PROGRESSIVE;
-    info->description = Describe(parameters, demux.nominalRate);
     *decoderOut = decoder.release();
     return true;
 }

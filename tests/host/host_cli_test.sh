@@ -1192,24 +1192,17 @@ disk_quota)
 damaged_stream)
   # An MPEG-TS with one 188-byte packet lost a third of the way in: every
   # frame kept, as ffmpeg keeps it, the damaged one named once at the end,
-  # exit status 1; from a file and through a pipe.
+  # exit status 1 (a pipe and ffmpeg's count: the decoder's own test).
   "$rozove" --version | grep -q "FFmpeg's libraries" || { echo "no video input in this build: skipped"; exit 0; }
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=320x180:rate=25 -frames:v 100 -c:v mpeg2video -g 12 \
     -f mpegts -y whole.ts || fail "ffmpeg could not make whole.ts"
   n=$(( $(stat -c %s whole.ts) / 188 / 3 ))
   { head -c $(( n * 188 )) whole.ts; tail -c +$(( (n + 1) * 188 + 1 )) whole.ts; } >lost.ts
-  kept=$(ffmpeg -nostdin -v quiet -i lost.ts -f framemd5 - | grep -vc '^#')
-  [ "$kept" -eq 100 ] || fail "ffmpeg keeps $kept frames of lost.ts, not 100"
-  for way in file pipe; do
-    if [ $way = file ]; then run export lost.ts out.gif; else
-      cat lost.ts | timeout 120 "$rozove" export - out.gif >out.txt 2>err.txt
-      status=$?; out=$(cat out.txt); err=$(cat err.txt)
-    fi
-    expect_status 1 "a lost packet ($way)"
-    expect_one_line_error "a lost packet ($way)" "came damaged from the input"
-    probe out.gif
-    expect_probe frames 100
-  done
+  run export lost.ts out.gif
+  expect_status 1 "a lost packet"
+  expect_one_line_error "a lost packet" "came damaged from the input"
+  probe out.gif
+  expect_probe frames 100
   ;;
 stream_choice)
   # Of several video streams, the one ffmpeg takes (its own choice is the

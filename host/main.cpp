@@ -43,7 +43,7 @@ int ExitStatus(RunOutcome outcome) {
 // libraries it reads video through, as loaded) and the module it loads.
 void PrintVersion(const CommandLine& commandLine) {
     std::printf("rozove %s\n%s\nvideo input: %s\n", ROZOVE_VERSION, kLicenceLine,
-                VideoInputBuilt() ? "any video FFmpeg's libraries read, Y4M, raw bgr24"
+                VideoInputBuilt() ? "any video FFmpeg's libraries read, from files and URLs, Y4M, raw bgr24"
                                   : "Y4M and raw bgr24 (no FFmpeg in this build)");
     if (VideoInputBuilt()) {
         std::string versions;

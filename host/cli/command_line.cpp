@@ -61,6 +61,7 @@ int32_t& LoopCount(Parsed* p) { return p->line.loopCount; }
 int64_t& FrameLimit(Parsed* p) { return p->line.frameLimit; }
 int32_t& Width(Parsed* p) { return p->line.input.video.width; }
 int32_t& Height(Parsed* p) { return p->line.input.video.height; }
+int32_t& Stream(Parsed* p) { return p->line.input.video.stream; }
 
 template <auto kField>
 bool StoreFlag(const std::string&, Parsed* parsed) {
@@ -95,6 +96,8 @@ const OptionSpec kOptions[] = {
      "a time: seconds (3, 3s, 3000ms) or [HH:]MM:SS[.frac]"},
     {"--to", nullptr, true, kExport, [](const std::string& v, Parsed* p) { return ParseTime(v, &p->to); },
      "a time: seconds (15, 15s, 15000ms) or [HH:]MM:SS[.frac]"},
+    {"--stream", nullptr, true, kExport, StoreCount<Stream, 0, INT32_MAX>,
+     "a stream's number from 0, as ffprobe lists it (Stream #0:N)"},
     {"--size", nullptr, true, kExport,
      [](const std::string& v, Parsed* p) { return p->haveSize = ParseSize(v, &p->line.input.raw.width, &p->line.input.raw.height); },
      "WIDTHxHEIGHT, each 1 to 65535, e.g. 320x180"},
@@ -243,6 +246,10 @@ bool CheckCombination(const Parsed& p, std::string* error) {
     }
     if (p.haveSize != p.haveRate) {
         *error = "raw bgr24 input needs both --size and --rate";
+        return false;
+    }
+    if (c.input.video.stream >= 0 && (p.haveSize || !c.input.stills.empty())) {
+        *error = "--stream chooses a stream of one video input; raw frames and several still images have one each";
         return false;
     }
     if (p.haveSize && WantsScaling(c.input.video)) {

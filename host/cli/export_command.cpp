@@ -34,7 +34,7 @@ std::string Frames(int64_t count) {
 
 // The most one frame can add to the file: LZW codes of up to 12 bits a
 // pixel, in sub-blocks, and the frame's own blocks.
-int64_t FrameBytes(const FrameSource& source) {
+int64_t FrameBound(const FrameSource& source) {
     return int64_t{source.width} * source.height * 2 + (int64_t{1} << 16);
 }
 
@@ -67,7 +67,7 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
             return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
             Fail("cannot write " + output + ": " +
-                 WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBytes(source)) +
+                 WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBound(source)) +
                  (some ? " (after " + frames + ")" : std::string()) + "; " + kept);
             return RunOutcome::Failed;
     }
@@ -228,10 +228,10 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         return RunOutcome::Failed;
     }
     FrameSource source;
+    const std::unique_ptr<FrameSource, SourceCloser> closing(&source);
     RunOutcome outcome = RunOutcome::Failed;
     if (open(commandLine, &source, &error)) {
         outcome = RunOutput(commandLine, module, &source, &target, plan);
-        CloseSource(&source);
     } else if (StopRequested()) {
         Fail("interrupted; " + Kept(target));
         outcome = RunOutcome::Interrupted;
@@ -239,7 +239,6 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         Fail(error);
     }
     FinishOutput(&target, false, &error);
-    UnloadModule(&module);
     return outcome;
 }
 
@@ -290,9 +289,10 @@ RunOutcome RunExport(const CommandLine& commandLine) {
              "rozove export - out.gif) or name the input file");
         return RunOutcome::Usage;
     }
-    if (!VideoInputBuilt() && WantsScaling(commandLine.input.video)) {
-        Fail("--width, --height and --fps need a build with FFmpeg's libraries (the Linux build); here scale "
-             "and resample with ffmpeg first: ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
+    if (!VideoInputBuilt() && (WantsScaling(commandLine.input.video) || commandLine.input.video.stream >= 0)) {
+        Fail("--width, --height, --fps, --start, --duration, --to and --stream need a build with FFmpeg's "
+             "libraries (the Linux build); here scale and resample with ffmpeg first: "
+             "ffmpeg -i IN -vf scale=320:-2 -r 15 -f yuv4mpegpipe -");
         return RunOutcome::Usage;
     }
     if (commandLine.input.stills.empty()) return RunFrom(commandLine, OpenExportInput);

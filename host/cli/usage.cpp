@@ -14,8 +14,9 @@ const char kUsage[] =
     "      to OUT.gif (default demo.gif).\n"
     "  export [OPTIONS] INPUT... OUT.gif\n"
     "      Write the frames of INPUT (a file, or - for standard input) to\n"
-    "      OUT.gif (- for standard output). INPUT is any video FFmpeg reads\n"
-    "      (Linux build) or a Y4M stream; with --size and --rate, raw bgr24.\n"
+    "      OUT.gif (- for standard output). INPUT is any video FFmpeg reads,\n"
+    "      from a file or a URL (http://, https://, rtsp://, ...: Linux build)\n"
+    "      or a Y4M stream; with --size and --rate, raw bgr24.\n"
     "      A pipe by name (a FIFO, <(...)) is read once. Several INPUTs must\n"
     "      each be a still image (frame*.png): one frame each, in natural\n"
     "      order (frame2 before frame10; --no-sort: as given), at 25 a second\n"
@@ -40,6 +41,8 @@ const char kUsage[] =
     "  --duration TIME  take TIME of video (--to TIME: up to TIME); video input\n"
     "  --to TIME      end at TIME; --start, --duration and --to as ffmpeg's\n"
     "                 -ss, -t and -to, accurate to the frame\n"
+    "  --stream N     the input's stream N as ffprobe numbers it (Stream #0:N);\n"
+    "                 by default the video stream ffmpeg would take\n"
     "  --size WxH     frame size of raw bgr24 input (top-down rows, no padding)\n"
     "  --rate R       frame rate of raw input: 25, 30000/1001 or 29.97\n"
     "  --no-sort      several images in the order given, not in natural order\n"
@@ -58,8 +61,8 @@ const char kUsage[] =
     "  rozove export --fps 10 frame*.png frames.gif\n"
     "  ffmpeg -i clip.mp4 -vf scale=320:-2 -pix_fmt yuv420p -f yuv4mpegpipe - | rozove export - clip.gif\n"
     "\n"
-    "Exit status: 0 done, 1 the job failed or wrote fewer frames than the input\n"
-    "held, 2 usage error, 130 (143, 129) interrupted by SIGINT (SIGTERM, SIGHUP):\n"
+    "Exit status: 0 done, 1 the job failed or the input was cut or damaged,\n"
+    "2 usage error, 130 (143, 129) interrupted by SIGINT (SIGTERM, SIGHUP):\n"
     "128 plus the signal.\n";
 
 const char kLicenceLine[] =

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,15 +24,16 @@
 struct FrameSource;
 
 // What a kind of input does: read its next frame into the record's pixels
-// (the record's loaded index says which one that is) and free its state.
+// (the record's loaded index says which one that is).
 struct SourceReader {
     FrameRead (*read)(FrameSource* source, std::string* problem);
-    void (*close)(FrameSource* source);
 };
 
 struct FrameSource {
     const SourceReader* reader = nullptr;  // null once closed, or before an open
-    void* state = nullptr;                 // the kind's own record
+    // The kind's own record, with the owner that releases it and what it
+    // holds (files, the decoder, the reading thread) when the source closes.
+    std::shared_ptr<void> state;
     std::string name;                      // for messages: the path, or "standard input"
     int32_t width = 0;
     int32_t height = 0;
@@ -42,8 +44,6 @@ struct FrameSource {
     // Counted before the export by walking the input: reads stop at
     // knownFrames, and a file that ends earlier has been cut since.
     bool walked = false;
-    std::string description;               // what the input is (the video's stream, say)
-    bool variableRate = false;             // the video's frames come at irregular times
     bool interlaced = false;               // each frame holds two fields, woven, not deinterlaced
     int64_t loaded = -1;                   // index of the frame in `pixels`, -1 before the first
     FramePixels pixels;                    // the current frame, host layout
@@ -54,7 +54,14 @@ struct FrameSource {
 };
 
 // The record emptied and given to READER with STATE; NAME as messages show it.
-void StartSource(FrameSource* source, const SourceReader* reader, void* state, const std::string& name);
+void StartSource(FrameSource* source, const SourceReader* reader, std::shared_ptr<void> state,
+                 const std::string& name);
+
+// The kind's record in SOURCE, of the type the kind gave StartSource.
+template <typename State>
+State* StateOf(FrameSource* source) {
+    return static_cast<State*>(source->state.get());
+}
 
 // Reads the next frame into `pixels`. Anything but Frame ends the frames;
 // PROBLEM then says why for Damaged and Failed. After the last counted
@@ -63,3 +70,8 @@ FrameRead ReadNextFrame(FrameSource* source, std::string* problem);
 
 // Frees what the source holds; safe after a failed open and twice.
 void CloseSource(FrameSource* source);
+
+// Closes a source when it goes, on every path.
+struct SourceCloser {
+    void operator()(FrameSource* source) const { CloseSource(source); }
+};

@@ -16,6 +16,10 @@ struct RawFormat {
     int32_t scale = 0;
 };
 
+// Still images a second when --fps gives no rate: ffmpeg's own default for
+// an image sequence.
+constexpr int32_t kStillsRate = 25;
+
 // For video through FFmpeg's libraries: what to deliver (0: as the video has it).
 struct VideoOptions {
     int32_t width = 0;     // one side given: the other follows the displayed aspect
@@ -24,6 +28,7 @@ struct VideoOptions {
     int32_t fpsScale = 0;
     int64_t startMicroseconds = 0;     // --start: where the GIF begins, from the video's first frame
     int64_t durationMicroseconds = -1; // --duration, or --to less --start; -1: to the end
+    int32_t stream = -1;   // --stream: the stream ffprobe numbers so; -1: the one ffmpeg would choose
     bool verbose = false;  // the libraries' own log on standard error
 };
 
@@ -41,7 +46,7 @@ inline bool IsRaw(const InputRequest& request) {
 }
 
 // --width, --height, --fps, --start, --duration or --to: only the video
-// reader can scale, resample or trim.
+// reader can scale, resample or trim (and choose a stream, --stream).
 inline bool WantsScaling(const VideoOptions& video) {
     return video.width != 0 || video.height != 0 || video.fpsRate != 0 || video.startMicroseconds != 0 ||
            video.durationMicroseconds >= 0;

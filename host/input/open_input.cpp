@@ -2,12 +2,14 @@
 // file named .y4m, or an input that starts as one; interlaced too, as every
 // container's is, taken as it is), so both builds, files and pipes give the
 // same bytes and the same refusals; FFmpeg's libraries take any other
-// video, Y4M that is to be scaled or resampled, any pipe by name, and
-// numbered image sequences ("frames/%04d.png", at 25 a second unless
-// --fps says otherwise); several still images go to the stills source,
-// which opens each in its turn through them.
+// video, Y4M that is to be scaled or resampled, any pipe by name, URLs
+// (url_name.h) and numbered image sequences ("frames/%04d.png", at 25 a
+// second unless --fps says otherwise); several still images go to the
+// stills source, which opens each in its turn through them.
 #include "host/input/input_stream.h"
+#include "host/input/sequence_name.h"
 #include "host/input/sources.h"
+#include "host/input/url_name.h"
 #include "platform/host_os.h"
 
 namespace {
@@ -21,25 +23,23 @@ bool NamedY4m(const std::string& path) {
 
 }  // namespace
 
-bool NamesSequence(const std::string& path) {
-    for (size_t at = path.find('%'); at != std::string::npos; at = path.find('%', at + 1)) {
-        size_t i = at + 1;
-        while (i < path.size() && path[i] >= '0' && path[i] <= '9') ++i;
-        if (i < path.size() && path[i] == 'd') return true;
-    }
-    return false;
-}
-
 bool OpenInputSource(const InputRequest& request, FrameSource* source, std::string* error) {
     const std::string& path = request.path;
     if (!request.stills.empty()) return OpenStillsSource(request, source, error);
     if (IsRaw(request)) return OpenRawSource(path, request.raw, source, error);
+    if (NamesUrl(path)) {
+        if (VideoInputBuilt()) return OpenVideoSource(path, request.video, source, error);
+        *error = path + ": this build reads files and pipes only (URLs are read by the Linux build, through "
+                        "FFmpeg's libraries): fetch it first, or pipe it in with ffmpeg -i URL -f yuv4mpegpipe -";
+        return false;
+    }
     // A pipe by name (a FIFO, /dev/fd/N from a shell's <(...)) can be read
     // only once: it is not peeked at, and FFmpeg's libraries, which read
     // Y4M as well, take it.
     const bool readOnce = path != "-" && (NamesDeviceOrPipe(path) || NamesSequence(path));
     if (VideoInputBuilt() &&
-        (WantsScaling(request.video) || (!NamedY4m(path) && (readOnce || !StartsLikeY4m(path))))) {
+        (WantsScaling(request.video) || request.video.stream >= 0 ||
+         (!NamedY4m(path) && (readOnce || !StartsLikeY4m(path))))) {
         return OpenVideoSource(path, request.video, source, error);
     }
     if (OpenY4mSource(path, source, error)) return true;

@@ -18,13 +18,12 @@
 
 #include "host/common/stop_signal.h"
 #include "host/input/frame_buffer.h"
+#include "host/input/frame_timing.h"
+#include "host/input/sequence_name.h"
 #include "host/input/sources.h"
-#include "host/input/video/frame_timing.h"
 #include "platform/host_os.h"
 
 namespace {
-
-constexpr int kNamedSkips = 5;  // skipped images named in the last line; the rest counted
 
 struct StillsState {
     std::vector<std::string> paths;  // the images shown, in order, trimmed
@@ -37,15 +36,11 @@ struct StillsState {
     std::string firstReason;         // why the first skipped image could not be shown
 };
 
-StillsState* StateOf(FrameSource* source) {
-    return static_cast<StillsState*>(source->state);
-}
-
 // The skipped images in one line, the way the video decoder names its
 // skipped frames.
 std::string SkipSummary(const StillsState& stills) {
     const int64_t count = stills.skipped;
-    const std::string more = count > kNamedSkips ? " and " + std::to_string(count - kNamedSkips) + " more" : "";
+    const std::string more = count > kNamedFrames ? " and " + std::to_string(count - kNamedFrames) + " more" : "";
     const std::string what = count == 1 ? stills.skippedNames + " cannot be decoded"
                                         : std::to_string(count) + " images cannot be decoded (" +
                                               stills.skippedNames + more + ")";
@@ -59,7 +54,7 @@ void NoteSkipped(StillsState* stills, const std::string& path, const std::string
         const std::string named = path + ": ";
         stills->firstReason = reason.compare(0, named.size(), named) == 0 ? reason.substr(named.size()) : reason;
     }
-    if (stills->skipped < kNamedSkips) stills->skippedNames += (stills->skipped == 0 ? "" : ", ") + path;
+    if (stills->skipped < kNamedFrames) stills->skippedNames += (stills->skipped == 0 ? "" : ", ") + path;
     ++stills->skipped;
 }
 
@@ -78,7 +73,7 @@ FrameRead DecodeImage(const std::string& path, const VideoOptions& options, Fram
 // or the one before it held when it cannot be decoded.
 FrameRead ReadStill(FrameSource* source, std::string* problem) {
     const int64_t index = source->loaded + 1;
-    StillsState* stills = StateOf(source);
+    StillsState* stills = StateOf<StillsState>(source);
     problem->clear();
     if (index > 0) {
         const std::string& path = stills->paths[static_cast<size_t>(index)];
@@ -98,11 +93,7 @@ FrameRead ReadStill(FrameSource* source, std::string* problem) {
     return FrameRead::Frame;
 }
 
-void CloseStills(FrameSource* source) {
-    delete StateOf(source);
-}
-
-const SourceReader kStillsReader = {ReadStill, CloseStills};
+const SourceReader kStillsReader = {ReadStill};
 
 // The images --start, --duration and --to keep, [*FIRST, *LAST) of COUNT
 // at RATE / SCALE a second; false with REASON when none is left.
@@ -133,7 +124,7 @@ bool Trim(int64_t count, const VideoOptions& asked, int32_t rate, int32_t scale,
 bool OpenStillsSource(const InputRequest& request, FrameSource* source, std::string* error) {
     const VideoOptions& asked = request.video;
     const bool rateGiven = asked.fpsRate > 0 && asked.fpsScale > 0;
-    const int32_t rate = rateGiven ? asked.fpsRate : 25;
+    const int32_t rate = rateGiven ? asked.fpsRate : kStillsRate;
     const int32_t scale = rateGiven ? asked.fpsScale : 1;
     const std::string name = "the " + std::to_string(request.stills.size()) + " images";
     int64_t first = 0;
@@ -159,7 +150,7 @@ bool OpenStillsSource(const InputRequest& request, FrameSource* source, std::str
         CloseSource(&image);
         return false;
     }
-    StillsState* stills = new (std::nothrow) StillsState;
+    std::shared_ptr<StillsState> stills(new (std::nothrow) StillsState);
     if (stills == nullptr) {
         *error = name + ": out of memory";
         CloseSource(&image);
@@ -176,7 +167,6 @@ bool OpenStillsSource(const InputRequest& request, FrameSource* source, std::str
     source->scale = scale;
     source->knownFrames = source->expectedFrames = last - first;
     source->walked = true;  // the reads end at the count, and the last says what was skipped
-    source->description = name + ", one frame each";
     stills->shown.swap(image.pixels);
     source->pixels = stills->shown;  // a frame's buffer, which reading ahead needs to start
     CloseSource(&image);

@@ -142,6 +142,8 @@ void ConvertY4mFrame(const Y4mHeader& header, const uint8_t* planes, uint8_t* fr
     const uint8_t* crPlane = cbPlane + chromaWidth * chromaHeight;
     const bool halfWidth = header.chroma == ChromaLayout::Yuv420 || header.chroma == ChromaLayout::Yuv422;
     const bool halfHeight = header.chroma == ChromaLayout::Yuv420;
+    // Y4M names no matrix: the rule for untagged video, as FFmpeg's route takes it.
+    const ColourMatrix matrix = UntaggedMatrix(header.width, header.height);
 
     for (size_t y = 0; y < height; ++y) {
         const uint8_t* luma = lumaPlane + y * width;
@@ -149,7 +151,7 @@ void ConvertY4mFrame(const Y4mHeader& header, const uint8_t* planes, uint8_t* fr
         uint8_t* out = frame + FrameRowOffset(header.width, header.height, static_cast<int32_t>(y));
         if (header.chroma == ChromaLayout::Mono) {
             for (size_t x = 0; x < width; ++x) {
-                const BgrPixel p = YuvToBgr(luma[x], 128, 128, header.range);
+                const BgrPixel p = YuvToBgr(luma[x], 128, 128, header.range, matrix);
                 out[3 * x] = p.b;
                 out[3 * x + 1] = p.g;
                 out[3 * x + 2] = p.r;
@@ -161,7 +163,7 @@ void ConvertY4mFrame(const Y4mHeader& header, const uint8_t* planes, uint8_t* fr
         const uint8_t* cr = crPlane + chromaRow;
         for (size_t x = 0; x < width; ++x) {
             const size_t c = halfWidth ? x / 2 : x;
-            const BgrPixel p = YuvToBgr(luma[x], cb[c], cr[c], header.range);
+            const BgrPixel p = YuvToBgr(luma[x], cb[c], cr[c], header.range, matrix);
             out[3 * x] = p.b;
             out[3 * x + 1] = p.g;
             out[3 * x + 2] = p.r;

@@ -11,7 +11,8 @@
 // stream in any container, so that a file and a pipe of the same frames
 // give the same GIF; the header says so. The colour range comes from
 // ffmpeg's XCOLORRANGE=FULL|LIMITED; without it the range is limited, as
-// the format assumes.
+// the format assumes. Y4M names no matrix: a frame is converted by the
+// rule for untagged video (UntaggedMatrix), as FFmpeg's route converts it.
 #pragma once
 
 #include <cstdint>

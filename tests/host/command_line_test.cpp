@@ -151,6 +151,9 @@ TEST(CommandLine, UsageErrors) {
         {"export", "--duration", "2", "--to", "3", "a", "b"},  // one end only
         {"export", "--start", "5", "--to", "4", "a", "b"},
         {"demo", "--start", "1"},
+        {"export", "--stream", "-1", "a", "b"},
+        {"export", "--stream", "1", "--size", "2x2", "--rate", "25", "a", "b"},  // raw frames are one stream
+        {"export", "--stream", "0", "a.png", "b.png", "c"},                     // so is each still
     };
     for (const auto& words : bad) {
         CommandLine c;
@@ -252,6 +255,9 @@ TEST(CommandLine, StandardOutputQuietAndVideoOptions) {
     EXPECT_EQ(c.input.video.height, 0);
     EXPECT_EQ(c.input.video.fpsRate, 25);
     EXPECT_EQ(c.input.video.fpsScale, 2);
+    EXPECT_EQ(c.input.video.stream, -1);
+    ASSERT_TRUE(Parse({"export", "--stream=2", "clip.mkv", "-"}, &c));
+    EXPECT_EQ(c.input.video.stream, 2);
     ASSERT_TRUE(Parse({"demo", "--quiet"}, &c));
     EXPECT_TRUE(c.quiet);
     std::string error;

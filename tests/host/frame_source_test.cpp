@@ -1,7 +1,8 @@
 // Frame sources over files: the frame count found by walking a Y4M file
 // (frame headers with parameters included), a damaged tail found before the
 // export starts and told by the read after the last frame, raw bgr24 frames
-// turned bottom-up, a clean end, and a file cut while it is read.
+// turned bottom-up, a clean end, and a file cut while it is read; which
+// names are URLs.
 #include "host/input/sources.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "host/input/prefetch_source.h"
+#include "host/input/url_name.h"
 #include "plugin/host_contract.h"
 
 namespace {
@@ -212,6 +214,19 @@ TEST(DemoSource, NinetyFramesThatLoop) {
     while (Next(&source) == FrameRead::Frame) ++read;
     EXPECT_EQ(read, 90);
     CloseSource(&source);
+}
+
+TEST(NamesUrl, SchemesFfmpegReadsAndNothingElse) {
+    const struct {
+        const char* path;
+        bool url;
+    } cases[] = {
+        {"http://127.0.0.1:8000/clip.mp4", true}, {"https://example.org/a.m3u8", true}, {"rtsp://cam/live", true},
+        {"srt://host:9000", true},                {"udp://@:1234", true},               {"clip.mp4", false},
+        {"a:b.mp4", false},                       {"file:///tmp/clip.mp4", false},      {"crypto://x", false},
+        {"HTTP://host/clip.mp4", false},          {"://host", false},                   {"dir/http://x", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(NamesUrl(c.path), c.url) << c.path;
 }
 
 }  // namespace

@@ -1289,6 +1289,129 @@ disk_quota)
   expect_status 1 "quota used up through standard output"
   expect_one_line_error "quota used up through standard output" "the disk quota is used up (EDQUOT)"
   ;;
+damaged_stream)
+  # An MPEG-TS with one 188-byte packet lost a third of the way in: every
+  # frame kept, as ffmpeg keeps it, the damaged one named once at the end,
+  # exit status 1 (a pipe and ffmpeg's count: the decoder's own test).
+  "$rozove" --version | grep -q "FFmpeg's libraries" || { echo "no video input in this build: skipped"; exit 0; }
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=320x180:rate=25 -frames:v 100 -c:v mpeg2video -g 12 \
+    -f mpegts -y whole.ts || fail "ffmpeg could not make whole.ts"
+  n=$(( $(stat -c %s whole.ts) / 188 / 3 ))
+  { head -c $(( n * 188 )) whole.ts; tail -c +$(( (n + 1) * 188 + 1 )) whole.ts; } >lost.ts
+  run export lost.ts out.gif
+  expect_status 1 "a lost packet"
+  expect_one_line_error "a lost packet" "came damaged from the input"
+  probe out.gif
+  expect_probe frames 100
+  ;;
+stream_choice)
+  # Of several video streams, the one ffmpeg takes (its own choice is the
+  # oracle), or the one --stream numbers; a number that names no video is
+  # refused with the streams listed and the earlier output kept.
+  "$rozove" --version | grep -q "FFmpeg's libraries" || { echo "no video input in this build: skipped"; exit 0; }
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=160x90:rate=25:d=0.4 -f lavfi -i sine=d=0.4 \
+    -f lavfi -i testsrc2=size=320x180:rate=25:d=0.4 -map 0 -map 1 -map 2 -disposition:v 0 -c:v libx264 \
+    -y plain.mkv || fail "ffmpeg could not make plain.mkv"
+  ffmpeg -v error -nostdin -i plain.mkv -map 0 -c copy -disposition:v:0 default -disposition:v:1 0 \
+    -y flagged.mkv || fail "ffmpeg could not make flagged.mkv"
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=320x180:d=0.04 -frames:v 1 -y cover.png
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=160x90:rate=25:d=0.4 -i cover.png -map 0 -map 1 \
+    -c:v:0 libx264 -c:v:1 png -disposition:v:1 attached_pic -y covered.mp4 || fail "ffmpeg could not make covered.mp4"
+  while IFS='|' read -r options input size; do
+    # shellcheck disable=SC2086
+    run export $options "$input" out.gif
+    expect_status 0 "$input $options"
+    probe out.gif
+    expect_probe size "$size"
+    expect_probe frames 10
+    if [ -z "$options" ]; then
+      ffmpeg -v error -nostdin -i "$input" -frames:v 1 -y chosen.png
+      [ "$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 chosen.png)" == "${size/ /,}" ] ||
+        fail "$input: ffmpeg takes another stream than $size"
+    fi
+  done <<'CASES'
+|plain.mkv|320 180
+|flagged.mkv|160 90
+|covered.mp4|160 90
+--stream 0|plain.mkv|160 90
+--stream=2|flagged.mkv|320 180
+CASES
+  keep_output kept.gif
+  for number in 1 3; do
+    run export --stream $number plain.mkv kept.gif
+    expect_status 1 "--stream $number"
+    expect_one_line_error "--stream $number" "streams: 0 video (160x90), 1 audio, 2 video (320x180)"
+    expect_kept kept.gif "--stream $number"
+  done
+  ;;
+one_colour_rule)
+  # An untagged HD clip gives the same grays read directly, scaled, and
+  # through Y4M (a pipe and a file, scaled or not): one matrix rule on
+  # every route. giflib reads the gray index at the picture's middle.
+  "$rozove" --version | grep -q "FFmpeg's libraries" || { echo "no video input in this build: skipped"; exit 0; }
+  ffmpeg -v error -nostdin -f lavfi -i color=c=0xD02040:size=1280x720:rate=25,format=rgb24 -frames:v 3 \
+    -c:v libx264 -pix_fmt yuv420p -y hd.mp4 || fail "ffmpeg could not make hd.mp4"
+  [ "$(ffprobe -v error -show_entries stream=color_space -of csv=p=0 hd.mp4)" == unknown ] ||
+    fail "hd.mp4 names its matrix"
+  ffmpeg -v error -nostdin -i hd.mp4 -f yuv4mpegpipe -y hd.y4m
+  grays=""
+  while IFS='|' read -r options input middle; do
+    if [ "$input" = pipe ]; then
+      ffmpeg -v error -nostdin -i hd.mp4 -f yuv4mpegpipe - | timeout 120 "$rozove" export - out.gif >out.txt 2>err.txt
+      status=$?; err=$(cat err.txt)
+    else
+      # shellcheck disable=SC2086
+      run export $options "$input" out.gif
+    fi
+    expect_status 0 "$input $options"
+    probe out.gif "0:$middle"
+    grays="$grays $(probe_line pixel | cut -d' ' -f4)"
+  done <<'CASES'
+|hd.mp4|640:360
+--width 640|hd.mp4|320:180
+|pipe|640:360
+|hd.y4m|640:360
+--width 640|hd.y4m|320:180
+CASES
+  read -r -a levels <<<"$grays"
+  for level in "${levels[@]}"; do
+    [ "${level:-999}" -ge $(( levels[0] - 3 )) ] && [ "${level:-999}" -le $(( levels[0] + 3 )) ] ||
+      fail "grays differ by route: $grays"
+  done
+  ;;
+url_input)
+  # A URL served on the loopback by python3's http.server, read as ffmpeg
+  # reads it; a file the server does not have, and a port where nothing
+  # listens, refused in one line with the earlier output kept.
+  "$rozove" --version | grep -q "FFmpeg's libraries" || { echo "no video input in this build: skipped"; exit 0; }
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=160x90:rate=25 -frames:v 20 -pix_fmt yuv420p -y clip.mp4 ||
+    fail "ffmpeg could not make clip.mp4"
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  timeout 120 python3 -m http.server "$port" --bind 127.0.0.1 >server.log 2>&1 &
+  server=$!
+  for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    sleep 0.1
+  done
+  url=http://127.0.0.1:$port
+  run export "$url/clip.mp4" out.gif
+  expect_status 0 "export $url/clip.mp4"
+  expect_message out.gif 20
+  probe out.gif
+  expect_probe size "160 90"
+  expect_probe frames 20
+  keep_output kept.gif
+  run export "$url/missing.mp4" kept.gif
+  expect_status 1 "a missing file on the server"
+  expect_one_line_error "a missing file on the server" "does not give it (Server returned 404 Not Found)"
+  expect_kept kept.gif "a missing file on the server"
+  kill "$server"
+  wait "$server"
+  run export "$url/clip.mp4" kept.gif
+  expect_status 1 "a server that is gone"
+  expect_one_line_error "a server that is gone" "cannot be reached (Connection refused)"
+  expect_kept kept.gif "a server that is gone"
+  ;;
 wine_export)
   # The Windows host and module under Wine: the message box is printed as
   # UTF-8, once, instead of waiting for a click.

@@ -152,18 +152,17 @@ TEST_F(VideoDecoderTest, ContainersGiveCountRateSizeAndColour) {
     struct Case {
         const char* name;
         const char* encoding;
-        const char* codec;
         int tolerance;
     };
     const Case cases[] = {
-        {"h264.mp4", "-c:v libx264 -qp 0 -pix_fmt yuv420p", "h264", 3},
+        {"h264.mp4", "-c:v libx264 -qp 0 -pix_fmt yuv420p", 3},
         // AVI with B-frames: packets without presentation times.
-        {"mpeg4.avi", "-c:v mpeg4 -q:v 1 -bf 2 -pix_fmt yuv420p", "mpeg4", 6},
-        {"h264-b.avi", "-c:v libx264 -qp 0 -bf 3 -pix_fmt yuv420p", "h264", 3},
-        {"ffv1.mkv", "-c:v ffv1 -pix_fmt yuv444p", "ffv1", 3},
-        {"vp9.webm", "-c:v libvpx-vp9 -lossless 1 -pix_fmt yuv420p", "vp9", 3},
-        {"qtrle.mov", "-c:v qtrle -pix_fmt rgb24", "qtrle", 0},
-        {"clip.y4m", "-pix_fmt yuv420p", "rawvideo", 3},
+        {"mpeg4.avi", "-c:v mpeg4 -q:v 1 -bf 2 -pix_fmt yuv420p", 6},
+        {"h264-b.avi", "-c:v libx264 -qp 0 -bf 3 -pix_fmt yuv420p", 3},
+        {"ffv1.mkv", "-c:v ffv1 -pix_fmt yuv444p", 3},
+        {"vp9.webm", "-c:v libvpx-vp9 -lossless 1 -pix_fmt yuv420p", 3},
+        {"qtrle.mov", "-c:v qtrle -pix_fmt rgb24", 0},
+        {"clip.y4m", "-pix_fmt yuv420p", 3},
     };
     // 50 wide: not a whole number of the scaler's 16-pixel blocks, whose
     // last pixels it would skip in rows as tight as the host frame's.
@@ -175,8 +174,6 @@ TEST_F(VideoDecoderTest, ContainersGiveCountRateSizeAndColour) {
         EXPECT_EQ(d.info.width, 50) << c.name;
         EXPECT_EQ(d.info.height, 28) << c.name;
         EXPECT_EQ(d.info.rate * 1.0 / d.info.scale, 25.0) << c.name;
-        EXPECT_FALSE(d.info.variableRate) << c.name;
-        EXPECT_EQ(d.info.description.rfind(c.codec, 0), 0u) << c.name << ": " << d.info.description;
         ExpectColour(d, 40, 200, 100, c.tolerance, c.name);
     }
 }
@@ -227,16 +224,13 @@ TEST_F(VideoDecoderTest, MatrixAndRangeFromTheStreamOrItsSize) {
 
 TEST_F(VideoDecoderTest, TenBitAndAlphaStreams) {
     const Decoded deep = DecodeAll(MakeColour("10bit.mkv", "0x28C864", "32x18", 3, "-pix_fmt yuv420p10le -c:v ffv1"));
-    EXPECT_EQ(deep.info.description, "ffv1 32x18 yuv420p10le, 25/1 fps");
     ExpectColour(deep, 40, 200, 100, 3, "10-bit");
     // Alpha is ignored: half-transparent colour comes out as the colour.
     const Decoded rgba = DecodeAll(Make("alpha.mov", "-f lavfi -i color=c=0x336699@0.5:s=32x18:r=25,format=argb "
                                                       "-frames:v 3 -c:v qtrle -pix_fmt argb"));
-    EXPECT_NE(rgba.info.description.find("argb"), std::string::npos) << rgba.info.description;
     ExpectColour(rgba, 0x33, 0x66, 0x99, 0, "argb");
     const Decoded yuva = DecodeAll(Make("alpha.mkv", "-f lavfi -i color=c=0x28C864@0.25:s=32x18:r=25,format=rgba "
                                                       "-frames:v 3 -pix_fmt yuva420p -c:v ffv1"));
-    EXPECT_NE(yuva.info.description.find("yuva420p"), std::string::npos) << yuva.info.description;
     ExpectColour(yuva, 40, 200, 100, 3, "yuva420p");
 }
 
@@ -364,7 +358,6 @@ TEST_F(VideoDecoderTest, VariableRateKeepsEveryFrameOnItsGrid) {
                                       "-frames:v 8 -vf setpts='(N+5*gte(N\\,5))*0.04/TB' -fps_mode vfr -c:v " +
                                           std::string(name == "variable.mkv" ? "ffv1" : "png"));
         const Decoded d = DecodeAll(path);
-        EXPECT_TRUE(d.info.variableRate) << name;
         EXPECT_EQ(d.last, FrameRead::End) << name << ": " << d.problem;
         EXPECT_EQ(d.info.rate, 25) << name;
         EXPECT_EQ(d.info.scale, 1) << name;
@@ -488,6 +481,26 @@ TEST_F(VideoDecoderTest, DamageIsCountedAsPlainFfmpegShowsIt) {
     }
 }
 
+TEST_F(VideoDecoderTest, PacketFlaggedCorruptIsDecodedAndTheInputReadOn) {
+    // One 188-byte MPEG-TS packet lost a third of the way in: the demuxer
+    // flags the frame's packet as corrupt; ffmpeg decodes it and keeps
+    // every frame, and so do we, naming the frame once at the end.
+    const std::string whole = Make("hundred.ts", "-f lavfi -i testsrc=s=320x180:r=25 -frames:v 100 "
+                                                 "-c:v mpeg2video -g 12");
+    const std::string lost = folder + "/lost-packet.ts";
+    ASSERT_EQ(std::system(("n=$(( $(stat -c %s '" + whole + "') / 188 / 3 )); { head -c $(( n * 188 )) '" + whole +
+                           "'; tail -c +$(( (n + 1) * 188 + 1 )) '" + whole + "'; } >'" + lost + "'").c_str()), 0);
+    const std::vector<int64_t> shown =
+        Numbers("ffmpeg -nostdin -v quiet -i '" + lost + "' -f framemd5 - | grep -v '^#' | cut -d, -f3");
+    ASSERT_EQ(shown.size(), 100u);
+    for (const Decoded& d : {DecodeAll(lost), DecodePipe(lost)}) {
+        EXPECT_EQ(d.frames.size(), 100u) << d.problem;
+        EXPECT_EQ(d.last, FrameRead::Damaged);
+        EXPECT_NE(d.problem.find("came damaged from the input"), std::string::npos) << d.problem;
+        EXPECT_EQ(NamedFrames(d.problem).size(), 1u) << d.problem;
+    }
+}
+
 TEST_F(VideoDecoderTest, CutOffInputsEndDamagedAfterTheirWholeFrames) {
     // MP4 with its index at the end (ffmpeg's default): the cut loses the index.
     const std::string plain = Make("cut-index.mp4", "-f lavfi -i testsrc=s=64x36:r=25 -frames:v 20 -c:v libx264 -g 1");
@@ -500,7 +513,10 @@ TEST_F(VideoDecoderTest, CutOffInputsEndDamagedAfterTheirWholeFrames) {
     EXPECT_GT(mp4.frames.size(), 5u);
     EXPECT_LT(mp4.frames.size(), 20u);
     EXPECT_EQ(static_cast<int64_t>(mp4.frames.size()), mp4.info.frameCount);
-    EXPECT_NE(mp4.problem.find("frame " + std::to_string(mp4.frames.size() + 1)), std::string::npos) << mp4.problem;
+    // Its last packet, cut short and flagged corrupt, is decoded as ffmpeg
+    // decodes it: no frame comes of it, and the frame before is held.
+    EXPECT_NE(mp4.problem.find("frame " + std::to_string(mp4.frames.size()) + " cannot be decoded"), std::string::npos)
+        << mp4.problem;
     EXPECT_NE(mp4.problem.find("of the 20 frames"), std::string::npos) << mp4.problem;
 
     // Y4M cut inside frame 6 (64x36 4:2:0 frames are 3456 bytes and a
@@ -569,12 +585,15 @@ TEST_F(VideoDecoderTest, InputsWithoutVideoAreRefusedInOneLine) {
     // A name with a colon is a file, not a protocol.
     const std::string colon = MakeColour("a:b.mkv", "0x28C864", "16x8", 1, "-c:v ffv1");
     EXPECT_EQ(DecodeAll(colon).frames.size(), 1u);
-    EXPECT_NE(Refusal("http://localhost:1/clip.mp4").find("No such file"), std::string::npos);
+    // A URL is read as one: here nothing listens.
+    EXPECT_EQ(Refusal("http://127.0.0.1:1/clip.mp4"),
+              "http://127.0.0.1:1/clip.mp4: the server cannot be reached (Connection refused)");
 }
 
 // Runs in a child process, since a stop request stays for the process.
 void InterruptBlockedRead(const std::string& path) {
     InstallStopHandlers();
+    SetVideoStopCheck(StopRequested);
     int ends[2];
     if (pipe(ends) != 0) std::exit(10);
     // Two frames' worth of a Y4M stream, then the writer keeps the pipe open.

@@ -1,49 +1,76 @@
-// Opening a video: the container (libavformat), the best video stream, a
-// walk of a seekable input (video_walk.cpp), the plan (video_plan.cpp) and
-// the decoder (libavcodec); and closing it all again. Every refusal is one
-// line that names the input, and a failed open leaves nothing open.
+// Opening a video: the container (libavformat), the video stream (the one
+// asked for, else the one ffmpeg would choose), a walk of a seekable input
+// (video_walk.cpp), the plan (video_plan.cpp) and the decoder (libavcodec);
+// and closing it all again. Every refusal is one line that names the
+// input, and a failed open leaves nothing open.
 //
-// Only files and standard input are read: a playlist or a concatenation
-// list inside the input cannot make the libraries open a network address.
-// Their log goes to stderr at its usual level when `verbose` is set, else
-// nowhere.
-#include <algorithm>
+// A file is read as a file and standard input as a pipe: a playlist or a
+// concatenation list inside them cannot make the libraries open a network
+// address. A URL (url_name.h) is read with the network protocols alone,
+// never the file protocol, and once, as a pipe is: walking it would fetch
+// it twice. The libraries' log goes to stderr at its usual level when
+// `verbose` is set, else nowhere.
+#include <memory>
 #include <new>
 
-extern "C" {
-#include <libavutil/cpu.h>
-#include <libavutil/pixdesc.h>
-}
-
-#include "host/common/stop_signal.h"
+#include "host/input/url_name.h"
 #include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder_state.h"
 
 namespace {
 
+bool (*stopCheck)() = nullptr;
+
 int OnInterruptCheck(void*) {
-    return StopRequested() ? 1 : 0;
+    return stopCheck != nullptr && stopCheck() ? 1 : 0;
 }
 
-// Opens a container and reads its stream information.
-int OpenContainer(const std::string& url, AVFormatContext** format) {
-    *format = avformat_alloc_context();
-    if (*format == nullptr) return AVERROR(ENOMEM);
-    (*format)->interrupt_callback.callback = OnInterruptCheck;
-    (*format)->interrupt_callback.opaque = nullptr;
+// A server that neither answers nor sends for this long is given up.
+constexpr const char* kNetworkTimeoutMicroseconds = "30000000";
+
+// Opens a container into OWNER and reads its stream information; OWNER
+// stays empty on failure. NETWORK: URL is a URL, else a file or a pipe.
+int OpenContainer(const std::string& url, bool network, FormatOwner* owner) {
+    owner->reset();
+    AVFormatContext* format = avformat_alloc_context();
+    if (format == nullptr) return AVERROR(ENOMEM);
+    format->interrupt_callback.callback = OnInterruptCheck;
+    format->interrupt_callback.opaque = nullptr;
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file,pipe", 0);
-    int result = avformat_open_input(format, url.c_str(), nullptr, &options);  // frees *format on failure
+    av_dict_set(&options, "protocol_whitelist", network ? kUrlProtocols : "file,pipe", 0);
+    if (network) av_dict_set(&options, "rw_timeout", kNetworkTimeoutMicroseconds, 0);
+    int result = avformat_open_input(&format, url.c_str(), nullptr, &options);  // frees format on failure
     av_dict_free(&options);
-    if (result >= 0) {
-        result = avformat_find_stream_info(*format, nullptr);
-        if (result < 0) avformat_close_input(format);
-    }
+    if (result < 0) return result;
+    owner->reset(format);
+    result = avformat_find_stream_info(format, nullptr);
+    if (result < 0) owner->reset();
     return result;
 }
 
-std::string OpenFailure(int code) {
+// Errors of a connection that was not made or was lost.
+bool Unreachable(int code) {
+    for (const int reason : {ECONNREFUSED, ECONNRESET, ETIMEDOUT, EHOSTUNREACH, ENETUNREACH, ENETDOWN}) {
+        if (code == AVERROR(reason)) return true;
+    }
+    return false;
+}
+
+// A server's answer that it will not send what the URL names.
+bool Refused(int code) {
+    for (const int answer : {AVERROR_HTTP_BAD_REQUEST, AVERROR_HTTP_UNAUTHORIZED, AVERROR_HTTP_FORBIDDEN,
+                             AVERROR_HTTP_NOT_FOUND, AVERROR_HTTP_OTHER_4XX, AVERROR_HTTP_SERVER_ERROR}) {
+        if (code == answer) return true;
+    }
+    return false;
+}
+
+std::string OpenFailure(int code, bool network) {
     if (code == AVERROR_EXIT) return "interrupted";
+    // A host name that does not resolve comes back as EIO.
+    if (network && code == AVERROR(EIO)) return "the server cannot be reached (no such host, or the network failed)";
+    if (network && Unreachable(code)) return "the server cannot be reached (" + ErrorText(code) + ")";
+    if (network && Refused(code)) return "the server does not give it (" + ErrorText(code) + ")";
     if (code == AVERROR_INVALIDDATA) return "not a video file the FFmpeg libraries can read, or its header is damaged";
     if (code == AVERROR(ENOMEM)) return "out of memory";
     if (code == AVERROR_EOF) return "the input ends before its first frame (empty or cut off)";
@@ -51,22 +78,62 @@ std::string OpenFailure(int code) {
     return "it cannot be read as video (" + ErrorText(code) + ")";
 }
 
-// Chooses the best video stream and its decoder: "" or why there is none.
-std::string ChooseStream(VideoDecoder* decoder, const AVCodec** codec) {
-    const int result = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, codec, 0);
-    if (result == AVERROR_STREAM_NOT_FOUND) {
-        return decoder->format->nb_streams > 0 ? "no video stream (it holds only audio or other data)"
-                                               : "no video stream";
+// As ffmpeg chooses a video stream when none is named: the largest
+// picture, a stream flagged default counting 5 million pixels more and one
+// that carried packets while the streams were probed 100 million more; a
+// cover picture only when there is nothing else. -1 when there is no video.
+int BestVideoStream(const AVFormatContext* format) {
+    int best = -1;
+    int64_t bestScore = -1;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+        int64_t score = int64_t{stream->codecpar->width} * stream->codecpar->height +
+                        100000000 * ((stream->event_flags & AVSTREAM_EVENT_FLAG_NEW_PACKETS) != 0) +
+                        5000000 * ((stream->disposition & AV_DISPOSITION_DEFAULT) != 0);
+        if ((stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) score = 1;
+        if (score > bestScore) {
+            best = static_cast<int>(i);
+            bestScore = score;
+        }
     }
-    if (result == AVERROR_DECODER_NOT_FOUND) {
-        // The stream is there; find it again without asking for a decoder, to name its codec.
-        const int index = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-        const AVCodecID id = index >= 0 ? decoder->format->streams[index]->codecpar->codec_id : AV_CODEC_ID_NONE;
+    return best;
+}
+
+// The input's streams in one line, for a --stream that names none of its
+// video: "0 video (160x90), 1 audio".
+std::string StreamList(const AVFormatContext* format) {
+    std::string list;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVCodecParameters* parameters = format->streams[i]->codecpar;
+        const char* type = av_get_media_type_string(parameters->codec_type);
+        list += (i == 0 ? "" : ", ") + std::to_string(i) + " " + (type != nullptr ? type : "unknown");
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
+            list += " (" + std::to_string(parameters->width) + "x" + std::to_string(parameters->height) + ")";
+        }
+    }
+    return list;
+}
+
+// Chooses the video stream (the one --stream names, else as ffmpeg
+// chooses) and its decoder: "" or why there is none.
+std::string ChooseStream(Demuxing* demux, int32_t wanted, const AVCodec** codec) {
+    const AVFormatContext* format = demux->format.get();
+    const int count = static_cast<int>(format->nb_streams);
+    if (wanted >= count || (wanted >= 0 && format->streams[wanted]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)) {
+        const std::string what = wanted >= count ? "has no stream " + std::to_string(wanted)
+                                                 : "its stream " + std::to_string(wanted) + " is not video";
+        return what + " (--stream; its streams: " + (count > 0 ? StreamList(format) : "none") + ")";
+    }
+    const int index = wanted >= 0 ? wanted : BestVideoStream(format);
+    if (index < 0) return count > 0 ? "no video stream (it holds only audio or other data)" : "no video stream";
+    const AVCodecID id = format->streams[index]->codecpar->codec_id;
+    *codec = avcodec_find_decoder(id);
+    if (*codec == nullptr) {
         if (id == AV_CODEC_ID_NONE) return "its video stream is of an unknown codec";
         return std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
     }
-    if (result < 0) return OpenFailure(result);
-    decoder->streamIndex = result;
+    demux->streamIndex = index;
     return std::string();
 }
 
@@ -90,14 +157,15 @@ AVRational StreamRate(AVFormatContext* format, AVStream* stream) {
 
 // Walks a seekable input into WALK and opens it again at its start:
 // reopening is the one way back that every format keeps exact.
-std::string WalkAndReopen(VideoDecoder* decoder, const std::string& url, Walk* walk) {
-    *walk = WalkStream(decoder->format, decoder->streamIndex, decoder->nominalRate);
-    const std::string reason = walk->interruptedOrFailed != 0 ? OpenFailure(walk->interruptedOrFailed) : std::string();
-    avformat_close_input(&decoder->format);
+std::string WalkAndReopen(Demuxing* demux, const std::string& url, Walk* walk) {
+    *walk = WalkStream(demux->format.get(), demux->streamIndex, demux->nominalRate);
+    const std::string reason =
+        walk->interruptedOrFailed != 0 ? OpenFailure(walk->interruptedOrFailed, false) : std::string();
+    demux->format.reset();
     if (!reason.empty()) return reason;
-    const int result = OpenContainer(url, &decoder->format);
-    if (result < 0) return OpenFailure(result);
-    if (decoder->streamIndex >= static_cast<int>(decoder->format->nb_streams)) {
+    const int result = OpenContainer(url, false, &demux->format);
+    if (result < 0) return OpenFailure(result, false);
+    if (demux->streamIndex >= static_cast<int>(demux->format->nb_streams)) {
         return "the input changed while it was read";
     }
     if (walk->packets == 0 && walk->problem.empty()) return "the video stream holds no frames";
@@ -125,88 +193,67 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     return facts;
 }
 
-// Opens the decoder for STREAM, with room for a packet and two frames.
-std::string OpenCodec(VideoDecoder* decoder, const AVCodec* codec, const AVStream* stream) {
-    decoder->codec = avcodec_alloc_context3(codec);
-    decoder->packet = av_packet_alloc();
-    decoder->pending = av_frame_alloc();
-    decoder->held = av_frame_alloc();
-    if (decoder->codec == nullptr || decoder->packet == nullptr || decoder->pending == nullptr ||
-        decoder->held == nullptr) {
-        return "out of memory";
-    }
-    int result = avcodec_parameters_to_context(decoder->codec, stream->codecpar);
-    if (result >= 0) {
-        decoder->codec->pkt_timebase = stream->time_base;
-        // As ffmpeg decodes: small errors concealed, frames on every core
-        // (frame threads, which rozove's reading thread runs beside the
-        // module's). A frame the decoder does not give is found by its time
-        // (video_damage.cpp), whatever order the threads finish in. One
-        // thread a core, not ffmpeg's one more: the module's thread wants
-        // a core too (on 2 cores, 1080p H.264 jobs took 0.91 to 0.95 of
-        // the wall time they took with three).
-        decoder->codec->thread_count = std::max(1, av_cpu_count());
-        decoder->codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        // A header may claim any size; frames past 16384 x 16384 are
-        // refused before they are allocated.
-        decoder->codec->max_pixels = int64_t(1) << 28;
-        result = avcodec_open2(decoder->codec, codec, nullptr);
-    }
-    if (result >= 0) return std::string();
-    return std::string("its video stream (") + avcodec_get_name(stream->codecpar->codec_id) +
-           ") cannot be decoded: " + ErrorText(result);
-}
-
-// Times frames from FIRST, the walked first frame's, and on a trimmed
-// input seeks to the key frame at or before the start, so that a long
-// file is not decoded from its beginning; the frames before the start are
-// decoded for their references and then passed over (video_decode.cpp).
-std::string SeekToStart(VideoDecoder* decoder, int64_t first) {
-    decoder->firstTicks = first;
-    if (decoder->plan.startTicks <= 0) return std::string();
-    const int64_t target = first + decoder->plan.startTicks;
-    const int result = avformat_seek_file(decoder->format, decoder->streamIndex, INT64_MIN, target, target, 0);
+// On a trimmed input, seeks to the key frame at or before the start
+// (FIRST, the walked first frame's time, on), so that a long file is not
+// decoded from its beginning; the frames before the start are decoded for
+// their references and then passed over (video_decode.cpp). SOUGHT says
+// whether it sought.
+std::string SeekToStart(const Demuxing& demux, int64_t first, bool* sought) {
+    *sought = false;
+    if (demux.plan.startTicks <= 0) return std::string();
+    const int64_t target = first + demux.plan.startTicks;
+    const int result = avformat_seek_file(demux.format.get(), demux.streamIndex, INT64_MIN, target, target, 0);
     if (result < 0) return "it cannot seek to --start (" + ErrorText(result) + ")";
-    decoder->waitForKey = true;
+    *sought = true;
     return std::string();
 }
 
-// Opens everything DECODER holds, in order: "" or why it cannot be.
-std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
-    const int result = OpenContainer(url, &decoder->format);
-    if (result < 0) return OpenFailure(result);
-    const AVCodec* codec = nullptr;
-    std::string reason = ChooseStream(decoder, &codec);
+// Opens the container and plans the frames into DEMUX (a pipe's first
+// packets into AHEAD): "" or why it cannot be.
+std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string& url, const VideoOptions& options,
+                         Walk* walk, const AVCodec** codec) {
+    const int result = OpenContainer(url, demux->network, &demux->format);
+    if (result < 0) return OpenFailure(result, demux->network);
+    std::string reason = ChooseStream(demux, options.stream, codec);
     if (!reason.empty()) return reason;
-    const bool seekable = decoder->format->pb != nullptr && (decoder->format->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0;
-    reason = ProbeFailure(decoder->format, decoder->format->streams[decoder->streamIndex], seekable);
+    AVFormatContext* format = demux->format.get();
+    const bool seekable =
+        !demux->network && format->pb != nullptr && (format->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0;
+    reason = ProbeFailure(format, format->streams[demux->streamIndex], seekable);
     if (!reason.empty()) return reason;
-    decoder->nominalRate = StreamRate(decoder->format, decoder->format->streams[decoder->streamIndex]);
+    demux->nominalRate = StreamRate(format, format->streams[demux->streamIndex]);
     if (seekable) {
-        reason = WalkAndReopen(decoder, url, walk);
+        reason = WalkAndReopen(demux, url, walk);
         if (!reason.empty()) return reason;
     } else {
         // A pipe's header count is not trusted for the plan: MP4's
         // includes the frames an edit list hides.
         walk->packets = -1;
-        ReadAhead(decoder, walk);
+        ReadFirstPackets(*demux, ahead, walk);
     }
-    AVStream* stream = decoder->format->streams[decoder->streamIndex];
-    if (!PlanVideo(FactsOf(decoder->format, stream, decoder->nominalRate, *walk), options, &decoder->plan, &reason)) {
+    AVStream* stream = demux->format->streams[demux->streamIndex];
+    if (!PlanVideo(FactsOf(demux->format.get(), stream, demux->nominalRate, *walk), options, &demux->plan, &reason)) {
         return reason;
     }
-    decoder->walkProblem = walk->problem;
-    decoder->waitForKey = walk->sawKey;
-    reason = OpenCodec(decoder, codec, stream);
-    if (reason.empty() && walk->walked && walk->first != AV_NOPTS_VALUE) reason = SeekToStart(decoder, walk->first);
-    return reason;
+    demux->walkProblem = walk->problem;
+    return std::string();
 }
 
-std::string Describe(const AVCodecParameters* parameters, AVRational rate) {
-    const char* pixels = av_get_pix_fmt_name(static_cast<AVPixelFormat>(parameters->format));
-    return std::string(avcodec_get_name(parameters->codec_id)) + " " + std::to_string(parameters->width) + "x" +
-           std::to_string(parameters->height) + " " + (pixels != nullptr ? pixels : "unknown") + ", " +
-           std::to_string(rate.num) + "/" + std::to_string(rate.den) + " fps";
+// Opens everything DECODER holds, in order: "" or why it cannot be.
+std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
+    const AVCodec* codec = nullptr;
+    std::string reason = OpenDemuxing(&decoder->demux, &decoder->ahead, url, options, walk, &codec);
+    if (!reason.empty()) return reason;
+    const Demuxing& demux = decoder->demux;
+    reason = OpenDecoding(&decoder->timeline, codec, demux.format->streams[demux.streamIndex]);
+    if (!reason.empty()) return reason;
+    // A walked file's frames are timed from its first frame; a pipe's from
+    // the first frames it gives (video_damage.cpp).
+    const bool walkedFirst = walk->walked && walk->first != AV_NOPTS_VALUE;
+    bool sought = false;
+    if (walkedFirst) reason = SeekToStart(demux, walk->first, &sought);
+    StartTimeline(&decoder->timeline, walkedFirst ? walk->first : AV_NOPTS_VALUE, walk->sawKey || sought);
+    return reason;
 }
 
 }  // namespace
@@ -217,39 +264,34 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     av_log_set_level(options.verbose ? AV_LOG_INFO : AV_LOG_QUIET);
     const std::string name = path == "-" ? "standard input" : path;
     // "file:" keeps a name with a colon in it from being read as a protocol.
-    const std::string url = path == "-" ? "pipe:0" : "file:" + path;
-    VideoDecoder* decoder = new (std::nothrow) VideoDecoder;
+    const bool network = NamesUrl(path);
+    const std::string url = path == "-" ? "pipe:0" : network ? path : "file:" + path;
+    std::unique_ptr<VideoDecoder> decoder(new (std::nothrow) VideoDecoder);
+    if (decoder != nullptr) decoder->demux.network = network;
     Walk walk;
     const std::string reason =
-        decoder == nullptr ? OpenFailure(AVERROR(ENOMEM)) : OpenAll(decoder, url, options, &walk);
+        decoder == nullptr ? OpenFailure(AVERROR(ENOMEM), false) : OpenAll(decoder.get(), url, options, &walk);
     if (!reason.empty()) {
         *error = name + ": " + reason;
-        CloseVideo(decoder);
         return false;
     }
-    const VideoPlan& plan = decoder->plan;
+    const Demuxing& demux = decoder->demux;
+    const VideoPlan& plan = demux.plan;
     info->width = plan.width;
     info->height = plan.height;
     info->rate = plan.rate;
     info->scale = plan.scale;
     info->frameCount = plan.frameCount;
-    info->variableRate = walk.variable;
-    const AVFieldOrder fields = decoder->format->streams[decoder->streamIndex]->codecpar->field_order;
-    info->interlaced = fields != AV_FIELD_UNKNOWN && fields != AV_FIELD_PROGRESSIVE;
-    info->description = Describe(decoder->format->streams[decoder->streamIndex]->codecpar, decoder->nominalRate);
-    *decoderOut = decoder;
+    const AVCodecParameters* parameters = demux.format->streams[demux.streamIndex]->codecpar;
+    info->interlaced = parameters->field_order != AV_FIELD_UNKNOWN && parameters->field_order != AV_FIELD_PROGRESSIVE;
+    *decoderOut = decoder.release();
     return true;
 }
 
 void CloseVideo(VideoDecoder* decoder) {
-    if (decoder == nullptr) return;
-    DropAhead(decoder);
-    av_frame_free(&decoder->held);
-    av_frame_free(&decoder->pending);
-    av_packet_free(&decoder->packet);
-    avcodec_free_context(&decoder->codec);
-    avformat_close_input(&decoder->format);
-    sws_freeContext(decoder->scaler);
-    av_free(decoder->staging);
     delete decoder;
+}
+
+void SetVideoStopCheck(bool (*stopRequested)()) {
+    stopCheck = stopRequested;
 }

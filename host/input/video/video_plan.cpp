@@ -18,6 +18,8 @@ extern "C" {
 
 namespace {
 
+using gif_limits::kMaxSmoothRate;
+
 bool Given(Fraction value) {
     return value.num > 0 && value.den > 0;
 }
@@ -70,7 +72,7 @@ bool AverageRate(const StreamFacts& facts, TimeBase base, Fraction* rate) {
 
 // Frames kept on the stream's own grid: uneven, on a grid of at most 50 a second.
 bool OnItsGrid(const StreamFacts& facts) {
-    return facts.walked && facts.variable && Given(facts.grid) && facts.grid.num <= int64_t(50) * facts.grid.den &&
+    return facts.walked && facts.variable && Given(facts.grid) && facts.grid.num <= kMaxSmoothRate * facts.grid.den &&
            facts.lastTicks >= 0;
 }
 
@@ -82,12 +84,12 @@ bool OnItsGrid(const StreamFacts& facts) {
 bool PipeGrid(const StreamFacts& facts, Fraction* grid) {
     const TimeBase base = facts.timeBase;
     if (facts.walked) return false;
-    if (Given(facts.grid) && facts.grid.num <= int64_t(50) * facts.grid.den) {
+    if (Given(facts.grid) && facts.grid.num <= kMaxSmoothRate * facts.grid.den) {
         *grid = facts.grid;
         return true;
     }
     const Fraction rate = facts.nominalRate;
-    if (!Given(rate) || rate.num > int64_t(50) * rate.den || base.num <= 0 || base.den <= 0) return false;
+    if (!Given(rate) || rate.num > kMaxSmoothRate * rate.den || base.num <= 0 || base.den <= 0) return false;
     const int64_t ticksNum = int64_t(rate.den) * base.den;  // one frame is ticksNum / ticksDen ticks
     const int64_t ticksDen = int64_t(rate.num) * base.num;
     *grid = rate;
@@ -101,7 +103,7 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
     if (facts.stills) {
         const bool given = options.fpsRate > 0 && options.fpsScale > 0;
         plan->resample = false;
-        plan->rate = given ? options.fpsRate : 25;
+        plan->rate = given ? options.fpsRate : kStillsRate;
         plan->scale = given ? options.fpsScale : 1;
         // Images are shown one a frame at that rate, whatever rate their
         // demuxer stamped them at (25 a second): their ticks are taken as

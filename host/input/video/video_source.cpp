@@ -17,7 +17,7 @@ namespace {
 const VideoLibrary* library = nullptr;  // loaded once, kept until the process ends
 
 // The decoder's library, found where the module is.
-const VideoLibrary* LoadLibrary(std::string* error) {
+const VideoLibrary* LoadVideoLibrary(std::string* error) {
     if (library != nullptr) return library;
     const std::string path = InstalledFilePath(ROZOVE_VIDEO_LIBRARY);
     void* handle = OpenModule(path, error);
@@ -31,19 +31,11 @@ const VideoLibrary* LoadLibrary(std::string* error) {
     return library;
 }
 
-VideoDecoder* DecoderOf(FrameSource* source) {
-    return static_cast<VideoDecoder*>(source->state);
-}
-
 FrameRead ReadDecoded(FrameSource* source, std::string* problem) {
-    return library->read(DecoderOf(source), source->pixels.data(), problem);
+    return library->read(StateOf<VideoDecoder>(source), source->pixels.data(), problem);
 }
 
-void CloseDecoder(FrameSource* source) {
-    library->close(DecoderOf(source));
-}
-
-const SourceReader kVideoReader = {ReadDecoded, CloseDecoder};
+const SourceReader kVideoReader = {ReadDecoded};
 
 bool Deliverable(const VideoInfo& info) {
     return info.width >= 1 && info.height >= 1 && info.width <= gif_limits::kMaxSide &&
@@ -64,7 +56,7 @@ bool VideoLibraryVersions(std::string* versions) {
 }
 
 StillProbe ProbeStillImage(const std::string& path, bool verbose, std::string* reason) {
-    if (LoadLibrary(reason) != nullptr) return library->probeStill(path, verbose, reason);
+    if (LoadVideoLibrary(reason) != nullptr) return library->probeStill(path, verbose, reason);
     *reason = "cannot read pictures without FFmpeg's libraries: " + *reason;
     return StillProbe::Unreadable;
 }
@@ -75,7 +67,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     VideoInfo info{};
     std::string reason;
     const std::string name = path == "-" ? "standard input" : path;
-    if (LoadLibrary(&reason) == nullptr) {
+    if (LoadVideoLibrary(&reason) == nullptr) {
         *error = name + ": cannot read video without FFmpeg's libraries: " + reason;
         return false;
     }
@@ -84,7 +76,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
         *error = reason.empty() ? name + ": cannot read it as video" : reason;
         return false;
     }
-    StartSource(source, &kVideoReader, decoder, name);
+    StartSource(source, &kVideoReader, std::shared_ptr<VideoDecoder>(decoder, library->close), name);
     if (!Deliverable(info)) {
         *error = name + ": frames of " + std::to_string(info.width) + "x" + std::to_string(info.height) + " at " +
                  std::to_string(info.rate) + "/" + std::to_string(info.scale) + " per second cannot go into a GIF";
@@ -97,9 +89,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     source->scale = info.scale;
     // The decoder's count is a promise: fewer frames end in Damaged.
     source->knownFrames = source->expectedFrames = info.frameCount;
-    source->variableRate = info.variableRate;
     source->interlaced = info.interlaced;
-    source->description = info.description;
     if (!Allocate(&source->pixels, FrameBytes(info.width, info.height), &reason)) {
         *error = name + ": " + reason;
         CloseSource(source);

@@ -71,17 +71,11 @@ struct Gathered {
     PacketSpan fromKey;          // from the first key frame on
 };
 
-// Takes one video packet into GATHERED; false, with WALK's problem or
-// error set, when the walk stops at it.
-bool TakePacket(const AVStream* stream, const AVPacket* packet, Gathered* gathered, Walk* walk) {
-    if ((packet->flags & AV_PKT_FLAG_CORRUPT) != 0) {
-        walk->problem = FrameName(gathered->fromKey.count) + " is cut off or corrupt";
-        if (stream->nb_frames > gathered->all.stored) {
-            walk->problem += " (the input holds " + std::to_string(gathered->all.stored) + " of the " +
-                             std::to_string(stream->nb_frames) + " frames its header lists)";
-        }
-        return false;
-    }
+// Takes one video packet into GATHERED; false, with WALK's error set,
+// without memory. A packet the demuxer flags as corrupt (an MPEG-TS packet
+// lost, or two recordings joined) is counted as any other: it is decoded
+// as ffmpeg decodes it (video_decode.cpp).
+bool TakePacket(const AVPacket* packet, Gathered* gathered, Walk* walk) {
     if (!walk->sawKey && (packet->flags & AV_PKT_FLAG_KEY) != 0) {
         walk->sawKey = true;
         gathered->timesBeforeKey = gathered->times.size();
@@ -113,8 +107,7 @@ bool ReadAll(AVFormatContext* format, int streamIndex, AVPacket* packet, Gathere
             walk->problem = ReadFailure(gathered->fromKey.count, result);
             return false;
         }
-        const bool more = packet->stream_index != streamIndex ||
-                          TakePacket(format->streams[streamIndex], packet, gathered, walk);
+        const bool more = packet->stream_index != streamIndex || TakePacket(packet, gathered, walk);
         av_packet_unref(packet);
         if (!more) return false;
     }

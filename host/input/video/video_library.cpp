@@ -11,11 +11,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "host/common/stop_signal.h"
-
 namespace {
-
-bool (*hostStopRequested)() = nullptr;
 
 // Asked of the libraries themselves, not of the headers built against:
 // the system may carry newer ones.

@@ -50,7 +50,7 @@ bool VideoInputBuilt() {
 }
 
 bool VideoLibraryVersions(std::string* versions) {
-    if (LoadLibrary(versions) == nullptr) return false;
+    if (LoadVideoLibrary(versions) == nullptr) return false;
     *versions = library->libraryVersions();
     return true;
 }

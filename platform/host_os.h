@@ -96,6 +96,24 @@ bool NamesDeviceOrPipe(const std::string& path);
 int RedirectStandardOutput(std::FILE* file);
 void RestoreStandardOutput(int saved);
 
+// The pipe the module writes its GIF into by name (the write end's
+// /dev/fd path) while a thread of rozove reads the other end, so that the
+// GIF reaches its destination as it is made. False (errno set) where a
+// module cannot open a pipe by name: on Windows it writes a file.
+struct ModulePipe {
+    int readEnd;
+    int writeEnd;
+    std::string writePath;
+};
+bool OpenModulePipe(ModulePipe* pipe);
+// Reads up to BYTES from DESCRIPTOR: the count, 0 at its end, -1 with
+// errno set (an interrupted read is tried again).
+int64_t ReadDescriptor(int descriptor, void* into, size_t bytes);
+void CloseDescriptor(int descriptor);
+// A stream of its own over standard output as it is now, which a later
+// RedirectStandardOutput does not move; null when it cannot be made.
+std::FILE* CopyOfStandardOutput();
+
 // Loads the module at PATH (a bare name means the current folder, never a
 // search path); null with the reason in ERROR when it cannot.
 void* OpenModule(const std::string& path, std::string* error);

@@ -247,6 +247,34 @@ void RestoreStandardOutput(int saved) {
     close(saved);
 }
 
+bool OpenModulePipe(ModulePipe* pipe) {
+    int ends[2];
+    // Not inherited by a program rozove starts; the module opens the
+    // write end anew by its path.
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    *pipe = ModulePipe{ends[0], ends[1], "/dev/fd/" + std::to_string(ends[1])};
+    return true;
+}
+
+int64_t ReadDescriptor(int descriptor, void* into, size_t bytes) {
+    for (;;) {
+        const ssize_t got = read(descriptor, into, bytes);
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
+void CloseDescriptor(int descriptor) {
+    if (descriptor >= 0) close(descriptor);
+}
+
+std::FILE* CopyOfStandardOutput() {
+    const int copy = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return nullptr;
+    std::FILE* stream = fdopen(copy, "wb");
+    if (stream == nullptr) close(copy);
+    return stream;
+}
+
 void* OpenModule(const std::string& path, std::string* error) {
     const std::string name = path.find('/') == std::string::npos ? "./" + path : path;
     void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);

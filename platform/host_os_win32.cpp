@@ -209,6 +209,25 @@ void RestoreStandardOutput(int saved) {
     _close(saved);
 }
 
+// The module writes the file beside the output, or a spool, as the
+// application has it write a file: rozove.exe takes constant-rate inputs
+// alone, whose delays are the module's own, so nothing needs cutting.
+bool OpenModulePipe(ModulePipe*) {
+    errno = ENOSYS;
+    return false;
+}
+
+int64_t ReadDescriptor(int, void*, size_t) {
+    errno = ENOSYS;
+    return -1;
+}
+
+void CloseDescriptor(int) {}
+
+std::FILE* CopyOfStandardOutput() {
+    return nullptr;
+}
+
 void* OpenModule(const std::string& path, std::string* error) {
     char full[MAX_PATH * 2];
     const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);

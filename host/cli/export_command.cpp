@@ -108,7 +108,7 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         Fail(source->name + ": " + badRate + "; " + Kept(*target));
         return RunOutcome::Failed;
     }
-    if (!commandLine.quiet) WarnAboutRate(source->rate, source->scale);
+    if (!commandLine.quiet && !source->timed) WarnAboutRate(source->rate, source->scale);
     // Whichever reader took the stream (ours for Y4M, FFmpeg's for the
     // rest), interlaced frames are taken as they are, and said so once.
     if (!commandLine.quiet && source->interlaced) {
@@ -116,6 +116,19 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
                             "where combing shows, deinterlace first with ffmpeg -vf yadif");
     }
 
+    // A timed source, or a destination written as the GIF is made, goes
+    // through the output stage; the module then writes into its pipe.
+    OutputStage stage;
+    std::string error;
+    std::string caption = target->savePath;
+    if (target->streamed || (source->timed && StagesOutput())) {
+        std::FILE* sink = OpenStageSink(*target, &error);
+        if (sink == nullptr || !StartStage(&stage, sink, source->timed, &error)) {
+            Fail(error + "; " + Kept(*target));
+            return RunOutcome::Failed;
+        }
+        caption = stage.pipe.writePath;
+    }
     // The module prints its message on standard output as soon as it has
     // closed the file: it is caught, and shown only when the job is done.
     MessageCapture capture;
@@ -124,16 +137,25 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         Fail("cannot catch the module's message away from " + target->name + " (no temporary file)");
         return RunOutcome::Failed;
     }
-    const std::string caption = target->savePath;
-    const JobReport report = RunJob(table, source, caption, plan);
+    JobPlan staged = plan;
+    staged.stage = stage.running ? &stage : nullptr;
+    const JobReport report = RunJob(table, source, caption, staged);
     const std::string message = capturing ? EndCapture(&capture) : std::string();
+    if (!FinishStage(&stage, &error)) {
+        FinishOutput(target, false, &error);
+        Fail("cannot write " + target->name + ": " + error + "; " + Kept(*target));
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
 
-    std::string error;
     if (!FinishOutput(target, Keeps(report), &error)) {
         Fail(error);
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
     if (report.end == JobEnd::Done && !commandLine.quiet) PassMessageOn(message, caption, *target);
+    if (report.folded > 0 && !commandLine.quiet) {
+        Warn(Frames(report.folded) + " less than 2 hundredths of a second after the frame before " +
+             (report.folded == 1 ? "was" : "were") + " folded into it (a GIF shows no shorter frame)");
+    }
     return Report(report, *source, *target);
 }
 
@@ -152,7 +174,8 @@ using OpenSource = bool (*)(const CommandLine& commandLine, FrameSource* source,
 // that keeps an existing output safe from a bad input or module.
 RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
     // The job's clock starts here, before the input is probed or counted.
-    const JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet, ProgressClock::now()};
+    const JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet, ProgressClock::now(),
+                          nullptr};
     const std::string output = OutputName(commandLine.output);
     const std::string modulePath = ChosenModulePath(commandLine.modulePath);
     std::string error;
@@ -166,7 +189,7 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         return RunOutcome::Usage;
     }
     OutputTarget target;
-    if (!StartOutput(output, &target, &error)) {
+    if (!StartOutput(output, StagesOutput(), &target, &error)) {
         Fail(error);
         return RunOutcome::Failed;
     }

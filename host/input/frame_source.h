@@ -44,6 +44,13 @@ struct FrameSource {
     bool walked = false;
     std::string description;               // what the input is (the video's stream, say)
     bool variableRate = false;             // the video's frames come at irregular times
+    // Each frame comes once, at its own time: `time` and `duration` say
+    // when the loaded frame is shown (microseconds, from the first frame;
+    // duration 0 when the input does not say), and the output writes the
+    // delays from them. Otherwise the frames lie on the grid rate / scale.
+    bool timed = false;
+    int64_t time = 0;
+    int64_t duration = 0;
     bool interlaced = false;               // each frame holds two fields, woven, not deinterlaced
     int64_t loaded = -1;                   // index of the frame in `pixels`, -1 before the first
     FramePixels pixels;                    // the current frame, host layout

@@ -35,6 +35,8 @@ struct Handed {
     FrameRead read;
     std::string problem;
     FramePixels pixels;  // the frame, when read is Frame
+    int64_t time;        // when it is shown (a timed source)
+    int64_t duration;
 };
 
 struct Prefetch {
@@ -51,7 +53,7 @@ struct Prefetch {
     std::thread reader;
     // The job's thread only: the outcome that ended the frames, once taken.
     bool ended = false;
-    Handed end{FrameRead::End, std::string(), {}};
+    Handed end{FrameRead::End, std::string(), {}, 0, 0};
 };
 
 Prefetch* StateOf(FrameSource* source) {
@@ -96,7 +98,7 @@ void ReadAhead(Prefetch* prefetch) {
     while (MayReadOn(prefetch)) {
         const FrameRead read = ReadInto(prefetch, frameBytes, &problem);
         std::lock_guard<std::mutex> hold(prefetch->lock);
-        Handed handed{read, problem, {}};
+        Handed handed{read, problem, {}, prefetch->inner.time, prefetch->inner.duration};
         if (read == FrameRead::Frame) handed.pixels.swap(prefetch->inner.pixels);
         prefetch->ready.push_back(std::move(handed));
         prefetch->changed.notify_all();
@@ -127,7 +129,11 @@ void Work(Prefetch* prefetch) {
 FrameRead ReadDirectly(FrameSource* source, Prefetch* prefetch, std::string* problem) {
     if (prefetch->inner.pixels.empty()) prefetch->inner.pixels.swap(source->pixels);
     const FrameRead read = ReadNextFrame(&prefetch->inner, problem);
-    if (read == FrameRead::Frame) source->pixels.swap(prefetch->inner.pixels);
+    if (read == FrameRead::Frame) {
+        source->pixels.swap(prefetch->inner.pixels);
+        source->time = prefetch->inner.time;
+        source->duration = prefetch->inner.duration;
+    }
     return read;
 }
 
@@ -155,6 +161,8 @@ FrameRead ReadPrefetched(FrameSource* source, std::string* problem) {
         return handed.read;
     }
     source->pixels.swap(handed.pixels);
+    source->time = handed.time;
+    source->duration = handed.duration;
     prefetch->spare.push_back(std::move(handed.pixels));
     prefetch->changed.notify_all();
     return FrameRead::Frame;

@@ -128,8 +128,8 @@ bool OutputIsTerminal(const std::string& output) {
     return output == "-" && IsTerminal(StandardStream::Output);
 }
 
-bool StartOutput(const std::string& output, OutputTarget* target, std::string* error) {
-    *target = OutputTarget{output, output == "-" ? "standard output" : output, output, output, false, false};
+bool StartOutput(const std::string& output, bool staged, OutputTarget* target, std::string* error) {
+    *target = OutputTarget{output, output == "-" ? "standard output" : output, output, output, false, false, false};
     if (output != "-") {
         const std::string reason = CannotWrite(output);
         if (!reason.empty()) {
@@ -145,12 +145,28 @@ bool StartOutput(const std::string& output, OutputTarget* target, std::string* e
         *error = "cannot write " + output + ": cannot create a file beside it: " + WriteErrorReason(errno);
         return false;
     }
+    if (staged) {
+        target->streamed = true;
+        return true;
+    }
     if (!MakeTemporaryFile("rozove", &target->savePath)) {
         *error = "cannot create a spool file for " + target->name + ": " + WriteErrorReason(errno);
         return false;
     }
     target->spooled = true;
     return true;
+}
+
+std::FILE* OpenStageSink(const OutputTarget& target, std::string* error) {
+    std::FILE* sink = nullptr;
+    if (target.path == "-") {
+        SetBinaryMode(StandardStream::Output);
+        sink = CopyOfStandardOutput();
+    } else {
+        sink = std::fopen(target.savePath.c_str(), "wb");
+    }
+    if (sink == nullptr) *error = "cannot write " + target.name + ": " + WriteErrorReason(errno);
+    return sink;
 }
 
 bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {

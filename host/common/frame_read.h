@@ -15,6 +15,9 @@ enum class FrameRead {
     Failed,       // the input could not be read; the problem says why
 };
 
+// How many skipped frames or images a problem names; the rest are counted.
+constexpr int kNamedFrames = 5;
+
 // "frame 1" for INDEX 0: how every message names a frame.
 inline std::string FrameName(int64_t index) {
     return "frame " + std::to_string(index + 1);

@@ -7,6 +7,7 @@
 // --fps says otherwise); several still images go to the stills source,
 // which opens each in its turn through them.
 #include "host/input/input_stream.h"
+#include "host/input/sequence_name.h"
 #include "host/input/sources.h"
 #include "platform/host_os.h"
 
@@ -20,15 +21,6 @@ bool NamedY4m(const std::string& path) {
 }
 
 }  // namespace
-
-bool NamesSequence(const std::string& path) {
-    for (size_t at = path.find('%'); at != std::string::npos; at = path.find('%', at + 1)) {
-        size_t i = at + 1;
-        while (i < path.size() && path[i] >= '0' && path[i] <= '9') ++i;
-        if (i < path.size() && path[i] == 'd') return true;
-    }
-    return false;
-}
 
 bool OpenInputSource(const InputRequest& request, FrameSource* source, std::string* error) {
     const std::string& path = request.path;

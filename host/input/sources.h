@@ -37,6 +37,3 @@ StillProbe CheckStillInput(const std::string& path, bool verbose, std::string* e
 // is; FFmpeg's libraries for any other video and for Y4M to be scaled or
 // resampled.
 bool OpenInputSource(const InputRequest& request, FrameSource* source, std::string* error);
-// Whether PATH names a numbered image sequence as ffmpeg writes one:
-// "%d" or "%04d" in the name.
-bool NamesSequence(const std::string& path);

@@ -18,8 +18,9 @@
 
 #include "host/common/stop_signal.h"
 #include "host/input/frame_buffer.h"
+#include "host/input/frame_timing.h"
+#include "host/input/sequence_name.h"
 #include "host/input/sources.h"
-#include "host/input/video/frame_timing.h"
 #include "platform/host_os.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // rates that divide evenly, rates that do not, timestamps rounded to a
 // coarse time base, uneven spacing and times far beyond 64-bit products;
 // the grid that uneven timestamps lie on.
-#include "host/input/video/frame_timing.h"
+#include "host/input/frame_timing.h"
 
 #include <gtest/gtest.h>
 

@@ -18,17 +18,17 @@ constexpr size_t kAheadPackets = 30;
 constexpr int64_t kAheadBytes = int64_t(32) << 20;
 constexpr int64_t kAheadMicroseconds = 1000000;
 
-// Keeps PACKET (now the decoder's) and its time; false without memory.
-bool Keep(VideoDecoder* decoder, AVPacket* packet, std::vector<int64_t>* times) {
+// Keeps PACKET and its time; false without memory.
+bool Keep(AheadPackets* ahead, PacketOwner packet, std::vector<int64_t>* times) {
+    const AVPacket* kept = packet.get();
     try {
-        decoder->ahead.push_back(packet);
+        ahead->packets.push_back(std::move(packet));
     } catch (const std::bad_alloc&) {
-        av_packet_free(&packet);
         return false;
     }
-    const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    const int64_t time = kept->pts != AV_NOPTS_VALUE ? kept->pts : kept->dts;
     const int skip = AV_PKT_FLAG_DISCARD | AV_PKT_FLAG_CORRUPT;
-    if (time == AV_NOPTS_VALUE || (packet->flags & skip) != 0) return true;
+    if (time == AV_NOPTS_VALUE || (kept->flags & skip) != 0) return true;
     try {
         times->push_back(time);
     } catch (const std::bad_alloc&) {
@@ -39,27 +39,23 @@ bool Keep(VideoDecoder* decoder, AVPacket* packet, std::vector<int64_t>* times) 
 
 }  // namespace
 
-void ReadAhead(VideoDecoder* decoder, Walk* walk) {
-    const AVStream* stream = decoder->format->streams[decoder->streamIndex];
+void ReadAhead(const Demuxing& demux, AheadPackets* ahead, Walk* walk) {
+    const AVStream* stream = demux.format->streams[demux.streamIndex];
     const AVRational base = stream->time_base;
     const int64_t span = base.num > 0 && base.den > 0 ? av_rescale_q(kAheadMicroseconds, AV_TIME_BASE_Q, base) : 0;
     std::vector<int64_t> times;
     int64_t bytes = 0;
-    while (decoder->ahead.size() < kAheadPackets && bytes < kAheadBytes) {
-        AVPacket* packet = av_packet_alloc();
-        const int result = packet != nullptr ? av_read_frame(decoder->format, packet) : AVERROR(ENOMEM);
+    while (ahead->packets.size() < kAheadPackets && bytes < kAheadBytes) {
+        PacketOwner packet(av_packet_alloc());
+        const int result = packet != nullptr ? av_read_frame(demux.format.get(), packet.get()) : AVERROR(ENOMEM);
         if (result < 0) {
-            av_packet_free(&packet);
-            decoder->aheadEnd = result;
+            ahead->end = result;
             break;
         }
-        if (packet->stream_index != decoder->streamIndex) {
-            av_packet_free(&packet);
-            continue;
-        }
+        if (packet->stream_index != demux.streamIndex) continue;
         bytes += packet->size;
-        if (!Keep(decoder, packet, &times)) {
-            decoder->aheadEnd = AVERROR(ENOMEM);
+        if (!Keep(ahead, std::move(packet), &times)) {
+            ahead->end = AVERROR(ENOMEM);
             break;
         }
         const auto [low, high] = std::minmax_element(times.begin(), times.end());
@@ -69,19 +65,14 @@ void ReadAhead(VideoDecoder* decoder, Walk* walk) {
     FindGrid(times, TimeBase{base.num, base.den}, &walk->gridRate, &walk->gridScale);
 }
 
-int NextPacket(VideoDecoder* decoder) {
-    if (decoder->aheadNext < decoder->ahead.size()) {
-        AVPacket*& kept = decoder->ahead[decoder->aheadNext++];
-        av_packet_move_ref(decoder->packet, kept);
-        av_packet_free(&kept);
+int NextPacket(AheadPackets* ahead, AVFormatContext* format, AVPacket* packet) {
+    if (ahead->next < ahead->packets.size()) {
+        PacketOwner& kept = ahead->packets[ahead->next++];
+        av_packet_move_ref(packet, kept.get());
+        kept.reset();
         return 0;
     }
     // What reading ahead ended with comes again (an end or an error is final).
-    if (decoder->aheadEnd != 0) return decoder->aheadEnd;
-    return av_read_frame(decoder->format, decoder->packet);
-}
-
-void DropAhead(VideoDecoder* decoder) {
-    for (AVPacket*& packet : decoder->ahead) av_packet_free(&packet);
-    decoder->ahead.clear();
+    if (ahead->end != 0) return ahead->end;
+    return av_read_frame(format, packet);
 }

@@ -45,36 +45,34 @@ bool IsJpegFormat(AVPixelFormat format) {
 
 // Sets the scaler up for FRAME's layout unless it already is: a stream may
 // change size midway.
-bool PrepareScaler(VideoDecoder* decoder, const AVFrame* frame) {
+bool PrepareScaler(Scaler* scaler, const VideoPlan& plan, const AVFrame* frame) {
     const AVPixelFormat format = static_cast<AVPixelFormat>(frame->format);
     const int range = frame->color_range == AVCOL_RANGE_JPEG ||
                               (frame->color_range != AVCOL_RANGE_MPEG && IsJpegFormat(format))
                           ? 1 : 0;
     const int space = ScalerColourSpace(frame->colorspace, frame->width, frame->height);
-    if (decoder->scaler != nullptr && frame->width == decoder->scalerWidth && frame->height == decoder->scalerHeight &&
-        format == decoder->scalerFormat && space == decoder->scalerSpace && range == decoder->scalerRange) {
+    if (scaler->context != nullptr && frame->width == scaler->width && frame->height == scaler->height &&
+        format == scaler->format && space == scaler->space && range == scaler->range) {
         return true;
     }
-    sws_freeContext(decoder->scaler);
     // Chroma interpolated to every pixel; SWS_ACCURATE_RND would gain under
     // one level in 255 at four times the cost (720p: 5 ms a frame against 20).
-    const bool turned = decoder->plan.orientation.transpose;
-    decoder->scaler = sws_getContext(frame->width, frame->height, format,
-                                     turned ? decoder->plan.height : decoder->plan.width,
-                                     turned ? decoder->plan.width : decoder->plan.height, AV_PIX_FMT_BGR24,
-                                     SWS_BICUBIC | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
-    if (decoder->scaler == nullptr) return false;
+    const bool turned = plan.orientation.transpose;
+    scaler->context.reset(sws_getContext(frame->width, frame->height, format, turned ? plan.height : plan.width,
+                                         turned ? plan.width : plan.height, AV_PIX_FMT_BGR24,
+                                         SWS_BICUBIC | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+    if (scaler->context == nullptr) return false;
     const AVPixFmtDescriptor* description = av_pix_fmt_desc_get(format);
     // RGB sources carry no matrix; the output is full-range RGB.
     if (description != nullptr && (description->flags & AV_PIX_FMT_FLAG_RGB) == 0) {
-        sws_setColorspaceDetails(decoder->scaler, sws_getCoefficients(space), range,
+        sws_setColorspaceDetails(scaler->context.get(), sws_getCoefficients(space), range,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
-    decoder->scalerWidth = frame->width;
-    decoder->scalerHeight = frame->height;
-    decoder->scalerFormat = format;
-    decoder->scalerSpace = space;
-    decoder->scalerRange = range;
+    scaler->width = frame->width;
+    scaler->height = frame->height;
+    scaler->format = format;
+    scaler->space = space;
+    scaler->range = range;
     return true;
 }
 
@@ -99,39 +97,35 @@ void LayTurned(const uint8_t* staging, int stagingStride, const Orientation& tur
 
 }  // namespace
 
-bool ConvertFrame(VideoDecoder* decoder, const AVFrame* frame, uint8_t* pixels) {
-    if (!PrepareScaler(decoder, frame)) return false;
-    const Orientation& turn = decoder->plan.orientation;
-    const int32_t width = turn.transpose ? decoder->plan.height : decoder->plan.width;    // as scaled
-    const int32_t height = turn.transpose ? decoder->plan.width : decoder->plan.height;
+bool ConvertFrame(Scaler* scaler, const VideoPlan& plan, const AVFrame* frame, uint8_t* pixels) {
+    if (!PrepareScaler(scaler, plan, frame)) return false;
+    const Orientation& turn = plan.orientation;
+    const int32_t width = turn.transpose ? plan.height : plan.width;    // as scaled
+    const int32_t height = turn.transpose ? plan.width : plan.height;
     // The scaler writes into a staging frame with room to spare at the end
     // of each row: its vector converters work in blocks of pixels and skip
     // a row's last few pixels (up to 15) when the row's stride leaves no
     // room for a whole block, as the host frame's tight rows do. The rows
     // are then copied bottom-up into the host frame, padding untouched.
     const size_t rowBytes = 3 * static_cast<size_t>(width);
-    if (decoder->staging == nullptr) {
-        decoder->stagingStride = static_cast<int>(((rowBytes + 3 * 32) + 63) / 64 * 64);
-        decoder->staging = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(decoder->stagingStride) * height));
-        if (decoder->staging == nullptr) return false;
+    if (scaler->staging == nullptr) {
+        scaler->stagingStride = static_cast<int>(((rowBytes + 3 * 32) + 63) / 64 * 64);
+        scaler->staging.reset(static_cast<uint8_t*>(av_malloc(static_cast<size_t>(scaler->stagingStride) * height)));
+        if (scaler->staging == nullptr) return false;
     }
-    uint8_t* rows[4] = {decoder->staging, nullptr, nullptr, nullptr};
-    const int strides[4] = {decoder->stagingStride, 0, 0, 0};
-    if (sws_scale(decoder->scaler, frame->data, frame->linesize, 0, frame->height, rows, strides) != height) {
+    uint8_t* rows[4] = {scaler->staging.get(), nullptr, nullptr, nullptr};
+    const int strides[4] = {scaler->stagingStride, 0, 0, 0};
+    if (sws_scale(scaler->context.get(), frame->data, frame->linesize, 0, frame->height, rows, strides) != height) {
         return false;
     }
     if (turn.transpose || turn.flipX || turn.flipY) {
-        LayTurned(decoder->staging, decoder->stagingStride, turn, decoder->plan.width, decoder->plan.height, pixels);
-        return true;
-    }
-    if (turn.transpose || turn.flipX || turn.flipY) {
-        LayTurned(decoder->staging, decoder->stagingStride, turn, decoder->plan.width, decoder->plan.height, pixels);
+        LayTurned(scaler->staging.get(), scaler->stagingStride, turn, plan.width, plan.height, pixels);
         return true;
     }
     const size_t stride = static_cast<size_t>(FrameStride(width));
     for (int32_t y = 0; y < height; ++y) {
         std::memcpy(pixels + static_cast<size_t>(height - 1 - y) * stride,
-                    decoder->staging + static_cast<size_t>(y) * decoder->stagingStride, rowBytes);
+                    scaler->staging.get() + static_cast<size_t>(y) * scaler->stagingStride, rowBytes);
     }
     return true;
 }

@@ -46,94 +46,109 @@ int64_t Before(const std::vector<int64_t>& times, int64_t time) {
 
 // Whether a frame at TICKS that the decoder did not give counts as damage.
 bool Counts(const VideoDecoder* decoder, int64_t ticks) {
-    const VideoPlan& plan = decoder->plan;
-    const int64_t from = decoder->keyTime != AV_NOPTS_VALUE ? decoder->keyTime
-                         : decoder->shownTimes.empty()      ? INT64_MAX
-                                                            : decoder->shownTimes.front();
+    const VideoPlan& plan = decoder->demux.plan;
+    const DamageLog& log = decoder->damage;
+    const Timeline& line = decoder->timeline;
+    const int64_t from = log.keyTime != AV_NOPTS_VALUE ? log.keyTime
+                         : log.shownTimes.empty()     ? INT64_MAX
+                                                      : log.shownTimes.front();
     if (ticks < from) return false;
-    const bool drained = decoder->sourceEnded && decoder->draining;
-    if (!drained && (decoder->shownTimes.empty() || ticks > decoder->shownTimes.back())) return false;
-    if (decoder->firstTicks == AV_NOPTS_VALUE) return true;
-    const int64_t time = ticks - decoder->firstTicks;
+    const bool drained = line.sourceEnded && line.draining;
+    if (!drained && (log.shownTimes.empty() || ticks > log.shownTimes.back())) return false;
+    if (line.firstTicks == AV_NOPTS_VALUE) return true;
+    const int64_t time = ticks - line.firstTicks;
     return time >= plan.startTicks && (plan.stopTicks < 0 || time < plan.stopTicks);
 }
 
 // The output index where the frame at TICKS would first have been shown.
 int64_t PlaceOf(const VideoDecoder* decoder, int64_t ticks) {
-    const VideoPlan& plan = decoder->plan;
+    const VideoPlan& plan = decoder->demux.plan;
     if (!plan.resample) return PlaceOneForOne(decoder, ticks);
-    return OutputFramesBefore(ticks - decoder->firstTicks - plan.startTicks, plan.timeBase, plan.rate, plan.scale);
+    const int64_t time = ticks - decoder->timeline.firstTicks - plan.startTicks;
+    return OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
+}
+
+// The shown packets sent before the first frame's time.
+int64_t SentBeforeFirst(const VideoDecoder* decoder) {
+    const int64_t first = decoder->timeline.firstTicks;
+    return first != AV_NOPTS_VALUE ? Before(decoder->damage.sentTimes, first) : 0;
+}
+
+// The decoder's latest error as TEXT puts it ("%s" for its words), or "".
+std::string LastError(const VideoDecoder* decoder, const char* before, const char* after) {
+    const int code = decoder->timeline.lastError;
+    return code != 0 ? before + ErrorText(code) + after : std::string();
 }
 
 }  // namespace
 
-bool NoteSent(VideoDecoder* decoder, const AVPacket* packet) {
+bool NoteSent(DamageLog* log, const AVPacket* packet) {
     // The decoder drops the frames of packets marked for discarding itself.
     if ((packet->flags & AV_PKT_FLAG_DISCARD) != 0) return true;
-    ++decoder->sentShown;
-    if (packet->pts == AV_NOPTS_VALUE && !decoder->untimed) {
-        decoder->untimed = true;
-        decoder->sentTimes.clear();
+    ++log->sentShown;
+    if (packet->pts == AV_NOPTS_VALUE && !log->untimed) {
+        log->untimed = true;
+        log->sentTimes.clear();
     }
-    if (decoder->untimed) return true;
-    if ((packet->flags & AV_PKT_FLAG_KEY) != 0 && decoder->keyTime == AV_NOPTS_VALUE) decoder->keyTime = packet->pts;
-    return InsertInOrder(&decoder->sentTimes, packet->pts);
+    if (log->untimed) return true;
+    if ((packet->flags & AV_PKT_FLAG_KEY) != 0 && log->keyTime == AV_NOPTS_VALUE) log->keyTime = packet->pts;
+    return InsertInOrder(&log->sentTimes, packet->pts);
 }
 
-bool NoteShown(VideoDecoder* decoder, int64_t ticks) {
-    return ticks == AV_NOPTS_VALUE || InsertInOrder(&decoder->shownTimes, ticks);
+bool NoteShown(DamageLog* log, int64_t ticks) {
+    return ticks == AV_NOPTS_VALUE || InsertInOrder(&log->shownTimes, ticks);
 }
 
 // From the first key frame, so that a pipe whose first frames are lost
 // starts where a walked file starts; from an earlier frame that the
 // decoder gives (an open group's leading frames), from that one.
 int64_t FirstOfPipe(const VideoDecoder* decoder, int64_t ticks) {
-    if (ticks == AV_NOPTS_VALUE) return decoder->keyTime != AV_NOPTS_VALUE ? decoder->keyTime : 0;
-    return decoder->keyTime != AV_NOPTS_VALUE ? std::min(decoder->keyTime, ticks) : ticks;
+    const int64_t key = decoder->damage.keyTime;
+    if (ticks == AV_NOPTS_VALUE) return key != AV_NOPTS_VALUE ? key : 0;
+    return key != AV_NOPTS_VALUE ? std::min(key, ticks) : ticks;
 }
 
 int64_t PlaceOneForOne(const VideoDecoder* decoder, int64_t ticks) {
-    const int64_t from = decoder->firstTicks != AV_NOPTS_VALUE ? Before(decoder->sentTimes, decoder->firstTicks) : 0;
-    return std::max<int64_t>(0, Before(decoder->sentTimes, ticks) - from);
+    return std::max<int64_t>(0, Before(decoder->damage.sentTimes, ticks) - SentBeforeFirst(decoder));
 }
 
 int64_t SentFrames(const VideoDecoder* decoder) {
-    if (decoder->untimed) return decoder->sentShown;
-    const int64_t from = decoder->firstTicks != AV_NOPTS_VALUE ? Before(decoder->sentTimes, decoder->firstTicks) : 0;
-    return static_cast<int64_t>(decoder->sentTimes.size()) - from;
+    if (decoder->damage.untimed) return decoder->damage.sentShown;
+    return static_cast<int64_t>(decoder->damage.sentTimes.size()) - SentBeforeFirst(decoder);
 }
 
 namespace {
 
 // Untimed: the frames lost, counted once the decoder is drained.
 std::string UntimedSummary(const VideoDecoder* decoder) {
-    const bool drained = decoder->sourceEnded && decoder->draining;
-    const int64_t count = drained ? std::max<int64_t>(0, decoder->sentShown - decoder->decoded) : 0;
+    const Timeline& line = decoder->timeline;
+    const bool drained = line.sourceEnded && line.draining;
+    const int64_t count = drained ? std::max<int64_t>(0, decoder->damage.sentShown - line.decoded) : 0;
     if (count == 0) return std::string();
-    const std::string why = decoder->lastError != 0 ? ", " + ErrorText(decoder->lastError) : std::string();
     return (count == 1 ? std::string("a frame") : std::to_string(count) + " frames") +
-           " cannot be decoded (where is not known: the packets carry no presentation times" + why +
-           "); the last frame is held for " + (count == 1 ? "it" : "them");
+           " cannot be decoded (where is not known: the packets carry no presentation times" +
+           LastError(decoder, ", ", "") + "); the last frame is held for " + (count == 1 ? "it" : "them");
 }
 
 }  // namespace
 
 std::string DamageSummary(const VideoDecoder* decoder) {
-    if (decoder->untimed) return UntimedSummary(decoder);
+    if (decoder->damage.untimed) return UntimedSummary(decoder);
     int64_t count = 0;
     std::string names;
     size_t shown = 0;
-    const std::vector<int64_t>& given = decoder->shownTimes;
-    for (const int64_t ticks : decoder->sentTimes) {
+    const std::vector<int64_t>& given = decoder->damage.shownTimes;
+    for (const int64_t ticks : decoder->damage.sentTimes) {
         while (shown < given.size() && given[shown] < ticks) ++shown;
         if ((shown < given.size() && given[shown] == ticks) || !Counts(decoder, ticks)) continue;
-        if (count < 5) names += (count == 0 ? "" : ", ") + FrameName(PlaceOf(decoder, ticks));
+        if (count < kNamedFrames) names += (count == 0 ? "" : ", ") + FrameName(PlaceOf(decoder, ticks));
         ++count;
     }
     if (count == 0) return std::string();
-    const std::string more = count > 5 ? " and " + std::to_string(count - 5) + " more" : std::string();
+    const std::string more =
+        count > kNamedFrames ? " and " + std::to_string(count - kNamedFrames) + " more" : std::string();
     const std::string what = count == 1 ? names + " cannot be decoded"
                                         : std::to_string(count) + " frames cannot be decoded (" + names + more + ")";
-    const std::string why = decoder->lastError != 0 ? " (" + ErrorText(decoder->lastError) + ")" : std::string();
-    return what + why + "; the frame before " + (count == 1 ? "it is" : "each is") + " shown in its place";
+    return what + LastError(decoder, " (", ")") + "; the frame before " + (count == 1 ? "it is" : "each is") +
+           " shown in its place";
 }

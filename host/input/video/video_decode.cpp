@@ -1,6 +1,6 @@
 // Decoding and delivering frames: packets go to libavcodec, each decoded
 // frame is placed on the output's timeline, and each output frame shows
-// the source frame placed there (host/input/video/frame_timing.h): a
+// the source frame placed there (host/input/frame_timing.h): a
 // source frame is shown from its first output index until the next frame's;
 // without resampling that index is its place among the packets' times (not
 // the order frames come out in, which frame threads do not keep in step).
@@ -20,6 +20,10 @@
 // (video_damage.cpp), and the outcome is then Damaged.
 #include <algorithm>
 
+extern "C" {
+#include <libavutil/cpu.h>
+}
+
 #include "host/input/video/video_decoder_state.h"
 
 namespace {
@@ -27,15 +31,16 @@ namespace {
 // Stops feeding the decoder: the frames of the packets it already has
 // still come out, then DAMAGE (if any) is the outcome instead of the end.
 void StartDraining(VideoDecoder* decoder, const std::string& damage) {
-    decoder->draining = true;
-    decoder->damage = damage;
-    avcodec_send_packet(decoder->codec, nullptr);
+    Timeline& line = decoder->timeline;
+    line.draining = true;
+    line.drainReason = damage;
+    avcodec_send_packet(line.codec.get(), nullptr);
 }
 
 // The outcome of an input whose frames all came: End, or Damaged when the
 // walk found it cut or frames were skipped.
 FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
-    *problem = decoder->walkProblem;
+    *problem = decoder->demux.walkProblem;
     const std::string damage = DamageSummary(decoder);
     if (!damage.empty()) *problem += (problem->empty() ? "" : "; ") + damage;
     return problem->empty() ? FrameRead::End : FrameRead::Damaged;
@@ -43,13 +48,14 @@ FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
 
 // The outcome once the decoder has given its last frame.
 FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
-    if (decoder->decoded == 0 && decoder->sentShown > 0 && decoder->damage.empty()) {
-        const std::string why = decoder->lastError != 0 ? " (" + ErrorText(decoder->lastError) + ")" : std::string();
+    const Timeline& line = decoder->timeline;
+    if (line.decoded == 0 && decoder->damage.sentShown > 0 && line.drainReason.empty()) {
+        const std::string why = line.lastError != 0 ? " (" + ErrorText(line.lastError) + ")" : std::string();
         *problem = "no frame of its video stream can be decoded" + why;
         return FrameRead::Damaged;
     }
-    if (decoder->damage.empty()) return FrameRead::End;
-    *problem = decoder->damage;
+    if (line.drainReason.empty()) return FrameRead::End;
+    *problem = line.drainReason;
     return FrameRead::Damaged;
 }
 
@@ -58,14 +64,15 @@ FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
 // decoding error is passed over, as ffmpeg passes it over: the frames that
 // did not come are found by their times at the end (video_damage.cpp).
 bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
+    Timeline& line = decoder->timeline;
     for (;;) {
-        const int result = avcodec_receive_frame(decoder->codec, decoder->pending);
+        const int result = avcodec_receive_frame(line.codec.get(), line.pending.get());
         if (result == 0) {
-            ++decoder->decoded;
+            ++line.decoded;
             *read = FrameRead::Frame;
             return true;
         }
-        if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && decoder->draining)) {
+        if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && line.draining)) {
             *read = EndOfFrames(decoder, problem);
             return true;
         }
@@ -75,48 +82,52 @@ bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) 
             *read = FrameRead::Failed;
             return true;
         }
-        decoder->lastError = result;
+        line.lastError = result;
     }
 }
 
 // Gives the video packet in `packet` to the decoder (and unreferences it).
 // True with the outcome in READ when decoding cannot go on.
 bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    AVPacket* packet = decoder->packet;
+    Timeline& line = decoder->timeline;
+    AVPacket* packet = line.packet.get();
     const bool corrupt = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
-    if (!corrupt) AddPacket(&decoder->span, packet);
+    if (!corrupt) AddPacket(&line.span, packet);
     const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-    if (decoder->waitForKey && !key) {
+    if (line.waitForKey && !key) {
         av_packet_unref(packet);  // as the walk did: nothing to decode before a key frame
         return false;
     }
-    decoder->waitForKey = false;
+    line.waitForKey = false;
     if (corrupt) {
         av_packet_unref(packet);
-        StartDraining(decoder, FrameName(decoder->sent) + " is cut off or corrupt");
+        StartDraining(decoder, FrameName(line.sent) + " is cut off or corrupt");
         return false;
     }
     // Packets marked for discarding (before an edit list's start) are
     // decoded for their references; the decoder drops their frames.
-    const int result = NoteSent(decoder, packet) ? avcodec_send_packet(decoder->codec, packet) : AVERROR(ENOMEM);
+    const int result =
+        NoteSent(&decoder->damage, packet) ? avcodec_send_packet(line.codec.get(), packet) : AVERROR(ENOMEM);
     av_packet_unref(packet);
     if (result == AVERROR(ENOMEM)) {
         *problem = "out of memory";
         *read = FrameRead::Failed;
         return true;
     }
-    if (result < 0 && result != AVERROR(EAGAIN)) decoder->lastError = result;
-    ++decoder->sent;
+    if (result < 0 && result != AVERROR(EAGAIN)) line.lastError = result;
+    ++line.sent;
     return false;
 }
 
 // Reads the next packet and gives it to the decoder, or starts draining at
 // the input's end. True with the outcome in READ when decoding cannot go on.
 bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    const int result = NextPacket(decoder);
+    Timeline& line = decoder->timeline;
+    const int result = NextPacket(&decoder->ahead, decoder->demux.format.get(), line.packet.get());
     if (result == AVERROR_EOF) {
-        StartDraining(decoder, CutShort(decoder->format, decoder->format->streams[decoder->streamIndex],
-                                        decoder->span, decoder->nominalRate));
+        const Demuxing& demux = decoder->demux;
+        StartDraining(decoder, CutShort(demux.format.get(), demux.format->streams[demux.streamIndex], line.span,
+                                        demux.nominalRate));
         return false;
     }
     if (result == AVERROR_EXIT) {
@@ -124,16 +135,16 @@ bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
         return true;
     }
     if (result == AVERROR(ENOMEM) || result == AVERROR(EIO)) {
-        *problem = ReadFailure(decoder->sent, result);
+        *problem = ReadFailure(line.sent, result);
         *read = FrameRead::Failed;
         return true;
     }
     if (result < 0) {
-        StartDraining(decoder, ReadFailure(decoder->sent, result));
+        StartDraining(decoder, ReadFailure(line.sent, result));
         return false;
     }
-    if (decoder->packet->stream_index != decoder->streamIndex) {
-        av_packet_unref(decoder->packet);
+    if (line.packet->stream_index != decoder->demux.streamIndex) {
+        av_packet_unref(line.packet.get());
         return false;
     }
     return SendPacket(decoder, read, problem);
@@ -172,50 +183,52 @@ enum class Placed {
 // decoder gives a lost key frame's leading frames late) is passed over, as
 // ffmpeg passes it over, and counts as lost.
 Placed PlacePending(VideoDecoder* decoder) {
-    const VideoPlan& plan = decoder->plan;
-    AVFrame* frame = decoder->pending;
+    Timeline& line = decoder->timeline;
+    const VideoPlan& plan = decoder->demux.plan;
+    const AVFrame* frame = line.pending.get();
     // The packet's own time, which the frame carries through the threads;
     // libavcodec's best guess where the packets have none (AVI), not over
     // it: the guess takes decoding times once times run backwards (after a
     // lost key frame), and would then match no packet.
     const int64_t ticks = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-    const std::vector<int64_t>& shown = decoder->shownTimes;
+    const std::vector<int64_t>& shown = decoder->damage.shownTimes;
     if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back()) return Placed::Late;
-    if (!NoteShown(decoder, ticks)) return Placed::NoMemory;
-    if (decoder->firstTicks == AV_NOPTS_VALUE) decoder->firstTicks = FirstOfPipe(decoder, ticks);
+    if (!NoteShown(&decoder->damage, ticks)) return Placed::NoMemory;
+    if (line.firstTicks == AV_NOPTS_VALUE) line.firstTicks = FirstOfPipe(decoder, ticks);
     if (!plan.resample) {
         // The first frame that decodes stands in for any before it; a
         // frame without a time follows the one before it.
-        if (decoder->decoded == 1) {
-            decoder->pendingStart = 0;
-        } else if (ticks == AV_NOPTS_VALUE || decoder->untimed) {
-            decoder->pendingStart = decoder->lastStart + 1;
+        if (line.decoded == 1) {
+            line.pendingStart = 0;
+        } else if (ticks == AV_NOPTS_VALUE || decoder->damage.untimed) {
+            line.pendingStart = line.lastStart + 1;
         } else {
-            decoder->pendingStart = PlaceOneForOne(decoder, ticks);
+            line.pendingStart = PlaceOneForOne(decoder, ticks);
         }
-        decoder->lastStart = std::max(decoder->lastStart, decoder->pendingStart);
+        line.lastStart = std::max(line.lastStart, line.pendingStart);
         return Placed::Shown;
     }
     // A frame without a time follows the one before it by a frame.
     const int64_t time =
-        ticks == AV_NOPTS_VALUE ? decoder->lastEnd : ticks - decoder->firstTicks - plan.startTicks;
+        ticks == AV_NOPTS_VALUE ? line.lastEnd : ticks - line.firstTicks - plan.startTicks;
     if (plan.stopTicks >= 0 && time >= plan.stopTicks - plan.startTicks) return Placed::PastStop;
-    decoder->pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
-    decoder->lastStart = std::max(decoder->lastStart, decoder->pendingStart);
+    line.pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
+    line.lastStart = std::max(line.lastStart, line.pendingStart);
     int64_t duration = FrameDuration(frame);
     if (duration <= 0) {
         duration = std::max<int64_t>(1, av_rescale_q(1, AVRational{plan.scale, plan.rate},
                                                      AVRational{plan.timeBase.num, plan.timeBase.den}));
     }
-    decoder->lastEnd = std::max(decoder->lastEnd, time + duration);
-    if (plan.stopTicks >= 0) decoder->lastEnd = std::min(decoder->lastEnd, plan.stopTicks - plan.startTicks);
+    line.lastEnd = std::max(line.lastEnd, time + duration);
+    if (plan.stopTicks >= 0) line.lastEnd = std::min(line.lastEnd, plan.stopTicks - plan.startTicks);
     return Placed::Shown;
 }
 
 FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& problem) {
-    decoder->finished = true;
-    decoder->outcome = outcome;
-    decoder->problem = problem;
+    Timeline& line = decoder->timeline;
+    line.finished = true;
+    line.outcome = outcome;
+    line.problem = problem;
     return outcome;
 }
 
@@ -226,25 +239,27 @@ FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& pr
 // after the last frame's time, as a walked file on its grid ends; else as
 // far as the last frame reaches.
 int64_t EndIndex(const VideoDecoder* decoder) {
-    const VideoPlan& plan = decoder->plan;
-    if (!plan.resample) return std::max(decoder->lastStart + 1, SentFrames(decoder));
-    if (plan.frameCount >= 0 && decoder->endOutcome == FrameRead::End) return plan.frameCount;
-    const int64_t reach = OutputFramesBefore(decoder->lastEnd, plan.timeBase, plan.rate, plan.scale);
-    if (plan.gridEnd) return std::min(decoder->lastStart + 1, plan.stopTicks >= 0 ? reach : INT64_MAX);
+    const Timeline& line = decoder->timeline;
+    const VideoPlan& plan = decoder->demux.plan;
+    if (!plan.resample) return std::max(line.lastStart + 1, SentFrames(decoder));
+    if (plan.frameCount >= 0 && line.endOutcome == FrameRead::End) return plan.frameCount;
+    const int64_t reach = OutputFramesBefore(line.lastEnd, plan.timeBase, plan.rate, plan.scale);
+    if (plan.gridEnd) return std::min(line.lastStart + 1, plan.stopTicks >= 0 ? reach : INT64_MAX);
     return reach;
 }
 
 // The outcome once the source has ended and its last frame has been shown.
 FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
-    if (decoder->endOutcome != FrameRead::End) {
-        const std::string damage = decoder->decoded > 0 ? DamageSummary(decoder) : std::string();
-        *problem = decoder->endProblem + (damage.empty() || decoder->endProblem.empty() ? "" : "; ") + damage;
-        return Finish(decoder, decoder->endOutcome, *problem);
+    Timeline& line = decoder->timeline;
+    if (line.endOutcome != FrameRead::End) {
+        const std::string damage = line.decoded > 0 ? DamageSummary(decoder) : std::string();
+        *problem = line.endProblem + (damage.empty() || line.endProblem.empty() ? "" : "; ") + damage;
+        return Finish(decoder, line.endOutcome, *problem);
     }
     // Fewer frames than the walk counted: the input changed or the decoder dropped some.
-    if (decoder->plan.frameCount >= 0) {
-        *problem = "the input ends after " + std::to_string(decoder->delivered) + " of its " +
-                   std::to_string(decoder->plan.frameCount) + " frames";
+    if (decoder->demux.plan.frameCount >= 0) {
+        *problem = "the input ends after " + std::to_string(line.delivered) + " of its " +
+                   std::to_string(decoder->demux.plan.frameCount) + " frames";
         return Finish(decoder, FrameRead::Damaged, *problem);
     }
     const FrameRead outcome = CleanEnd(decoder, problem);
@@ -253,47 +268,84 @@ FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
 
 }  // namespace
 
+std::string OpenDecoding(Timeline* timeline, const AVCodec* codec, const AVStream* stream) {
+    timeline->codec.reset(avcodec_alloc_context3(codec));
+    timeline->packet.reset(av_packet_alloc());
+    timeline->pending.reset(av_frame_alloc());
+    timeline->held.reset(av_frame_alloc());
+    if (timeline->codec == nullptr || timeline->packet == nullptr || timeline->pending == nullptr ||
+        timeline->held == nullptr) {
+        return "out of memory";
+    }
+    AVCodecContext* context = timeline->codec.get();
+    int result = avcodec_parameters_to_context(context, stream->codecpar);
+    if (result >= 0) {
+        context->pkt_timebase = stream->time_base;
+        // As ffmpeg decodes: small errors concealed, frames on every core
+        // (frame threads, which rozove's reading thread runs beside the
+        // module's). A frame the decoder does not give is found by its time
+        // (video_damage.cpp), whatever order the threads finish in. One
+        // thread a core, not ffmpeg's one more: the module's thread wants
+        // a core too.
+        context->thread_count = std::max(1, av_cpu_count());
+        context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+        // A header may claim any size; frames past 16384 x 16384 are
+        // refused before they are allocated.
+        context->max_pixels = int64_t(1) << 28;
+        result = avcodec_open2(context, codec, nullptr);
+    }
+    if (result >= 0) return std::string();
+    return std::string("its video stream (") + avcodec_get_name(stream->codecpar->codec_id) +
+           ") cannot be decoded: " + ErrorText(result);
+}
+
+void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey) {
+    timeline->firstTicks = firstTicks;
+    timeline->waitForKey = waitForKey;
+}
+
 FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
-    if (decoder->finished) {
-        *problem = decoder->problem;
-        return decoder->outcome;
+    Timeline& line = decoder->timeline;
+    if (line.finished) {
+        *problem = line.problem;
+        return line.outcome;
     }
     for (;;) {
-        if (decoder->plan.frameCount >= 0 && decoder->delivered >= decoder->plan.frameCount) {
+        if (decoder->demux.plan.frameCount >= 0 && line.delivered >= decoder->demux.plan.frameCount) {
             const FrameRead outcome = CleanEnd(decoder, problem);
             return Finish(decoder, outcome, *problem);
         }
-        const int64_t heldUntil = decoder->pendingValid ? decoder->pendingStart
-                                  : decoder->sourceEnded ? EndIndex(decoder) : -1;
-        if (decoder->heldValid && decoder->delivered < heldUntil) {
-            if (!ConvertFrame(decoder, decoder->held, pixels)) {
-                *problem = FrameName(decoder->delivered) + " cannot be converted to BGR";
+        const int64_t heldUntil = line.pendingValid ? line.pendingStart
+                                  : line.sourceEnded ? EndIndex(decoder) : -1;
+        if (line.heldValid && line.delivered < heldUntil) {
+            if (!ConvertFrame(&decoder->scaler, decoder->demux.plan, line.held.get(), pixels)) {
+                *problem = FrameName(line.delivered) + " cannot be converted to BGR";
                 return Finish(decoder, FrameRead::Failed, *problem);
             }
-            ++decoder->delivered;
+            ++line.delivered;
             return FrameRead::Frame;
         }
-        if (decoder->pendingValid) {
-            av_frame_unref(decoder->held);
-            av_frame_move_ref(decoder->held, decoder->pending);
-            decoder->heldValid = true;
-            decoder->pendingValid = false;
+        if (line.pendingValid) {
+            av_frame_unref(line.held.get());
+            av_frame_move_ref(line.held.get(), line.pending.get());
+            line.heldValid = true;
+            line.pendingValid = false;
             continue;
         }
-        if (decoder->sourceEnded) return FinishSource(decoder, problem);
+        if (line.sourceEnded) return FinishSource(decoder, problem);
         const FrameRead read = DecodeNext(decoder, problem);
         if (read == FrameRead::Frame) {
             const Placed placed = PlacePending(decoder);
-            decoder->pendingValid = placed == Placed::Shown;
-            if (placed != Placed::Shown) av_frame_unref(decoder->pending);
+            line.pendingValid = placed == Placed::Shown;
+            if (placed != Placed::Shown) av_frame_unref(line.pending.get());
             if (placed == Placed::NoMemory) {
                 *problem = "out of memory";
                 return Finish(decoder, FrameRead::Failed, *problem);
             }
             if (placed == Placed::PastStop) {
                 // The source ends here for a trimmed output.
-                decoder->sourceEnded = true;
-                decoder->endOutcome = FrameRead::End;
+                line.sourceEnded = true;
+                line.endOutcome = FrameRead::End;
             }
         } else if (read == FrameRead::Interrupted) {
             // Not final: the stop request ends the job anyway.
@@ -301,9 +353,9 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
             return read;
         } else {
             // The frame on screen is sound; it is shown before the outcome.
-            decoder->sourceEnded = true;
-            decoder->endOutcome = read;
-            decoder->endProblem = read == FrameRead::End ? std::string() : *problem;
+            line.sourceEnded = true;
+            line.endOutcome = read;
+            line.endProblem = read == FrameRead::End ? std::string() : *problem;
         }
     }
 }

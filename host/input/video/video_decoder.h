@@ -20,7 +20,7 @@
 //   through gaps), else to its average rate, and
 //   `fpsRate`/`fpsScale` resample any stream to the rate given; output
 //   frame k shows the latest source frame whose time is at most k / rate
-//   (video_plan.h, host/input/video/frame_timing.h).
+//   (video_plan.h, host/input/frame_timing.h).
 // - Frame count: a seekable input is walked once at open time, demuxing
 //   only, and its count is exact where the container's own is missing or
 //   differs from what is shown (video_walk.cpp). A pipe's count is -1: the

@@ -1,15 +1,20 @@
 // The decoder's own record and what its stages hand each other; private to
 // host/input/video/. One frame goes through the files in this order:
-// video_open.cpp opens the container, the stream and the codec; video_walk.cpp
+// video_open.cpp opens the container and the stream; video_walk.cpp
 // demuxes a seekable input once to count and time its packets and tells a
 // cut-off input by what it declares; video_plan.cpp decides size, rate and
 // count from plain numbers (a pipe's grid from the packets video_ahead.cpp
 // reads ahead); video_decode.cpp decodes and places each frame on the
 // output's timeline, video_damage.cpp tells by their times the frames the
 // decoder did not give; video_convert.cpp scales it into the host frame.
+//
+// The record is split the same way: each part below is changed by the one
+// file named on it and only read by the others, and each of the libraries'
+// objects has an owner that releases it, so that closing is deleting.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,57 +55,108 @@ struct Walk {
     int interruptedOrFailed = 0;  // an error code that must fail the open
 };
 
-struct VideoDecoder {
-    AVFormatContext* format = nullptr;
-    AVCodecContext* codec = nullptr;
-    SwsContext* scaler = nullptr;
-    uint8_t* staging = nullptr;       // the scaler's output, top-down
-    int stagingStride = 0;
-    AVPacket* packet = nullptr;
-    AVFrame* pending = nullptr;  // the source frame decoded last, not yet shown
-    AVFrame* held = nullptr;     // the source frame being shown
+// The libraries' objects, each released by its owner.
+struct FormatCloser {
+    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+};
+struct CodecCloser {
+    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
+};
+struct PacketCloser {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct FrameCloser {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct ScalerCloser {
+    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
+};
+struct BytesCloser {
+    void operator()(uint8_t* bytes) const { av_free(bytes); }
+};
+using FormatOwner = std::unique_ptr<AVFormatContext, FormatCloser>;
+using CodecOwner = std::unique_ptr<AVCodecContext, CodecCloser>;
+using PacketOwner = std::unique_ptr<AVPacket, PacketCloser>;
+using FrameOwner = std::unique_ptr<AVFrame, FrameCloser>;
+
+// Demuxing: the container, its video stream and the plan, set by
+// video_open.cpp at open and only read after it.
+struct Demuxing {
+    FormatOwner format;
     int streamIndex = -1;
+    AVRational nominalRate = {0, 1};  // the stream's own rate
     VideoPlan plan;                   // size, rate and count delivered
     std::string walkProblem;          // what stopped the walk before a clean end
+};
+
+// A pipe's first packets, read at open (video_ahead.cpp).
+struct AheadPackets {
+    std::vector<PacketOwner> packets;
+    size_t next = 0;  // the next of them to decode
+    int end = 0;      // what reading returned after them; 0: it has not ended
+};
+
+// The timeline (video_decode.cpp): the decoder, the frames it gave, where
+// each is placed on the output's timeline, and how the source ended.
+struct Timeline {
+    CodecOwner codec;
+    PacketOwner packet;
+    FrameOwner pending;               // the source frame decoded last, not yet shown
+    FrameOwner held;                  // the source frame being shown
     int64_t firstTicks = AV_NOPTS_VALUE;
     int64_t lastEnd = 0;              // ticks after the first frame where the frames decoded so far end
     int64_t decoded = 0;              // source frames decoded
     int64_t delivered = 0;            // output frames delivered
     int64_t pendingStart = 0;         // first output index of `pending`
+    int64_t lastStart = -1;           // the first output index of the latest frame placed
     bool heldValid = false;
     bool pendingValid = false;
     bool sourceEnded = false;
     FrameRead endOutcome = FrameRead::End;  // how the source ended, given once its frames are shown
     std::string endProblem;
     bool draining = false;
-    std::string damage;               // why the decoder is drained before the input ends
+    std::string drainReason;          // why the decoder is drained before the input ends
     int64_t sent = 0;                 // packets given to the decoder
     PacketSpan span;                  // what the video packets read cover
     bool waitForKey = false;          // packets before the first key frame are skipped, as the walk did
-    // The decoder's frames are told apart by their times, not by the order
-    // they come out in (frame threads finish them late and out of step with
-    // the packets), so that a frame it does not give is named by its place.
+    int lastError = 0;                // the decoder's latest error, for the message
+    // Once the frames end, the outcome every later call repeats.
+    bool finished = false;
+    FrameRead outcome = FrameRead::End;
+    std::string problem;
+};
+
+// The damage log (video_damage.cpp). The decoder's frames are told apart by
+// their times, not by the order they come out in (frame threads finish them
+// late and out of step with the packets), so that a frame it does not give
+// is named by its place.
+struct DamageLog {
     std::vector<int64_t> sentTimes;   // in increasing order: the shown packets given to the decoder
     std::vector<int64_t> shownTimes;  // in increasing order: the frames it gave
     int64_t keyTime = AV_NOPTS_VALUE; // the first key packet's
     int64_t sentShown = 0;            // the shown packets given to the decoder
     bool untimed = false;             // a packet without a presentation time was given (AVI)
-    int64_t lastStart = -1;           // the first output index of the latest frame placed
-    int lastError = 0;                // the decoder's latest error, for the message
-    std::vector<AVPacket*> ahead;     // a pipe's first packets, read at open (video_ahead.cpp)
-    size_t aheadNext = 0;             // the next of them to decode
-    int aheadEnd = 0;                 // what reading returned after them; 0: it has not ended
-    AVRational nominalRate = {0, 1};  // the stream's own rate
-    // The source layout the scaler was set up for.
-    int scalerWidth = 0;
-    int scalerHeight = 0;
-    int scalerFormat = -1;
-    int scalerSpace = -1;
-    int scalerRange = -1;
-    // Once the frames end, the outcome every later call repeats.
-    bool finished = false;
-    FrameRead outcome = FrameRead::End;
-    std::string problem;
+};
+
+// The scaler (video_convert.cpp) and the source layout it was set up for.
+struct Scaler {
+    std::unique_ptr<SwsContext, ScalerCloser> context;
+    std::unique_ptr<uint8_t, BytesCloser> staging;  // the scaler's output, top-down
+    int stagingStride = 0;
+    int width = 0;
+    int height = 0;
+    int format = -1;
+    int space = -1;
+    int range = -1;
+};
+
+// Each part is changed by its own file alone; the others read it.
+struct VideoDecoder {
+    Demuxing demux;
+    AheadPackets ahead;
+    Timeline timeline;
+    DamageLog damage;
+    Scaler scaler;
 };
 
 // The libraries' text for an error CODE.
@@ -122,9 +178,9 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
 // video_damage.cpp: the times of packets sent and frames given, and the
 // frames the decoder did not give.
 // Notes PACKET, about to be given to the decoder; false without memory.
-bool NoteSent(VideoDecoder* decoder, const AVPacket* packet);
+bool NoteSent(DamageLog* log, const AVPacket* packet);
 // Notes a frame given at TICKS; false without memory.
-bool NoteShown(VideoDecoder* decoder, int64_t ticks);
+bool NoteShown(DamageLog* log, int64_t ticks);
 // Where the first frame's time is counted from on an input that was not walked.
 int64_t FirstOfPipe(const VideoDecoder* decoder, int64_t ticks);
 // One for one: the output index of the source frame at TICKS.
@@ -135,14 +191,20 @@ int64_t SentFrames(const VideoDecoder* decoder);
 std::string DamageSummary(const VideoDecoder* decoder);
 
 // video_ahead.cpp: a pipe's first packets.
-// Reads a pipe's first video packets into `ahead` and the grid their times
+// Reads a pipe's first video packets into AHEAD and the grid their times
 // lie on into WALK's gridRate / gridScale.
-void ReadAhead(VideoDecoder* decoder, Walk* walk);
-// The next packet into `packet`, the ones read ahead first: as av_read_frame.
-int NextPacket(VideoDecoder* decoder);
-// Frees the packets read ahead and not decoded.
-void DropAhead(VideoDecoder* decoder);
+void ReadAhead(const Demuxing& demux, AheadPackets* ahead, Walk* walk);
+// The next packet into PACKET, the ones read ahead first: as av_read_frame.
+int NextPacket(AheadPackets* ahead, AVFormatContext* format, AVPacket* packet);
 
-// video_convert.cpp: FRAME into the host frame at PIXELS; false when the
-// scaler cannot be set up or fails.
-bool ConvertFrame(VideoDecoder* decoder, const AVFrame* frame, uint8_t* pixels);
+// video_decode.cpp: the decoder for STREAM, with room for a packet and two
+// frames: "" or why it cannot be opened.
+std::string OpenDecoding(Timeline* timeline, const AVCodec* codec, const AVStream* stream);
+// Where frames are timed from (the walked first frame's time, or
+// AV_NOPTS_VALUE for a pipe, timed from its first frames) and whether
+// packets before the next key frame are skipped.
+void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey);
+
+// video_convert.cpp: FRAME into the host frame at PIXELS as PLAN lays it
+// out; false when the scaler cannot be set up or fails.
+bool ConvertFrame(Scaler* scaler, const VideoPlan& plan, const AVFrame* frame, uint8_t* pixels);

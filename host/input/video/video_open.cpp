@@ -7,11 +7,10 @@
 // list inside the input cannot make the libraries open a network address.
 // Their log goes to stderr at its usual level when `verbose` is set, else
 // nowhere.
-#include <algorithm>
+#include <memory>
 #include <new>
 
 extern "C" {
-#include <libavutil/cpu.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -25,20 +24,22 @@ int OnInterruptCheck(void*) {
     return StopRequested() ? 1 : 0;
 }
 
-// Opens a container and reads its stream information.
-int OpenContainer(const std::string& url, AVFormatContext** format) {
-    *format = avformat_alloc_context();
-    if (*format == nullptr) return AVERROR(ENOMEM);
-    (*format)->interrupt_callback.callback = OnInterruptCheck;
-    (*format)->interrupt_callback.opaque = nullptr;
+// Opens a container into OWNER and reads its stream information; OWNER
+// stays empty on failure.
+int OpenContainer(const std::string& url, FormatOwner* owner) {
+    owner->reset();
+    AVFormatContext* format = avformat_alloc_context();
+    if (format == nullptr) return AVERROR(ENOMEM);
+    format->interrupt_callback.callback = OnInterruptCheck;
+    format->interrupt_callback.opaque = nullptr;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file,pipe", 0);
-    int result = avformat_open_input(format, url.c_str(), nullptr, &options);  // frees *format on failure
+    int result = avformat_open_input(&format, url.c_str(), nullptr, &options);  // frees format on failure
     av_dict_free(&options);
-    if (result >= 0) {
-        result = avformat_find_stream_info(*format, nullptr);
-        if (result < 0) avformat_close_input(format);
-    }
+    if (result < 0) return result;
+    owner->reset(format);
+    result = avformat_find_stream_info(format, nullptr);
+    if (result < 0) owner->reset();
     return result;
 }
 
@@ -52,21 +53,21 @@ std::string OpenFailure(int code) {
 }
 
 // Chooses the best video stream and its decoder: "" or why there is none.
-std::string ChooseStream(VideoDecoder* decoder, const AVCodec** codec) {
-    const int result = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, codec, 0);
+std::string ChooseStream(Demuxing* demux, const AVCodec** codec) {
+    AVFormatContext* format = demux->format.get();
+    const int result = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, codec, 0);
     if (result == AVERROR_STREAM_NOT_FOUND) {
-        return decoder->format->nb_streams > 0 ? "no video stream (it holds only audio or other data)"
-                                               : "no video stream";
+        return format->nb_streams > 0 ? "no video stream (it holds only audio or other data)" : "no video stream";
     }
     if (result == AVERROR_DECODER_NOT_FOUND) {
         // The stream is there; find it again without asking for a decoder, to name its codec.
-        const int index = av_find_best_stream(decoder->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-        const AVCodecID id = index >= 0 ? decoder->format->streams[index]->codecpar->codec_id : AV_CODEC_ID_NONE;
+        const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        const AVCodecID id = index >= 0 ? format->streams[index]->codecpar->codec_id : AV_CODEC_ID_NONE;
         if (id == AV_CODEC_ID_NONE) return "its video stream is of an unknown codec";
         return std::string("its video codec (") + avcodec_get_name(id) + ") cannot be decoded here";
     }
     if (result < 0) return OpenFailure(result);
-    decoder->streamIndex = result;
+    demux->streamIndex = result;
     return std::string();
 }
 
@@ -90,14 +91,14 @@ AVRational StreamRate(AVFormatContext* format, AVStream* stream) {
 
 // Walks a seekable input into WALK and opens it again at its start:
 // reopening is the one way back that every format keeps exact.
-std::string WalkAndReopen(VideoDecoder* decoder, const std::string& url, Walk* walk) {
-    *walk = WalkStream(decoder->format, decoder->streamIndex, decoder->nominalRate);
+std::string WalkAndReopen(Demuxing* demux, const std::string& url, Walk* walk) {
+    *walk = WalkStream(demux->format.get(), demux->streamIndex, demux->nominalRate);
     const std::string reason = walk->interruptedOrFailed != 0 ? OpenFailure(walk->interruptedOrFailed) : std::string();
-    avformat_close_input(&decoder->format);
+    demux->format.reset();
     if (!reason.empty()) return reason;
-    const int result = OpenContainer(url, &decoder->format);
+    const int result = OpenContainer(url, &demux->format);
     if (result < 0) return OpenFailure(result);
-    if (decoder->streamIndex >= static_cast<int>(decoder->format->nb_streams)) {
+    if (demux->streamIndex >= static_cast<int>(demux->format->nb_streams)) {
         return "the input changed while it was read";
     }
     if (walk->packets == 0 && walk->problem.empty()) return "the video stream holds no frames";
@@ -125,80 +126,65 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     return facts;
 }
 
-// Opens the decoder for STREAM, with room for a packet and two frames.
-std::string OpenCodec(VideoDecoder* decoder, const AVCodec* codec, const AVStream* stream) {
-    decoder->codec = avcodec_alloc_context3(codec);
-    decoder->packet = av_packet_alloc();
-    decoder->pending = av_frame_alloc();
-    decoder->held = av_frame_alloc();
-    if (decoder->codec == nullptr || decoder->packet == nullptr || decoder->pending == nullptr ||
-        decoder->held == nullptr) {
-        return "out of memory";
-    }
-    int result = avcodec_parameters_to_context(decoder->codec, stream->codecpar);
-    if (result >= 0) {
-        decoder->codec->pkt_timebase = stream->time_base;
-        // As ffmpeg decodes: small errors concealed, frames on every core
-        // (frame threads, which rozove's reading thread runs beside the
-        // module's). A frame the decoder does not give is found by its time
-        // (video_damage.cpp), whatever order the threads finish in. One
-        // thread a core, not ffmpeg's one more: the module's thread wants
-        // a core too (on 2 cores, 1080p H.264 jobs took 0.91 to 0.95 of
-        // the wall time they took with three).
-        decoder->codec->thread_count = std::max(1, av_cpu_count());
-        decoder->codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        // A header may claim any size; frames past 16384 x 16384 are
-        // refused before they are allocated.
-        decoder->codec->max_pixels = int64_t(1) << 28;
-        result = avcodec_open2(decoder->codec, codec, nullptr);
-    }
-    if (result >= 0) return std::string();
-    return std::string("its video stream (") + avcodec_get_name(stream->codecpar->codec_id) +
-           ") cannot be decoded: " + ErrorText(result);
-}
-
-// Times frames from FIRST, the walked first frame's, and on a trimmed
-// input seeks to the key frame at or before the start, so that a long
-// file is not decoded from its beginning; the frames before the start are
-// decoded for their references and then passed over (video_decode.cpp).
-std::string SeekToStart(VideoDecoder* decoder, int64_t first) {
-    decoder->firstTicks = first;
-    if (decoder->plan.startTicks <= 0) return std::string();
-    const int64_t target = first + decoder->plan.startTicks;
-    const int result = avformat_seek_file(decoder->format, decoder->streamIndex, INT64_MIN, target, target, 0);
+// On a trimmed input, seeks to the key frame at or before the start
+// (FIRST, the walked first frame's time, on), so that a long file is not
+// decoded from its beginning; the frames before the start are decoded for
+// their references and then passed over (video_decode.cpp). SOUGHT says
+// whether it sought.
+std::string SeekToStart(const Demuxing& demux, int64_t first, bool* sought) {
+    *sought = false;
+    if (demux.plan.startTicks <= 0) return std::string();
+    const int64_t target = first + demux.plan.startTicks;
+    const int result = avformat_seek_file(demux.format.get(), demux.streamIndex, INT64_MIN, target, target, 0);
     if (result < 0) return "it cannot seek to --start (" + ErrorText(result) + ")";
-    decoder->waitForKey = true;
+    *sought = true;
     return std::string();
 }
 
-// Opens everything DECODER holds, in order: "" or why it cannot be.
-std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
-    const int result = OpenContainer(url, &decoder->format);
+// Opens the container and plans the frames into DEMUX (a pipe's first
+// packets into AHEAD): "" or why it cannot be.
+std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string& url, const VideoOptions& options,
+                         Walk* walk, const AVCodec** codec) {
+    const int result = OpenContainer(url, &demux->format);
     if (result < 0) return OpenFailure(result);
-    const AVCodec* codec = nullptr;
-    std::string reason = ChooseStream(decoder, &codec);
+    std::string reason = ChooseStream(demux, codec);
     if (!reason.empty()) return reason;
-    const bool seekable = decoder->format->pb != nullptr && (decoder->format->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0;
-    reason = ProbeFailure(decoder->format, decoder->format->streams[decoder->streamIndex], seekable);
+    AVFormatContext* format = demux->format.get();
+    const bool seekable = format->pb != nullptr && (format->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0;
+    reason = ProbeFailure(format, format->streams[demux->streamIndex], seekable);
     if (!reason.empty()) return reason;
-    decoder->nominalRate = StreamRate(decoder->format, decoder->format->streams[decoder->streamIndex]);
+    demux->nominalRate = StreamRate(format, format->streams[demux->streamIndex]);
     if (seekable) {
-        reason = WalkAndReopen(decoder, url, walk);
+        reason = WalkAndReopen(demux, url, walk);
         if (!reason.empty()) return reason;
     } else {
         // A pipe's header count is not trusted for the plan: MP4's
         // includes the frames an edit list hides.
         walk->packets = -1;
-        ReadAhead(decoder, walk);
+        ReadAhead(*demux, ahead, walk);
     }
-    AVStream* stream = decoder->format->streams[decoder->streamIndex];
-    if (!PlanVideo(FactsOf(decoder->format, stream, decoder->nominalRate, *walk), options, &decoder->plan, &reason)) {
+    AVStream* stream = demux->format->streams[demux->streamIndex];
+    if (!PlanVideo(FactsOf(demux->format.get(), stream, demux->nominalRate, *walk), options, &demux->plan, &reason)) {
         return reason;
     }
-    decoder->walkProblem = walk->problem;
-    decoder->waitForKey = walk->sawKey;
-    reason = OpenCodec(decoder, codec, stream);
-    if (reason.empty() && walk->walked && walk->first != AV_NOPTS_VALUE) reason = SeekToStart(decoder, walk->first);
+    demux->walkProblem = walk->problem;
+    return std::string();
+}
+
+// Opens everything DECODER holds, in order: "" or why it cannot be.
+std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
+    const AVCodec* codec = nullptr;
+    std::string reason = OpenDemuxing(&decoder->demux, &decoder->ahead, url, options, walk, &codec);
+    if (!reason.empty()) return reason;
+    const Demuxing& demux = decoder->demux;
+    reason = OpenDecoding(&decoder->timeline, codec, demux.format->streams[demux.streamIndex]);
+    if (!reason.empty()) return reason;
+    // A walked file's frames are timed from its first frame; a pipe's from
+    // the first frames it gives (video_damage.cpp).
+    const bool walkedFirst = walk->walked && walk->first != AV_NOPTS_VALUE;
+    bool sought = false;
+    if (walkedFirst) reason = SeekToStart(demux, walk->first, &sought);
+    StartTimeline(&decoder->timeline, walkedFirst ? walk->first : AV_NOPTS_VALUE, walk->sawKey || sought);
     return reason;
 }
 
@@ -218,38 +204,29 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     const std::string name = path == "-" ? "standard input" : path;
     // "file:" keeps a name with a colon in it from being read as a protocol.
     const std::string url = path == "-" ? "pipe:0" : "file:" + path;
-    VideoDecoder* decoder = new (std::nothrow) VideoDecoder;
+    std::unique_ptr<VideoDecoder> decoder(new (std::nothrow) VideoDecoder);
     Walk walk;
     const std::string reason =
-        decoder == nullptr ? OpenFailure(AVERROR(ENOMEM)) : OpenAll(decoder, url, options, &walk);
+        decoder == nullptr ? OpenFailure(AVERROR(ENOMEM)) : OpenAll(decoder.get(), url, options, &walk);
     if (!reason.empty()) {
         *error = name + ": " + reason;
-        CloseVideo(decoder);
         return false;
     }
-    const VideoPlan& plan = decoder->plan;
+    const Demuxing& demux = decoder->demux;
+    const VideoPlan& plan = demux.plan;
     info->width = plan.width;
     info->height = plan.height;
     info->rate = plan.rate;
     info->scale = plan.scale;
     info->frameCount = plan.frameCount;
     info->variableRate = walk.variable;
-    const AVFieldOrder fields = decoder->format->streams[decoder->streamIndex]->codecpar->field_order;
-    info->interlaced = fields != AV_FIELD_UNKNOWN && fields != AV_FIELD_PROGRESSIVE;
-    info->description = Describe(decoder->format->streams[decoder->streamIndex]->codecpar, decoder->nominalRate);
-    *decoderOut = decoder;
+    const AVCodecParameters* parameters = demux.format->streams[demux.streamIndex]->codecpar;
+    info->interlaced = parameters->field_order != AV_FIELD_UNKNOWN && parameters->field_order != AV_FIELD_PROGRESSIVE;
+    info->description = Describe(parameters, demux.nominalRate);
+    *decoderOut = decoder.release();
     return true;
 }
 
 void CloseVideo(VideoDecoder* decoder) {
-    if (decoder == nullptr) return;
-    DropAhead(decoder);
-    av_frame_free(&decoder->held);
-    av_frame_free(&decoder->pending);
-    av_packet_free(&decoder->packet);
-    avcodec_free_context(&decoder->codec);
-    avformat_close_input(&decoder->format);
-    sws_freeContext(decoder->scaler);
-    av_free(decoder->staging);
     delete decoder;
 }

@@ -24,7 +24,7 @@
 //   container's, else the one their packets span), so that their timing
 //   stays true; `fpsRate`/`fpsScale`
 //   resample any stream to the rate given. Resampling repeats and drops
-//   frames (host/input/video/frame_timing.h). A pipe is not walked: its
+//   frames (host/input/frame_timing.h). A pipe is not walked: its
 //   frames are placed by their timestamps, as they arrive, on the grid its
 //   first packets lie on (video_ahead.cpp) when that is at most 50 a
 //   second, else on the rate its header gives when that is at most 50 and
@@ -47,7 +47,7 @@
 //   and including the last frame's (which lasts one step of the grid, so
 //   that containers that store its duration differently agree); otherwise
 //   resampled, the output frames before the walked end
-//   (host/input/video/frame_timing.h). An input that
+//   (host/input/frame_timing.h). An input that
 //   was not walked (a pipe) has no count: -1.
 #pragma once
 
@@ -55,7 +55,7 @@
 #include <string>
 
 #include "host/input/input_request.h"
-#include "host/input/video/frame_timing.h"
+#include "host/input/frame_timing.h"
 
 // How the stored picture is turned to be shown: output pixel (x, y) is
 // stored pixel (u, v) with (u, v) = transpose ? (y, x) : (x, y), each

@@ -1,6 +1,6 @@
 // Frame timing in exact integer arithmetic: the products of a timestamp and
 // two rates need up to 126 bits, so they are formed as 128-bit pairs.
-#include "host/input/video/frame_timing.h"
+#include "host/input/frame_timing.h"
 
 #include <algorithm>
 #include <cmath>

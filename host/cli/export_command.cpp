@@ -78,6 +78,20 @@ void PassMessageOn(const std::string& message, const std::string& caption, const
     std::fflush(stream);
 }
 
+// What became of a timed source's times, one line each, when anything did.
+void SayHowTimed(const JobReport& report) {
+    if (report.folded > 0) {
+        Warn(Frames(report.folded) + " less than 2 hundredths of a second after the frame before " +
+             (report.folded == 1 ? "was" : "were") + " folded into it (a GIF shows no shorter frame)");
+    }
+    if (report.mended > 0) {
+        Warn("the input's timestamps jump " + std::to_string(report.mended) +
+             (report.mended == 1 ? " time" : " times") +
+             " in a way its format marks as damage, not a pause: the frames after each jump were closed up "
+             "to the frame before");
+    }
+}
+
 // Whether the file the module wrote replaces the output: only a GIF with
 // frames in it, from a job that ended as documented (done, cut, stopped).
 bool Keeps(const JobReport& report) {
@@ -103,7 +117,8 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         Fail(module.path + ": the module refused the settings block");
         return RunOutcome::Failed;
     }
-    const std::string badRate = RateRefusal(source->rate, source->scale);
+    // A timed source's rate is only a default length: its delays come from its times.
+    const std::string badRate = source->timed ? std::string() : RateRefusal(source->rate, source->scale);
     if (!badRate.empty()) {
         Fail(source->name + ": " + badRate + "; " + Kept(*target));
         return RunOutcome::Failed;
@@ -151,11 +166,8 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         Fail(error);
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
+    if (!commandLine.quiet) SayHowTimed(report);
     if (report.end == JobEnd::Done && !commandLine.quiet) PassMessageOn(message, caption, *target);
-    if (report.folded > 0 && !commandLine.quiet) {
-        Warn(Frames(report.folded) + " less than 2 hundredths of a second after the frame before " +
-             (report.folded == 1 ? "was" : "were") + " folded into it (a GIF shows no shorter frame)");
-    }
     return Report(report, *source, *target);
 }
 

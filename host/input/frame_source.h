@@ -51,6 +51,7 @@ struct FrameSource {
     bool timed = false;
     int64_t time = 0;
     int64_t duration = 0;
+    int64_t mended = 0;                    // timed: jumps in the input's times closed up so far
     bool interlaced = false;               // each frame holds two fields, woven, not deinterlaced
     int64_t loaded = -1;                   // index of the frame in `pixels`, -1 before the first
     FramePixels pixels;                    // the current frame, host layout

@@ -37,6 +37,7 @@ struct Handed {
     FramePixels pixels;  // the frame, when read is Frame
     int64_t time;        // when it is shown (a timed source)
     int64_t duration;
+    int64_t mended;
 };
 
 struct Prefetch {
@@ -53,7 +54,7 @@ struct Prefetch {
     std::thread reader;
     // The job's thread only: the outcome that ended the frames, once taken.
     bool ended = false;
-    Handed end{FrameRead::End, std::string(), {}, 0, 0};
+    Handed end{FrameRead::End, std::string(), {}, 0, 0, 0};
 };
 
 Prefetch* StateOf(FrameSource* source) {
@@ -98,7 +99,8 @@ void ReadAhead(Prefetch* prefetch) {
     while (MayReadOn(prefetch)) {
         const FrameRead read = ReadInto(prefetch, frameBytes, &problem);
         std::lock_guard<std::mutex> hold(prefetch->lock);
-        Handed handed{read, problem, {}, prefetch->inner.time, prefetch->inner.duration};
+        Handed handed{read, problem, {}, prefetch->inner.time, prefetch->inner.duration,
+                      prefetch->inner.mended};
         if (read == FrameRead::Frame) handed.pixels.swap(prefetch->inner.pixels);
         prefetch->ready.push_back(std::move(handed));
         prefetch->changed.notify_all();
@@ -133,6 +135,7 @@ FrameRead ReadDirectly(FrameSource* source, Prefetch* prefetch, std::string* pro
         source->pixels.swap(prefetch->inner.pixels);
         source->time = prefetch->inner.time;
         source->duration = prefetch->inner.duration;
+        source->mended = prefetch->inner.mended;
     }
     return read;
 }
@@ -163,6 +166,7 @@ FrameRead ReadPrefetched(FrameSource* source, std::string* problem) {
     source->pixels.swap(handed.pixels);
     source->time = handed.time;
     source->duration = handed.duration;
+    source->mended = handed.mended;
     prefetch->spare.push_back(std::move(handed.pixels));
     prefetch->changed.notify_all();
     return FrameRead::Frame;

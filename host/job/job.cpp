@@ -19,7 +19,8 @@ struct Job {
     OutputRequest request;
     int64_t nextFrame;     // the frame the module will ask for next
     bool loaded;           // the source's frame is frame nextFrame, not given yet
-    int64_t givenTime;     // timed: when the frame given last starts
+    int64_t origin;        // timed: the first frame's time, where the GIF's time starts
+    int64_t givenTime;     // timed: when the frame given last starts, from the origin
     int64_t givenGap;      // timed: how long the frame before that lasted, 0 before the second
     int64_t nominal;       // microseconds a frame lasts at the source's rate
     int64_t folded;
@@ -44,14 +45,15 @@ void EndFrames(FrameRead why) {
 // as long as the frame before it, else a frame at the source's rate.
 int64_t EndOfLoaded() {
     const FrameSource* source = job.source;
-    if (source->duration > 0) return source->time + source->duration;
-    return source->time + (job.givenGap > 0 ? job.givenGap : job.nominal);
+    const int64_t start = source->time - job.origin;
+    if (source->duration > 0) return start + source->duration;
+    return start + (job.givenGap > 0 ? job.givenGap : job.nominal);
 }
 
 // A timed frame too soon after the frame given before: folded into it.
 bool FoldsAway() {
     if (job.stage == nullptr || !job.source->timed || job.nextFrame == 0) return false;
-    if (!frame_delays::FoldsInto(job.givenTime, job.source->time)) return false;
+    if (!frame_delays::FoldsInto(job.givenTime, job.source->time - job.origin)) return false;
     ExtendLastFrame(job.stage, EndOfLoaded());
     ++job.folded;
     return true;
@@ -75,8 +77,10 @@ bool LoadNext() {
 void Give() {
     job.loaded = false;
     if (job.stage != nullptr && job.source->timed) {
-        if (job.nextFrame > 0) job.givenGap = job.source->time - job.givenTime;
-        job.givenTime = job.source->time;
+        if (job.nextFrame == 0) job.origin = job.source->time;
+        const int64_t start = job.source->time - job.origin;
+        if (job.nextFrame > 0) job.givenGap = start - job.givenTime;
+        job.givenTime = start;
         AddFrameTime(job.stage, FrameTime{job.givenTime, EndOfLoaded()});
     }
     ++job.nextFrame;
@@ -140,7 +144,7 @@ JobEnd EndOf(FrameRead read) {
 
 JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std::string& savePath,
                  const JobPlan& plan) {
-    JobReport report = {JobEnd::NoFrame, 0, -1, false, -1, std::string(), 0};
+    JobReport report = {JobEnd::NoFrame, 0, -1, false, -1, std::string(), 0, 0};
     StartPrefetch(source, plan.frameLimit);  // the next frames read while the module encodes
     const FrameRead first = ReadNextFrame(source, &report.problem);
     if (first != FrameRead::Frame) {
@@ -176,6 +180,7 @@ JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std:
     report.bytesWritten = job.bytesWritten;
     report.problem = job.problem;
     report.folded = job.folded;
+    report.mended = source->mended;
     // A stop request wins: the file then holds what was written before it.
     if (job.ended == FrameRead::Interrupted) {
         report.end = JobEnd::Interrupted;

@@ -41,6 +41,7 @@ struct JobReport {
     int64_t bytesWritten;     // the output file's size when the last frame was asked for, -1 unknown
     std::string problem;      // for NoFrame and InputCut: what is wrong with the input
     int64_t folded;           // timed frames folded into the frame before (under two hundredths after it)
+    int64_t mended;           // timed: jumps in the input's times closed up (host/input/frame_source.h)
 };
 
 struct JobPlan {

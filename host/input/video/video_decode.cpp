@@ -123,7 +123,7 @@ bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
 // the input's end. True with the outcome in READ when decoding cannot go on.
 bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
     Timeline& line = decoder->timeline;
-    const int result = NextPacket(&decoder->ahead, decoder->demux.format.get(), line.packet.get());
+    const int result = av_read_frame(decoder->demux.format.get(), line.packet.get());
     if (result == AVERROR_EOF) {
         const Demuxing& demux = decoder->demux;
         StartDraining(decoder, CutShort(demux.format.get(), demux.format->streams[demux.streamIndex], line.span,
@@ -174,8 +174,20 @@ enum class Placed {
     Shown,     // placed on the output's timeline
     Late,      // its time is not after the last frame's: passed over
     PastStop,  // at or past where a trimmed output stops
+    Early,     // timed: before where a trimmed output starts
     NoMemory,
 };
+
+// Places a timed frame at TICKS (the stream's own, AV_NOPTS_VALUE unknown).
+Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks) {
+    const Demuxing& demux = decoder->demux;
+    const bool restarts = (demux.format->iformat->flags & AVFMT_TS_DISCONT) != 0;
+    const int64_t after = ticks == AV_NOPTS_VALUE ? ticks : ticks - decoder->timeline.firstTicks;
+    const TimedPlace place =
+        TimeFrame(&decoder->timed, demux.plan, restarts, after, FrameDuration(decoder->timeline.pending.get()));
+    if (place == TimedPlace::Early) return Placed::Early;
+    return place == TimedPlace::PastStop ? Placed::PastStop : Placed::Shown;
+}
 
 // Takes the decoded frame in `pending`: its time after the first frame
 // (and the start), its first output index, and how far the frames decoded
@@ -195,6 +207,7 @@ Placed PlacePending(VideoDecoder* decoder) {
     if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back()) return Placed::Late;
     if (!NoteShown(&decoder->damage, ticks)) return Placed::NoMemory;
     if (line.firstTicks == AV_NOPTS_VALUE) line.firstTicks = FirstOfPipe(decoder, ticks);
+    if (plan.timed) return PlaceTimed(decoder, ticks);
     if (!plan.resample) {
         // The first frame that decodes stands in for any before it; a
         // frame without a time follows the one before it.
@@ -243,9 +256,7 @@ int64_t EndIndex(const VideoDecoder* decoder) {
     const VideoPlan& plan = decoder->demux.plan;
     if (!plan.resample) return std::max(line.lastStart + 1, SentFrames(decoder));
     if (plan.frameCount >= 0 && line.endOutcome == FrameRead::End) return plan.frameCount;
-    const int64_t reach = OutputFramesBefore(line.lastEnd, plan.timeBase, plan.rate, plan.scale);
-    if (plan.gridEnd) return std::min(line.lastStart + 1, plan.stopTicks >= 0 ? reach : INT64_MAX);
-    return reach;
+    return OutputFramesBefore(line.lastEnd, plan.timeBase, plan.rate, plan.scale);
 }
 
 // The outcome once the source has ended and its last frame has been shown.
@@ -256,14 +267,65 @@ FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
         *problem = line.endProblem + (damage.empty() || line.endProblem.empty() ? "" : "; ") + damage;
         return Finish(decoder, line.endOutcome, *problem);
     }
-    // Fewer frames than the walk counted: the input changed or the decoder dropped some.
-    if (decoder->demux.plan.frameCount >= 0) {
+    // Fewer frames than the walk counted: the input changed or the decoder
+    // dropped some (timed, those are named by the damage summary).
+    if (decoder->demux.plan.frameCount >= 0 && !decoder->demux.plan.timed) {
         *problem = "the input ends after " + std::to_string(line.delivered) + " of its " +
                    std::to_string(decoder->demux.plan.frameCount) + " frames";
         return Finish(decoder, FrameRead::Damaged, *problem);
     }
     const FrameRead outcome = CleanEnd(decoder, problem);
     return Finish(decoder, outcome, *problem);
+}
+
+// Takes what became of a decoded frame that is not delivered; true with
+// the outcome in READ when the frames end at it.
+bool PassOver(VideoDecoder* decoder, Placed placed, FrameRead* read, std::string* problem) {
+    Timeline& line = decoder->timeline;
+    av_frame_unref(line.pending.get());
+    if (placed == Placed::NoMemory) {
+        *problem = "out of memory";
+        *read = Finish(decoder, FrameRead::Failed, *problem);
+        return true;
+    }
+    if (placed == Placed::PastStop) {
+        // The source ends here for a trimmed output.
+        line.sourceEnded = true;
+        line.endOutcome = FrameRead::End;
+    }
+    return false;
+}
+
+// A timed plan's frames: each one the decoder gives, once, as it comes.
+FrameRead ReadTimedFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
+    Timeline& line = decoder->timeline;
+    for (;;) {
+        if (line.sourceEnded) return FinishSource(decoder, problem);
+        FrameRead read = DecodeNext(decoder, problem);
+        if (read == FrameRead::Interrupted) {
+            problem->clear();  // not final: the stop request ends the job anyway
+            return read;
+        }
+        if (read != FrameRead::Frame) {
+            line.sourceEnded = true;
+            line.endOutcome = read;
+            line.endProblem = read == FrameRead::End ? std::string() : *problem;
+            continue;
+        }
+        const Placed placed = PlacePending(decoder);
+        if (placed != Placed::Shown) {
+            if (PassOver(decoder, placed, &read, problem)) return read;
+            continue;
+        }
+        const bool converted = ConvertFrame(&decoder->scaler, decoder->demux.plan, line.pending.get(), pixels);
+        av_frame_unref(line.pending.get());
+        if (!converted) {
+            *problem = FrameName(line.delivered) + " cannot be converted to BGR";
+            return Finish(decoder, FrameRead::Failed, *problem);
+        }
+        ++line.delivered;
+        return FrameRead::Frame;
+    }
 }
 
 }  // namespace
@@ -310,6 +372,7 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         *problem = line.problem;
         return line.outcome;
     }
+    if (decoder->demux.plan.timed) return ReadTimedFrame(decoder, pixels, problem);
     for (;;) {
         if (decoder->demux.plan.frameCount >= 0 && line.delivered >= decoder->demux.plan.frameCount) {
             const FrameRead outcome = CleanEnd(decoder, problem);
@@ -337,16 +400,8 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         if (read == FrameRead::Frame) {
             const Placed placed = PlacePending(decoder);
             line.pendingValid = placed == Placed::Shown;
-            if (placed != Placed::Shown) av_frame_unref(line.pending.get());
-            if (placed == Placed::NoMemory) {
-                *problem = "out of memory";
-                return Finish(decoder, FrameRead::Failed, *problem);
-            }
-            if (placed == Placed::PastStop) {
-                // The source ends here for a trimmed output.
-                line.sourceEnded = true;
-                line.endOutcome = FrameRead::End;
-            }
+            FrameRead ended = read;
+            if (placed != Placed::Shown && PassOver(decoder, placed, &ended, problem)) return ended;
         } else if (read == FrameRead::Interrupted) {
             // Not final: the stop request ends the job anyway.
             problem->clear();
@@ -358,4 +413,10 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
             line.endProblem = read == FrameRead::End ? std::string() : *problem;
         }
     }
+}
+
+void VideoFrameTime(const VideoDecoder* decoder, int64_t* time, int64_t* duration, int64_t* mended) {
+    *time = decoder->timed.time;
+    *duration = decoder->timed.duration;
+    *mended = decoder->timed.mended;
 }

@@ -14,19 +14,17 @@
 //   the width within one pixel of the aspect), or scaled to the size given
 //   for the displayed picture; one side given, the other follows the
 //   displayed aspect (video_plan.h, video_convert.cpp).
-// - Rate: the stream's own; a stream whose timestamps are not evenly spaced
-//   (variableRate) is resampled by its timestamps to the grid they lie on
-//   when it is at most 50 a second (every frame kept, the last one repeated
-//   through gaps), else to its average rate, and
+// - Rate: an evenly spaced file keeps its own, one for one. Any other
+//   stream (uneven timestamps, or a pipe) is `timed`: every frame the
+//   decoder gives is delivered once, and VideoFrameTime says when it is
+//   shown; a jump in a format whose times may restart is closed up.
 //   `fpsRate`/`fpsScale` resample any stream to the rate given; output
 //   frame k shows the latest source frame whose time is at most k / rate
 //   (video_plan.h, host/input/frame_timing.h).
 // - Frame count: a seekable input is walked once at open time, demuxing
 //   only, and its count is exact where the container's own is missing or
 //   differs from what is shown (video_walk.cpp). A pipe's count is -1: the
-//   host reads ahead; its frames are placed by their timestamps on the grid
-//   its first packets lie on, else its header's rate, when that is at most
-//   50 a second, else taken one for one (video_plan.h, video_ahead.cpp).
+//   host reads ahead.
 // - A cut-off input is Damaged, not a short clean end: what the input held
 //   is checked against what it declares (video_walk.cpp).
 // - Decoding is plain ffmpeg's, on frame threads: a concealed frame is
@@ -62,7 +60,8 @@ struct VideoInfo {
     int32_t rate = 0;          // frames per second = rate / scale of the frames delivered
     int32_t scale = 0;
     int64_t frameCount = -1;   // frames a sound input delivers, -1 when unknown (a pipe)
-    bool variableRate = false; // timestamps not evenly spaced: resampled to the average rate
+    bool variableRate = false; // timestamps not evenly spaced
+    bool timed = false;        // each frame delivered once at its own time (VideoFrameTime)
     bool interlaced = false;   // the stream says its frames hold two fields (woven, taken as they are)
     std::string description;   // e.g. "h264 1280x720 yuv420p, 30/1 fps", for messages
 };
@@ -92,6 +91,12 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
 // frameCount and wants an honest outcome makes that one more call.
 // Fewer frames than frameCount always end in Damaged, Interrupted or Failed.
 FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem);
+
+// The frame delivered last, when the plan is timed: when it is shown and
+// for how long (microseconds from the first frame, or from the start of a
+// trimmed output; DURATION 0 when the stream does not say), and how many
+// restarts of the stream's times were closed up so far.
+void VideoFrameTime(const VideoDecoder* decoder, int64_t* time, int64_t* duration, int64_t* mended);
 
 // Frees everything OpenVideo took; null is fine.
 void CloseVideo(VideoDecoder* decoder);

@@ -9,7 +9,7 @@ namespace {
 
 bool (*hostStopRequested)() = nullptr;
 
-const VideoLibrary kLibrary = {OpenVideo, ReadVideoFrame, CloseVideo, ProbeStill};
+const VideoLibrary kLibrary = {OpenVideo, ReadVideoFrame, VideoFrameTime, CloseVideo, ProbeStill};
 
 }  // namespace
 

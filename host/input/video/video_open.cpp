@@ -141,9 +141,8 @@ std::string SeekToStart(const Demuxing& demux, int64_t first, bool* sought) {
     return std::string();
 }
 
-// Opens the container and plans the frames into DEMUX (a pipe's first
-// packets into AHEAD): "" or why it cannot be.
-std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string& url, const VideoOptions& options,
+// Opens the container and plans the frames into DEMUX: "" or why it cannot be.
+std::string OpenDemuxing(Demuxing* demux, const std::string& url, const VideoOptions& options,
                          Walk* walk, const AVCodec** codec) {
     const int result = OpenContainer(url, &demux->format);
     if (result < 0) return OpenFailure(result);
@@ -159,9 +158,9 @@ std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string
         if (!reason.empty()) return reason;
     } else {
         // A pipe's header count is not trusted for the plan: MP4's
-        // includes the frames an edit list hides.
+        // includes the frames an edit list hides. Its frames are timed as
+        // they come, so nothing is read ahead.
         walk->packets = -1;
-        ReadAhead(*demux, ahead, walk);
     }
     AVStream* stream = demux->format->streams[demux->streamIndex];
     if (!PlanVideo(FactsOf(demux->format.get(), stream, demux->nominalRate, *walk), options, &demux->plan, &reason)) {
@@ -174,7 +173,7 @@ std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string
 // Opens everything DECODER holds, in order: "" or why it cannot be.
 std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
     const AVCodec* codec = nullptr;
-    std::string reason = OpenDemuxing(&decoder->demux, &decoder->ahead, url, options, walk, &codec);
+    std::string reason = OpenDemuxing(&decoder->demux, url, options, walk, &codec);
     if (!reason.empty()) return reason;
     const Demuxing& demux = decoder->demux;
     reason = OpenDecoding(&decoder->timeline, codec, demux.format->streams[demux.streamIndex]);
@@ -220,6 +219,7 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     info->scale = plan.scale;
     info->frameCount = plan.frameCount;
     info->variableRate = walk.variable;
+    info->timed = plan.timed;
     const AVCodecParameters* parameters = demux.format->streams[demux.streamIndex]->codecpar;
     info->interlaced = parameters->field_order != AV_FIELD_UNKNOWN && parameters->field_order != AV_FIELD_PROGRESSIVE;
     info->description = Describe(parameters, demux.nominalRate);

@@ -36,7 +36,11 @@ VideoDecoder* DecoderOf(FrameSource* source) {
 }
 
 FrameRead ReadDecoded(FrameSource* source, std::string* problem) {
-    return library->read(DecoderOf(source), source->pixels.data(), problem);
+    const FrameRead read = library->read(DecoderOf(source), source->pixels.data(), problem);
+    if (read == FrameRead::Frame && source->timed) {
+        library->timeOf(DecoderOf(source), &source->time, &source->duration, &source->mended);
+    }
+    return read;
 }
 
 void CloseDecoder(FrameSource* source) {
@@ -92,6 +96,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     // The decoder's count is a promise: fewer frames end in Damaged.
     source->knownFrames = source->expectedFrames = info.frameCount;
     source->variableRate = info.variableRate;
+    source->timed = info.timed;
     source->interlaced = info.interlaced;
     source->description = info.description;
     if (!Allocate(&source->pixels, FrameBytes(info.width, info.height), &reason)) {

@@ -148,7 +148,8 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     // closed the file: it is caught, and shown only when the job is done.
     MessageCapture capture;
     const bool capturing = StartCapture(&capture);
-    if (target->spooled && !capturing) {
+    // Uncaught, the message would land in the GIF on standard output.
+    if ((target->spooled || target->path == "-") && !capturing) {
         Fail("cannot catch the module's message away from " + target->name + " (no temporary file)");
         return RunOutcome::Failed;
     }

@@ -48,10 +48,9 @@ StreamFacts Variable(Fraction average, int64_t packets, int64_t endTicks, TimeBa
     return facts;
 }
 
-// 20 frames on a grid with a gap, 1 s in ms; the container averages 20 fps.
-StreamFacts OnGrid(Fraction grid, int64_t lastTicks) {
+// 20 frames with a gap, 1 s in ms; the container averages 20 fps.
+StreamFacts Paused(int64_t lastTicks) {
     StreamFacts facts = Variable(Fraction{20, 1}, 20, 1000, TimeBase{1, 1000});
-    facts.grid = grid;
     facts.lastTicks = lastTicks;
     return facts;
 }
@@ -152,9 +151,9 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         // No average: 10 intervals over 1100 ms, 100/11 fps.
         {"variable, packets' average", Variable(Fraction{0, 0}, 11, 1100, TimeBase{1, 1000}), Asked(0, 0),
          {640, 480, kTimed, 100, 11, 11, TimeBase{1, 1000}}, ""},
-        {"variable, on a 25 fps grid", OnGrid(Fraction{25, 1}, 920), Asked(0, 0),
+        {"variable, paused", Paused(920), Asked(0, 0),
          {640, 480, kTimed, 20, 1, 20, TimeBase{1, 1000}}, ""},
-        {"variable, on a grid, rate given", OnGrid(Fraction{25, 1}, 920), Asked(0, 0, 10, 1),
+        {"variable, rate given", Paused(920), Asked(0, 0, 10, 1),
          {640, 480, kResampled, 10, 1, 10, TimeBase{1, 1000}}, ""},
         {"stills at 25", Stills(), Asked(0, 0), {640, 480, kOneForOne, 25, 1, 50, clipBase}, ""},
         // A rate given times the images by it: their ticks last 90000 / 12800 / 10 s.

@@ -248,9 +248,7 @@ FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& pr
 // The output index where the last source frame stops being shown once the
 // source has ended: one for one, after the frames of the packets sent (the
 // last ones held for any the decoder did not give); resampled, at the
-// walked end of a sound input; on a pipe timed by its grid, a grid step
-// after the last frame's time, as a walked file on its grid ends; else as
-// far as the last frame reaches.
+// walked end of a sound input, else as far as the last frame reaches.
 int64_t EndIndex(const VideoDecoder* decoder) {
     const Timeline& line = decoder->timeline;
     const VideoPlan& plan = decoder->demux.plan;

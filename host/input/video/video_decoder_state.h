@@ -49,8 +49,6 @@ struct Walk {
     bool variable = false;
     int64_t first = AV_NOPTS_VALUE;  // the first frame's time, in ticks
     int64_t last = -1;  // ticks after the first frame where the last one starts
-    int32_t gridRate = 0;  // the grid the frames lie on (FindGrid), 0 when none
-    int32_t gridScale = 0;
     std::string problem;
     int interruptedOrFailed = 0;  // an error code that must fail the open
 };

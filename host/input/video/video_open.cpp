@@ -122,7 +122,6 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.endTicks = walk.end;
     facts.variable = walk.variable;
     facts.lastTicks = walk.last;
-    facts.grid = Fraction{walk.gridRate, walk.gridScale};
     return facts;
 }
 

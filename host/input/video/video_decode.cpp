@@ -204,7 +204,9 @@ Placed PlacePending(VideoDecoder* decoder) {
     // lost key frame), and would then match no packet.
     const int64_t ticks = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
     const std::vector<int64_t>& shown = decoder->damage.shownTimes;
-    if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back()) return Placed::Late;
+    // Timed, a time far behind is the timing's damage, mended where it is placed.
+    const bool backJump = plan.timed && !shown.empty() && shown.back() - ticks > JumpTicks(plan);
+    if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back() && !backJump) return Placed::Late;
     if (!NoteShown(&decoder->damage, ticks)) return Placed::NoMemory;
     if (line.firstTicks == AV_NOPTS_VALUE) line.firstTicks = FirstOfPipe(decoder, ticks);
     if (plan.timed) return PlaceTimed(decoder, ticks);

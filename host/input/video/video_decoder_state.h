@@ -207,6 +207,8 @@ void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey);
 // start again (MPEG-TS and the others FFmpeg marks so).
 enum class TimedPlace { Early, Shown, PastStop };
 TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration);
+// How far a timed stream's times jump before the jump is damage, in ticks.
+int64_t JumpTicks(const VideoPlan& plan);
 
 // video_convert.cpp: FRAME into the host frame at PIXELS as PLAN lays it
 // out; false when the scaler cannot be set up or fails.

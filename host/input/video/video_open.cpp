@@ -10,18 +10,15 @@
 #include <memory>
 #include <new>
 
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
-
-#include "host/common/stop_signal.h"
 #include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder_state.h"
 
 namespace {
 
+bool (*stopCheck)() = nullptr;
+
 int OnInterruptCheck(void*) {
-    return StopRequested() ? 1 : 0;
+    return stopCheck != nullptr && stopCheck() ? 1 : 0;
 }
 
 // Opens a container into OWNER and reads its stream information; OWNER
@@ -186,13 +183,6 @@ std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOp
     return reason;
 }
 
-std::string Describe(const AVCodecParameters* parameters, AVRational rate) {
-    const char* pixels = av_get_pix_fmt_name(static_cast<AVPixelFormat>(parameters->format));
-    return std::string(avcodec_get_name(parameters->codec_id)) + " " + std::to_string(parameters->width) + "x" +
-           std::to_string(parameters->height) + " " + (pixels != nullptr ? pixels : "unknown") + ", " +
-           std::to_string(rate.num) + "/" + std::to_string(rate.den) + " fps";
-}
-
 }  // namespace
 
 bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecoder** decoderOut, VideoInfo* info,
@@ -217,15 +207,17 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     info->rate = plan.rate;
     info->scale = plan.scale;
     info->frameCount = plan.frameCount;
-    info->variableRate = walk.variable;
     info->timed = plan.timed;
     const AVCodecParameters* parameters = demux.format->streams[demux.streamIndex]->codecpar;
     info->interlaced = parameters->field_order != AV_FIELD_UNKNOWN && parameters->field_order != AV_FIELD_PROGRESSIVE;
-    info->description = Describe(parameters, demux.nominalRate);
     *decoderOut = decoder.release();
     return true;
 }
 
 void CloseVideo(VideoDecoder* decoder) {
     delete decoder;
+}
+
+void SetVideoStopCheck(bool (*stopRequested)()) {
+    stopCheck = stopRequested;
 }

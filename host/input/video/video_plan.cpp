@@ -74,7 +74,7 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
     if (facts.stills) {
         const bool given = options.fpsRate > 0 && options.fpsScale > 0;
         plan->resample = false;
-        plan->rate = given ? options.fpsRate : 25;
+        plan->rate = given ? options.fpsRate : kStillsRate;
         plan->scale = given ? options.fpsScale : 1;
         // Images are shown one a frame at that rate, whatever rate their
         // demuxer stamped them at (25 a second): their ticks are taken as

@@ -99,6 +99,18 @@ bool Keeps(const JobReport& report) {
     return report.framesDelivered > 0 && report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
 }
 
+// A timed source, or a destination written as the GIF is made, goes
+// through the output stage; the module then writes into its pipe. False
+// (said) when the stage cannot start.
+bool StartStaging(const FrameSource& source, const OutputTarget& target, OutputStage* stage) {
+    if (!target.streamed && !(source.timed && StagesOutput())) return true;
+    std::string error;
+    std::FILE* sink = OpenStageSink(target, &error);
+    if (sink != nullptr && StartStage(stage, sink, source.timed, &error)) return true;
+    Fail(error + "; " + Kept(target));
+    return false;
+}
+
 RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
                      OutputTarget* target, const JobPlan& plan) {
     const OutputPluginTable* table = module.table;
@@ -132,19 +144,10 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
                             "where combing shows, deinterlace first with ffmpeg -vf yadif");
     }
 
-    // A timed source, or a destination written as the GIF is made, goes
-    // through the output stage; the module then writes into its pipe.
     OutputStage stage;
     std::string error;
-    std::string caption = target->savePath;
-    if (target->streamed || (source->timed && StagesOutput())) {
-        std::FILE* sink = OpenStageSink(*target, &error);
-        if (sink == nullptr || !StartStage(&stage, sink, source->timed, &error)) {
-            Fail(error + "; " + Kept(*target));
-            return RunOutcome::Failed;
-        }
-        caption = stage.pipe.writePath;
-    }
+    if (!StartStaging(*source, *target, &stage)) return RunOutcome::Failed;
+    const std::string caption = stage.running ? stage.pipe.writePath : target->savePath;
     // The module prints its message on standard output as soon as it has
     // closed the file: it is caught, and shown only when the job is done.
     MessageCapture capture;
@@ -160,7 +163,9 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     const std::string message = capturing ? EndCapture(&capture) : std::string();
     if (!FinishStage(&stage, &error)) {
         FinishOutput(target, false, &error);
-        Fail("cannot write " + target->name + ": " + error + "; " + Kept(*target));
+        const bool some = target->streamed && stage.relay.written > 0;
+        Fail("cannot write " + target->name + ": " + error + "; " +
+             (some ? target->name + " got the part of the GIF written before" : Kept(*target)));
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
 

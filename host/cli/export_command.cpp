@@ -111,6 +111,19 @@ bool StartStaging(const FrameSource& source, const OutputTarget& target, OutputS
     return false;
 }
 
+// Waits for the stage to write the rest; false (said, and the new file
+// removed) when a write there failed.
+bool StageFinished(OutputStage* stage, OutputTarget* target) {
+    std::string error;
+    if (FinishStage(stage, &error)) return true;
+    const bool some = target->streamed && stage->relay.written > 0;
+    std::string ignored;
+    FinishOutput(target, false, &ignored);
+    Fail("cannot write " + target->name + ": " + error + "; " +
+         (some ? target->name + " got the part of the GIF written before" : Kept(*target)));
+    return false;
+}
+
 RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
                      OutputTarget* target, const JobPlan& plan) {
     const OutputPluginTable* table = module.table;
@@ -161,14 +174,9 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     staged.stage = stage.running ? &stage : nullptr;
     const JobReport report = RunJob(table, source, caption, staged);
     const std::string message = capturing ? EndCapture(&capture) : std::string();
-    if (!FinishStage(&stage, &error)) {
-        FinishOutput(target, false, &error);
-        const bool some = target->streamed && stage.relay.written > 0;
-        Fail("cannot write " + target->name + ": " + error + "; " +
-             (some ? target->name + " got the part of the GIF written before" : Kept(*target)));
+    if (!StageFinished(&stage, target)) {
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
-
     if (!FinishOutput(target, Keeps(report), &error)) {
         Fail(error);
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;

@@ -20,6 +20,8 @@ struct VideoLibrary {
     FrameRead (*read)(VideoDecoder* decoder, uint8_t* pixels, std::string* problem);
     void (*close)(VideoDecoder* decoder);
     StillProbe (*probeStill)(const std::string& path, bool verbose, std::string* reason);
+    // The versions of FFmpeg's libraries the decoder runs on, as loaded.
+    std::string (*libraryVersions)();
 };
 
 // The export: the table, given the host's stop flag, which the decoder

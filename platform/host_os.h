@@ -123,6 +123,21 @@ void RestoreStandardOutput(int saved);
 // RedirectStandardOutput does not move; null when it cannot be had.
 std::FILE* OpenStandardOutputCopy();
 
+// The pipe the module writes its GIF into by name (the write end's
+// /dev/fd path) while a thread of rozove reads the other end, so that the
+// GIF reaches its destination as it is made. False (errno set) where a
+// module cannot open a pipe by name: on Windows it writes a file.
+struct ModulePipe {
+    int readEnd;
+    int writeEnd;
+    std::string writePath;
+};
+bool OpenModulePipe(ModulePipe* pipe);
+// Reads up to BYTES from DESCRIPTOR: the count, 0 at its end, -1 with
+// errno set (an interrupted read is tried again).
+int64_t ReadDescriptor(int descriptor, void* into, size_t bytes);
+void CloseDescriptor(int descriptor);
+
 // Loads the module at PATH (a bare name means the current folder, never a
 // search path); null with the reason in ERROR when it cannot.
 void* OpenModule(const std::string& path, std::string* error);

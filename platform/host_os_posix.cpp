@@ -325,6 +325,26 @@ void RestoreStandardOutput(int saved) {
     close(saved);
 }
 
+bool OpenModulePipe(ModulePipe* pipe) {
+    int ends[2];
+    // Not inherited by a program rozove starts; the module opens the
+    // write end anew by its path.
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    *pipe = ModulePipe{ends[0], ends[1], "/dev/fd/" + std::to_string(ends[1])};
+    return true;
+}
+
+int64_t ReadDescriptor(int descriptor, void* into, size_t bytes) {
+    for (;;) {
+        const ssize_t got = read(descriptor, into, bytes);
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
+void CloseDescriptor(int descriptor) {
+    if (descriptor >= 0) close(descriptor);
+}
+
 std::FILE* OpenStandardOutputCopy() {
     const int copy = dup(STDOUT_FILENO);
     if (copy < 0) return nullptr;

@@ -227,6 +227,21 @@ void RestoreStandardOutput(int saved) {
     _close(saved);
 }
 
+// The module writes the file beside the output, or a spool, as the
+// application has it write a file: rozove.exe takes constant-rate inputs
+// alone, whose delays are the module's own, so nothing needs cutting.
+bool OpenModulePipe(ModulePipe*) {
+    errno = ENOSYS;
+    return false;
+}
+
+int64_t ReadDescriptor(int, void*, size_t) {
+    errno = ENOSYS;
+    return -1;
+}
+
+void CloseDescriptor(int) {}
+
 std::FILE* OpenStandardOutputCopy() {
     const int copy = _dup(1);
     if (copy < 0) return nullptr;

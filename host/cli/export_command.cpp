@@ -90,10 +90,49 @@ void PassMessageOn(const std::string& message, const std::string& caption, const
     std::fflush(stream);
 }
 
+// What became of a timed source's times, one line each, when anything did.
+void SayHowTimed(const JobReport& report) {
+    if (report.folded > 0) {
+        Warn(Frames(report.folded) + " less than 2 hundredths of a second after the frame before " +
+             (report.folded == 1 ? "was" : "were") + " folded into it (a GIF shows no shorter frame)");
+    }
+    if (report.mended > 0) {
+        Warn("the input's timestamps jump " + std::to_string(report.mended) +
+             (report.mended == 1 ? " time" : " times") +
+             " in a way its format marks as damage, not a pause: the frames after each jump were closed up "
+             "to the frame before");
+    }
+}
+
 // Whether the file the module wrote replaces the output: only a GIF with
 // frames in it, from a job that ended as documented (done, cut, stopped).
 bool Keeps(const JobReport& report) {
     return report.framesDelivered > 0 && report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
+}
+
+// A timed source, or a destination written as the GIF is made, goes
+// through the output stage; the module then writes into its pipe. False
+// (said) when the stage cannot start.
+bool StartStaging(const FrameSource& source, const OutputTarget& target, OutputStage* stage) {
+    if (!target.streamed && !(source.timed && StagesOutput())) return true;
+    std::string error;
+    std::FILE* sink = OpenStageSink(target, &error);
+    if (sink != nullptr && StartStage(stage, sink, source.timed, &error)) return true;
+    Fail(error + "; " + Kept(target));
+    return false;
+}
+
+// Waits for the stage to write the rest; false (said, and the new file
+// removed) when a write there failed.
+bool StageFinished(OutputStage* stage, OutputTarget* target) {
+    std::string error;
+    if (FinishStage(stage, &error)) return true;
+    const bool some = target->streamed && stage->relay.written > 0;
+    std::string ignored;
+    FinishOutput(target, false, &ignored);
+    Fail("cannot write " + target->name + ": " + error + "; " +
+         (some ? target->name + " got the part of the GIF written before" : Kept(*target)));
+    return false;
 }
 
 RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
@@ -115,12 +154,13 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         Fail(module.path + ": the module refused the settings block");
         return RunOutcome::Failed;
     }
-    const std::string badRate = RateRefusal(source->rate, source->scale);
+    // A timed source's rate is only a default length: its delays come from its times.
+    const std::string badRate = source->timed ? std::string() : RateRefusal(source->rate, source->scale);
     if (!badRate.empty()) {
         Fail(source->name + ": " + badRate + "; " + Kept(*target));
         return RunOutcome::Failed;
     }
-    if (!commandLine.quiet) WarnAboutRate(source->rate, source->scale);
+    if (!commandLine.quiet && !source->timed) WarnAboutRate(source->rate, source->scale);
     // Whichever reader took the stream (ours for Y4M, FFmpeg's for the
     // rest), interlaced frames are taken as they are, and said so once.
     if (!commandLine.quiet && source->interlaced) {
@@ -128,23 +168,31 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
                             "where combing shows, deinterlace first with ffmpeg -vf yadif");
     }
 
+    OutputStage stage;
+    std::string error;
+    if (!StartStaging(*source, *target, &stage)) return RunOutcome::Failed;
+    const std::string caption = stage.running ? stage.pipe.writePath : target->savePath;
     // The module prints its message on standard output as soon as it has
     // closed the file: it is caught, and shown only when the job is done.
     MessageCapture capture;
     const bool capturing = StartCapture(&capture);
-    if (target->spooled && !capturing) {
+    // Uncaught, the message would land in the GIF on standard output.
+    if ((target->spooled || target->path == "-") && !capturing) {
         Fail("cannot catch the module's message away from " + target->name + " (no temporary file)");
         return RunOutcome::Failed;
     }
-    const std::string caption = target->savePath;
-    const JobReport report = RunJob(table, source, caption, plan);
+    JobPlan staged = plan;
+    staged.stage = stage.running ? &stage : nullptr;
+    const JobReport report = RunJob(table, source, caption, staged);
     const std::string message = capturing ? EndCapture(&capture) : std::string();
-
-    std::string error;
+    if (!StageFinished(&stage, target)) {
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
     if (!FinishOutput(target, Keeps(report), &error)) {
         Fail(error);
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
+    if (!commandLine.quiet) SayHowTimed(report);
     if (report.end == JobEnd::Done && !commandLine.quiet) {
         PassMessageOn(message, caption, *target, commandLine.progressPath == "-");
     }
@@ -216,7 +264,7 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
     }
     plan.progressReport = report.get();
     OutputTarget target;
-    if (!StartOutput(output, &target, &error)) {
+    if (!StartOutput(output, StagesOutput(), &target, &error)) {
         Fail(error);
         return RunOutcome::Failed;
     }

@@ -44,6 +44,14 @@ struct FrameSource {
     // Counted before the export by walking the input: reads stop at
     // knownFrames, and a file that ends earlier has been cut since.
     bool walked = false;
+    // Each frame comes once, at its own time: `time` and `duration` say
+    // when the loaded frame is shown (microseconds, from the first frame;
+    // duration 0 when the input does not say), and the output writes the
+    // delays from them. Otherwise the frames lie on the grid rate / scale.
+    bool timed = false;
+    int64_t time = 0;
+    int64_t duration = 0;
+    int64_t mended = 0;                    // timed: jumps in the input's times closed up so far
     bool interlaced = false;               // each frame holds two fields, woven, not deinterlaced
     int64_t loaded = -1;                   // index of the frame in `pixels`, -1 before the first
     FramePixels pixels;                    // the current frame, host layout

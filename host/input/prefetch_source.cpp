@@ -36,6 +36,9 @@ struct Handed {
     FrameRead read;
     std::string problem;
     FramePixels pixels;  // the frame, when read is Frame
+    int64_t time;        // when it is shown (a timed source)
+    int64_t duration;
+    int64_t mended;
 };
 
 struct Prefetch {
@@ -50,7 +53,7 @@ struct Prefetch {
     std::thread reader;      // joined by ClosePrefetch
     // The job's thread only: the outcome that ended the frames, once taken.
     bool ended = false;
-    Handed end{FrameRead::End, std::string(), {}};
+    Handed end{FrameRead::End, std::string(), {}, 0, 0, 0};
 };
 
 // Whether the reader may read another frame: false once it may not (the
@@ -86,7 +89,8 @@ void ReadFramesAhead(Prefetch* prefetch) {
     while (MayReadOn(prefetch)) {
         const FrameRead read = ReadInto(prefetch, frameBytes, &problem);
         std::lock_guard<std::mutex> hold(prefetch->lock);
-        Handed handed{read, problem, {}};
+        Handed handed{read, problem, {}, prefetch->inner.time, prefetch->inner.duration,
+                      prefetch->inner.mended};
         if (read == FrameRead::Frame) handed.pixels.swap(prefetch->inner.pixels);
         prefetch->ready.push_back(std::move(handed));
         prefetch->changed.notify_all();
@@ -110,7 +114,12 @@ void Work(Prefetch* prefetch) {
 FrameRead ReadDirectly(FrameSource* source, Prefetch* prefetch, std::string* problem) {
     if (prefetch->inner.pixels.empty()) prefetch->inner.pixels.swap(source->pixels);
     const FrameRead read = ReadNextFrame(&prefetch->inner, problem);
-    if (read == FrameRead::Frame) source->pixels.swap(prefetch->inner.pixels);
+    if (read == FrameRead::Frame) {
+        source->pixels.swap(prefetch->inner.pixels);
+        source->time = prefetch->inner.time;
+        source->duration = prefetch->inner.duration;
+        source->mended = prefetch->inner.mended;
+    }
     return read;
 }
 
@@ -138,6 +147,9 @@ FrameRead ReadPrefetched(FrameSource* source, std::string* problem) {
         return handed.read;
     }
     source->pixels.swap(handed.pixels);
+    source->time = handed.time;
+    source->duration = handed.duration;
+    source->mended = handed.mended;
     prefetch->spare.push_back(std::move(handed.pixels));
     prefetch->changed.notify_all();
     return FrameRead::Frame;

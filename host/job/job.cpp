@@ -9,13 +9,21 @@
 #include "host/input/prefetch_source.h"
 #include "host/job/progress.h"
 #include "host/common/stop_signal.h"
+#include "host/output/frame_delays.h"
 
 namespace {
 
 struct Job {
     FrameSource* source;
+    OutputStage* stage;    // null: the module writes the file itself
     OutputRequest request;
     int64_t nextFrame;     // the frame the module will ask for next
+    bool loaded;           // the source's frame is frame nextFrame, not given yet
+    int64_t origin;        // timed: the first frame's time, where the GIF's time starts
+    int64_t givenTime;     // timed: when the frame given last starts, from the origin
+    int64_t givenGap;      // timed: how long the frame before that lasted, 0 before the second
+    int64_t nominal;       // microseconds a frame lasts at the source's rate
+    int64_t folded;
     bool callbacksMade;
     FrameRead ended;       // why the frames ended early; Frame while they have not
     std::string savePath;
@@ -33,14 +41,49 @@ void EndFrames(FrameRead why) {
     job.request.frameCount = static_cast<int32_t>(job.nextFrame);
 }
 
+// When the loaded frame of a timed source ends: its own duration, else
+// as long as the frame before it, else a frame at the source's rate.
+int64_t EndOfLoaded() {
+    const FrameSource* source = job.source;
+    const int64_t start = source->time - job.origin;
+    if (source->duration > 0) return start + source->duration;
+    return start + (job.givenGap > 0 ? job.givenGap : job.nominal);
+}
+
+// A timed frame too soon after the frame given before: folded into it.
+bool FoldsAway() {
+    if (job.stage == nullptr || !job.source->timed || job.nextFrame == 0) return false;
+    if (!frame_delays::FoldsInto(job.givenTime, job.source->time - job.origin)) return false;
+    ExtendLastFrame(job.stage, EndOfLoaded());
+    ++job.folded;
+    return true;
+}
+
 // Loads frame job.nextFrame when it is not loaded yet; false (and the
 // frames ended) when there is none.
 bool LoadNext() {
-    if (job.source->loaded >= job.nextFrame) return true;
-    const FrameRead read = ReadNextFrame(job.source, &job.problem);
-    if (read == FrameRead::Frame) return true;
-    EndFrames(read);
-    return false;
+    while (!job.loaded) {
+        const FrameRead read = ReadNextFrame(job.source, &job.problem);
+        if (read != FrameRead::Frame) {
+            EndFrames(read);
+            return false;
+        }
+        job.loaded = !FoldsAway();
+    }
+    return true;
+}
+
+// Frame nextFrame goes to the module; a timed one's time to the stage.
+void Give() {
+    job.loaded = false;
+    if (job.stage != nullptr && job.source->timed) {
+        if (job.nextFrame == 0) job.origin = job.source->time;
+        const int64_t start = job.source->time - job.origin;
+        if (job.nextFrame > 0) job.givenGap = start - job.givenTime;
+        job.givenTime = start;
+        AddFrameTime(job.stage, FrameTime{job.givenTime, EndOfLoaded()});
+    }
+    ++job.nextFrame;
 }
 
 int32_t ROZOVE_CDECL IsAborted(void) {
@@ -48,6 +91,11 @@ int32_t ROZOVE_CDECL IsAborted(void) {
     if (job.ended != FrameRead::Frame) return 1;
     if (StopRequested()) {
         EndFrames(FrameRead::Interrupted);
+        return 1;
+    }
+    // The output cannot take more: the stage names why.
+    if (job.stage != nullptr && job.stage->failed) {
+        EndFrames(FrameRead::End);
         return 1;
     }
     // Read ahead, so that the end of a stream stops the module before it
@@ -71,7 +119,7 @@ void* ROZOVE_CDECL GetFrame(int32_t frame) {
     if (frame < 0 || frame != job.nextFrame) return nullptr;
     // Frames come in order; a module that skipped isAborted still gets the next one.
     if (job.ended != FrameRead::Frame || !LoadNext()) return nullptr;
-    job.nextFrame = static_cast<int64_t>(frame) + 1;
+    Give();
     return job.source->pixels.data();
 }
 
@@ -96,7 +144,7 @@ JobEnd EndOf(FrameRead read) {
 
 JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std::string& savePath,
                  const JobPlan& plan) {
-    JobReport report = {JobEnd::NoFrame, 0, -1, false, -1, std::string()};
+    JobReport report = {JobEnd::NoFrame, 0, -1, false, -1, std::string(), 0, 0};
     StartPrefetch(source, plan.frameLimit);  // the next frames read while the module encodes
     const FrameRead first = ReadNextFrame(source, &report.problem);
     if (first != FrameRead::Frame) {
@@ -110,6 +158,9 @@ JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std:
     if (expected >= 0 && plan.frameLimit >= 0 && plan.frameLimit < expected) expected = plan.frameLimit;
     job = Job{};
     job.source = source;
+    job.stage = plan.stage;
+    job.loaded = true;
+    job.nominal = source->rate > 0 ? int64_t{1000000} * source->scale / source->rate : 0;
     job.ended = FrameRead::Frame;
     job.savePath = savePath;
     job.bytesWritten = -1;
@@ -129,6 +180,8 @@ JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std:
     report.moduleAskedForFrames = job.callbacksMade;
     report.bytesWritten = job.bytesWritten;
     report.problem = job.problem;
+    report.folded = job.folded;
+    report.mended = source->mended;
     // A stop request wins: the file then holds what was written before it.
     if (job.ended == FrameRead::Interrupted) {
         report.end = JobEnd::Interrupted;

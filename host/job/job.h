@@ -1,6 +1,11 @@
 // One output job: the OutputRequest the host fills, the callbacks through
 // which the module takes frames and reports progress, and what came of it.
 //
+// A timed source's frames each go to the module once; one that comes less
+// than two hundredths after the frame given before is folded into it (its
+// picture dropped, its time added to that frame), as a GIF shows no
+// shorter frame.
+//
 // The module needs the frame count up front. A counted file gives it; a
 // pipe or a video's container does not (its count is an estimate), so the
 // request then carries the largest count (or --frames), and the host reads
@@ -18,6 +23,7 @@
 
 #include "host/input/frame_source.h"
 #include "host/job/progress.h"
+#include "host/output/output_stage.h"
 #include "plugin/host_contract.h"
 
 enum class JobEnd {
@@ -35,12 +41,18 @@ struct JobReport {
     bool moduleAskedForFrames;
     int64_t bytesWritten;     // the output file's size when the last frame was asked for, -1 unknown
     std::string problem;      // for NoFrame and InputCut: what is wrong with the input
+    int64_t folded;           // timed frames folded into the frame before (under two hundredths after it)
+    int64_t mended;           // timed: jumps in the input's times closed up (host/input/frame_source.h)
 };
 
 struct JobPlan {
     int64_t frameLimit;  // -1: every frame
     bool showProgress;
     ProgressClock::time_point started;  // when the command began, for the progress bar's clock
+    // The stage the module's GIF goes through, null when the module writes
+    // the file itself. The job gives it the frames' times (a timed
+    // source), and stops the module once a write there has failed.
+    OutputStage* stage = nullptr;
     std::FILE* progressReport = nullptr;  // --progress's file (the caller's), nullptr none
 };
 

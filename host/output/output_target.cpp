@@ -153,9 +153,9 @@ bool OutputIsTerminal(const std::string& output) {
     return output == "-" && IsTerminal(StandardStream::Output);
 }
 
-bool StartOutput(const std::string& output, OutputTarget* target, std::string* error) {
+bool StartOutput(const std::string& output, bool staged, OutputTarget* target, std::string* error) {
     const std::string name = output == "-" ? "standard output" : output;
-    *target = OutputTarget{output, name, output, output, false, false, false, std::string()};
+    *target = OutputTarget{output, name, output, output, false, false, false, false, std::string()};
     const std::string final = output == "-" ? output : FollowLinks(output);
     if (output != "-") {
         const std::string reason = CannotWrite(final);
@@ -165,6 +165,10 @@ bool StartOutput(const std::string& output, OutputTarget* target, std::string* e
         }
     }
     if (!NeedsSpool(final)) return StartBeside(final, target, error);
+    if (staged) {
+        target->streamed = true;
+        return true;
+    }
     if (!MakeTemporaryFile("rozove", &target->savePath)) {
         *error = "cannot create a spool file for " + target->name + ": " + WriteErrorReason(errno);
         return false;
@@ -172,6 +176,18 @@ bool StartOutput(const std::string& output, OutputTarget* target, std::string* e
     RemoveAtSuddenEnd(target->savePath);
     target->spooled = true;
     return true;
+}
+
+std::FILE* OpenStageSink(const OutputTarget& target, std::string* error) {
+    std::FILE* sink = nullptr;
+    if (target.path == "-") {
+        SetBinaryMode(StandardStream::Output);
+        sink = OpenStandardOutputCopy();
+    } else {
+        sink = std::fopen(target.savePath.c_str(), "wb");
+    }
+    if (sink == nullptr) *error = "cannot write " + target.name + ": " + WriteErrorReason(errno);
+    return sink;
 }
 
 bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {

@@ -2,9 +2,10 @@
 // new file beside it (same folder, so the move is one rename), which
 // replaces it only when the job ends with frames in it; a failed job leaves
 // the earlier file as it was. A destination the module cannot be trusted
-// with (standard output, a device, a pipe by name) is written through a
-// spool file that rozove then copies, so that every write error there is
-// seen with its reason. Also the checks made on the output before anything
+// with (standard output, a device, a pipe by name) is written by the
+// output stage as the GIF is made (host/output/output_stage.h), so that
+// every write error there is seen with its reason; where there is no
+// stage (Windows), through a spool file that rozove copies at the end. Also the checks made on the output before anything
 // is opened, and the reason a failed write had.
 #pragma once
 
@@ -17,6 +18,7 @@ struct OutputTarget {
     std::string savePath;  // the file the module writes: a spool or the new file beside the output
     std::string finalPath; // where the new file is moved: PATH with its links followed
     bool spooled;          // savePath is a spool, copied to the destination by FinishOutput
+    bool streamed;         // the output stage writes PATH itself, as the GIF is made
     bool existed;          // an earlier file was at PATH
     bool inPlace;          // no file could be made beside it: the module writes finalPath itself
     std::string warning;   // what the user should know before the job: in place, another owner
@@ -51,7 +53,11 @@ bool OutputIsTerminal(const std::string& output);
 // write) and sets up TARGET; the spool or the new file is created here. A
 // link is written through: its target is made or replaced. A writable file
 // in a folder where no file can be made is written in place, with a warning.
-bool StartOutput(const std::string& output, OutputTarget* target, std::string* error);
+// STAGED: the output stage can take the module's GIF (StagesOutput).
+bool StartOutput(const std::string& output, bool staged, OutputTarget* target, std::string* error);
+// Where the output stage writes TARGET: standard output, the device, or
+// the new file beside the output, opened here; null with the reason.
+std::FILE* OpenStageSink(const OutputTarget& target, std::string* error);
 // Moves the new file into place, or copies a spool to its destination,
 // and removes what is left (KEEP false: only removes it, so an earlier
 // file stays as it was). False with the reason when that failed.

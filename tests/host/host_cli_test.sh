@@ -545,6 +545,23 @@ standard_output)
   # Through a pipe, from a pipe.
   cat clip.y4m | timeout 60 $emulator "$rozove" export - - 2>err.txt | cat >pipe.gif
   cmp -s file.gif pipe.gif || fail "pipe to pipe differs"
+  # Streamed as it is made: from a pipe fed a frame every 0.2 s, the first
+  # frame reaches standard output while rozove still reads the rest.
+  python3 -c '
+import sys, time
+data = open(sys.argv[1], "rb").read()
+step = len(data) // 40
+for start in range(0, len(data), step):
+    sys.stdout.buffer.write(data[start:start + step])
+    sys.stdout.buffer.flush()
+    time.sleep(0.1)
+' clip.y4m | $emulator "$rozove" export - - >streamed.gif 2>err.txt &
+  host=$!
+  wait_for_growth streamed.gif
+  kill -0 "$host" 2>/dev/null || fail "standard output got its first frame only after the job ended"
+  wait_host "$host"
+  expect_status 0 "streamed to standard output"
+  cmp -s file.gif streamed.gif || fail "the streamed GIF differs from the file's"
   # A closed standard output is a failure, with the reason.
   timeout 60 $emulator "$rozove" export clip.y4m - 2>err.txt | true
   status=${PIPESTATUS[0]}; err=$(cat err.txt)
@@ -786,12 +803,11 @@ CASES
   expect_message piped.gif 30
   probe piped.gif
   expect_probe frames 30
-  # Uneven and late timestamps, each on a 25 fps grid: a recording that
-  # pauses (200 ms gap) as MP4 and MKV, a clip cut from a stream (starts at
-  # 10 s) and an AVI whose header counts the frames it dropped. Each GIF
-  # starts at the first frame, keeps every frame on the grid and lasts as
-  # long as the frames ffprobe reads (the last one a frame long), with exit
-  # status 0; the MP4 and the MKV give one GIF.
+  # Uneven and late timestamps: a recording that pauses (200 ms gap) as
+  # MP4 and MKV, a clip cut from a stream (starts at 10 s) and an AVI whose
+  # header counts the frames it dropped. Each GIF holds every frame ffprobe
+  # decodes, once, and lasts from the first frame to the last one's end
+  # (its packet's duration), with exit status 0.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -vf "select='not(between(n,5,9))'" \
     -fps_mode passthrough -c:v libx264 -pix_fmt yuv420p -y paused.mp4
   ffmpeg -v error -nostdin -i paused.mp4 -c copy -y paused.mkv
@@ -799,25 +815,20 @@ CASES
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 -vf "setpts=PTS+5/(25*TB)" -c:v mpeg4 \
     -fps_mode passthrough -y dropped.avi
   for input in paused.mp4 paused.mkv late.mkv dropped.avi; do
-    grid=$(ffprobe -v error -select_streams v:0 -show_entries frame=pts_time -of csv=p=0 "$input" |
-           awk 'NR == 1 { first = $1 } { last = $1 } END { printf "%d", (last - first) * 25 + 1.5 }')
+    ffprobe -v error -select_streams v:0 -show_entries frame=pts_time -of csv=p=0 "$input" | grep '^[0-9]' >times.txt
+    span=$(ffprobe -v error -select_streams v:0 -show_entries packet=pts_time,duration_time -of csv=p=0 "$input" |
+           awk -F, -v first="$(head -1 times.txt)" '$1 != "N/A" && $2 != "N/A" && $1 + $2 > end { end = $1 + $2 }
+                                                    END { printf "%.2f", end - first }')
     run export "$input" "$input.gif"
     expect_status 0 "export $input"
-    expect_message "$input.gif" "$grid"
-    expect_ffprobe "$input.gif" "$grid" "$(awk -v n="$grid" 'BEGIN { printf "%.2f", n / 25 }')"
+    expect_message "$input.gif" "$(wc -l <times.txt)"
+    expect_ffprobe "$input.gif" "$(wc -l <times.txt)" "$span"
   done
-  cmp -s paused.mp4.gif paused.mkv.gif || fail "the paused clip as MP4 and as MKV gives two GIFs"
-  # The paused MKV through a pipe, which is not walked (and whose header
-  # gives the MP4's average rate, 20/s): its frames are placed on the grid
-  # its first packets lie on as they come, so the GIF is the file's, bytes,
-  # frames and delays as giflib reads them.
+  # The paused MKV through a pipe, which is not walked: its frames are
+  # timed as they come, so the GIF is the file's, byte for byte.
   cat paused.mkv | timeout 60 $emulator "$rozove" export - paused-pipe.gif >out.txt 2>err.txt
   status=$?; out=$(cat out.txt); err=$(cat err.txt)
   expect_status 0 "paused.mkv through a pipe"
-  probe paused.mkv.gif && cp probe.txt paused-file.txt
-  probe paused-pipe.gif
-  expect_probe frames "$(grep '^frames ' paused-file.txt | cut -d' ' -f2-)"
-  expect_probe delays "$(grep '^delays ' paused-file.txt | cut -d' ' -f2-)"
   cmp -s paused.mkv.gif paused-pipe.gif || fail "the paused MKV through a pipe gives another GIF than the file"
   # A picture turned by the display matrix (a phone held upright) and an
   # anamorphic one come out as ffmpeg shows them: the size, and the corner
@@ -974,6 +985,60 @@ CASES
   [[ "$err" == *"garbled.gif holds the 20 frames"* ]] || fail "garbled frame: the error does not count 20 frames: $err"
   [ "$lost" -ge 1 ] || fail "garbled.mp4: ffprobe lost no frame"
   [ "$lost" -eq 1 ] || [[ "$err" == *"$lost frames cannot be decoded"* ]] || fail "garbled.mp4: $lost lost, told: $err"
+  ;;
+timed_frames)
+  # Frames at uneven times keep each its own time, as ffmpeg keeps them,
+  # from a file and through a pipe alike.
+  # A GIF whose frames last 10, 50, 20, 100, 7 and 13 hundredths.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=100:duration=3 \
+    -vf "select='eq(n,0)+eq(n,10)+eq(n,60)+eq(n,80)+eq(n,180)+eq(n,187)+eq(n,200)'" -fps_mode vfr -y uneven.gif
+  probe uneven.gif && cp probe.txt uneven.txt
+  for way in file pipe; do
+    if [ $way = file ]; then run export uneven.gif uneven-$way.gif
+    else cat uneven.gif | timeout 60 $emulator "$rozove" export - uneven-$way.gif >out.txt 2>err.txt; status=$?; fi
+    expect_status 0 "a GIF with uneven delays ($way)"
+    probe uneven-$way.gif
+    expect_probe frames "$(grep '^frames ' uneven.txt | cut -d' ' -f2-)"
+    expect_probe delays "$(grep '^delays ' uneven.txt | cut -d' ' -f2-)"
+  done
+  # A mostly idle 60 fps screen recording: half a second of motion, 9 s
+  # still, half a second of motion. Frames a sixtieth apart are folded in
+  # pairs (a GIF shows nothing shorter than 2 hundredths), said in one line;
+  # the pause is one long delay and the GIF lasts the recording's 10 s.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=60:duration=10 \
+    -vf "select='lt(n,30)+gte(n,570)',setpts='if(lt(N,30),N,N+540)/60/TB'" -fps_mode vfr \
+    -c:v libx264 -pix_fmt yuv420p -y idle.mp4
+  run export idle.mp4 idle.gif
+  expect_status 0 "an idle screen recording"
+  [[ "$err" == *"30 frames less than 2 hundredths"*"folded"* ]] || fail "no word of the folded frames: $err"
+  expect_ffprobe idle.gif 30 10.00
+  probe idle.gif
+  [[ " $(probe_line delays) " == *" 904 "* ]] || fail "the 9 s pause is not one delay: $(probe_line delays)"
+  # A 1-a-second timelapse with B-frames through a pipe: its 10 frames, a
+  # second each, with nothing read ahead to guess a rate.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=1:duration=10 -c:v libx264 -bf 2 -pix_fmt yuv420p \
+    -f mp4 -movflags frag_keyframe+empty_moov -y lapse.mp4
+  cat lapse.mp4 | timeout 60 $emulator "$rozove" export - lapse.gif >out.txt 2>err.txt
+  status=$?
+  expect_status 0 "a slow pipe"
+  expect_ffprobe lapse.gif 10 10.00
+  # A damaged MPEG-TS whose last frame is stamped 5,594 s: damage to the
+  # timing, not a pause; the GIF lasts the second its frames span.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=25:duration=1 \
+    -vf "setpts='if(eq(N,24),5594/TB,PTS)'" -fps_mode passthrough -c:v mpeg2video -y jump.ts
+  run export jump.ts jump.gif
+  expect_status 0 "a jump in an MPEG-TS"
+  [[ "$err" == *"jump 1 time"* ]] || fail "no word of the mended timing: $err"
+  expect_ffprobe jump.gif 25 1.00
+  # A constant-rate clip through a pipe, timed by its frames, gives the
+  # file's GIF byte for byte, whose delays are the module's own.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=30000/1001:duration=2 -c:v libx264 -pix_fmt yuv420p \
+    -y steady.mkv
+  run export steady.mkv steady.gif
+  cat steady.mkv | timeout 60 $emulator "$rozove" export - steady-pipe.gif >out.txt 2>err.txt
+  cmp -s steady.gif steady-pipe.gif || fail "a constant-rate clip through a pipe gives another GIF than the file"
+  probe steady.gif
+  [[ "$(probe_line delays)" == "$ntsc_delays_20"* ]] || fail "29.97 fps delays: $(probe_line delays)"
   ;;
 several_stills)
   # gifski's habit: several still images, then the GIF. Each image is gray

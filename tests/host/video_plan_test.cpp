@@ -4,6 +4,7 @@
 // pipe's unknown count and the grid it is timed by, and the refusals. Expected values are worked out by
 // hand from the rules in video_plan.h.
 #include "host/input/video/video_plan.h"
+#include "host/input/video/video_decoder_state.h"
 
 #include <gtest/gtest.h>
 
@@ -48,10 +49,9 @@ StreamFacts Variable(Fraction average, int64_t packets, int64_t endTicks, TimeBa
     return facts;
 }
 
-// 20 frames on a grid with a gap, 1 s in ms; the container averages 20 fps.
-StreamFacts OnGrid(Fraction grid, int64_t lastTicks) {
+// 20 frames with a gap, 1 s in ms; the container averages 20 fps.
+StreamFacts Paused(int64_t lastTicks) {
     StreamFacts facts = Variable(Fraction{20, 1}, 20, 1000, TimeBase{1, 1000});
-    facts.grid = grid;
     facts.lastTicks = lastTicks;
     return facts;
 }
@@ -84,12 +84,11 @@ StreamFacts Pipe() {
     return facts;
 }
 
-// A pipe whose header gives NOMINAL in ticks of BASE, its first packets on GRID.
-StreamFacts PipeOn(Fraction nominal, TimeBase base, Fraction grid = Fraction{0, 0}) {
+// A pipe whose header gives NOMINAL in ticks of BASE.
+StreamFacts PipeOn(Fraction nominal, TimeBase base) {
     StreamFacts facts = Pipe();
     facts.nominalRate = nominal;
     facts.timeBase = base;
-    facts.grid = grid;
     return facts;
 }
 
@@ -113,9 +112,11 @@ VideoOptions From(VideoOptions options, int64_t startMicroseconds) {
     return options;
 }
 
+enum How { kOneForOne, kResampled, kTimed };
+
 struct Want {
     int32_t width, height;
-    bool resample;
+    How how;
     int32_t rate, scale;
     int64_t frameCount;
     TimeBase timeBase;
@@ -132,49 +133,42 @@ struct Case {
 TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
     const TimeBase clipBase = {1, 12800};
     const Case cases[] = {
-        {"size kept", Clip(), Asked(0, 0), {640, 480, false, 25, 1, 50, clipBase}, ""},
-        {"anamorphic: square pixels, height kept", Anamorphic(), Asked(0, 0), {1024, 576, false, 25, 1, 50, clipBase},
+        {"size kept", Clip(), Asked(0, 0), {640, 480, kOneForOne, 25, 1, 50, clipBase}, ""},
+        {"anamorphic: square pixels, height kept", Anamorphic(), Asked(0, 0), {1024, 576, kOneForOne, 25, 1, 50, clipBase},
          ""},
-        {"width given, anamorphic", Anamorphic(), Asked(512, 0), {512, 288, false, 25, 1, 50, clipBase}, ""},
-        {"height given, anamorphic", Anamorphic(), Asked(0, 288), {512, 288, false, 25, 1, 50, clipBase}, ""},
-        {"both given, aspect ignored", Anamorphic(), Asked(100, 50), {100, 50, false, 25, 1, 50, clipBase}, ""},
-        {"one side of 1 pixel", Clip(), Asked(1, 0), {1, 1, false, 25, 1, 50, clipBase}, ""},
+        {"width given, anamorphic", Anamorphic(), Asked(512, 0), {512, 288, kOneForOne, 25, 1, 50, clipBase}, ""},
+        {"height given, anamorphic", Anamorphic(), Asked(0, 288), {512, 288, kOneForOne, 25, 1, 50, clipBase}, ""},
+        {"both given, aspect ignored", Anamorphic(), Asked(100, 50), {100, 50, kOneForOne, 25, 1, 50, clipBase}, ""},
+        {"one side of 1 pixel", Clip(), Asked(1, 0), {1, 1, kOneForOne, 25, 1, 50, clipBase}, ""},
         // 2 s at 10 fps.
-        {"rate given", Clip(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, 20, clipBase}, ""},
+        {"rate given", Clip(), Asked(0, 0, 10, 1), {640, 480, kResampled, 10, 1, 20, clipBase}, ""},
         {"rate given, no rate of its own", With(Clip(), 640, Fraction{0, 1}), Asked(0, 0, 10, 1),
-         {640, 480, true, 10, 1, 20, clipBase}, ""},
+         {640, 480, kResampled, 10, 1, 20, clipBase}, ""},
         // 10 frames of 3003 ticks at 29.97 fps.
+        // Uneven: every packet once, at its own time; the rate (the average)
+        // is only what a frame lasts when nothing says.
         {"variable, container's average", Variable(Fraction{30000, 1001}, 10, 30030, TimeBase{1, 90000}), Asked(0, 0),
-         {640, 480, true, 30000, 1001, 10, TimeBase{1, 90000}}, ""},
-        // No average: 10 intervals over 1100 ms, 100/11 fps, 10 frames before 1.1 s.
+         {640, 480, kTimed, 30000, 1001, 10, TimeBase{1, 90000}}, ""},
+        // No average: 10 intervals over 1100 ms, 100/11 fps.
         {"variable, packets' average", Variable(Fraction{0, 0}, 11, 1100, TimeBase{1, 1000}), Asked(0, 0),
-         {640, 480, true, 100, 11, 10, TimeBase{1, 1000}}, ""},
-        // 25 fps with a gap: the last frame starts at 920 ms, frame 23 of the grid.
-        {"variable, on a 25 fps grid", OnGrid(Fraction{25, 1}, 920), Asked(0, 0),
-         {640, 480, true, 25, 1, 24, TimeBase{1, 1000}}, ""},
-        {"variable, on a 60 fps grid: its average", OnGrid(Fraction{60, 1}, 920), Asked(0, 0),
-         {640, 480, true, 20, 1, 20, TimeBase{1, 1000}}, ""},
-        {"variable, on a grid, rate given", OnGrid(Fraction{25, 1}, 920), Asked(0, 0, 10, 1),
-         {640, 480, true, 10, 1, 10, TimeBase{1, 1000}}, ""},
-        {"stills at 25", Stills(), Asked(0, 0), {640, 480, false, 25, 1, 50, clipBase}, ""},
+         {640, 480, kTimed, 100, 11, 11, TimeBase{1, 1000}}, ""},
+        {"variable, paused", Paused(920), Asked(0, 0),
+         {640, 480, kTimed, 20, 1, 20, TimeBase{1, 1000}}, ""},
+        {"variable, rate given", Paused(920), Asked(0, 0, 10, 1),
+         {640, 480, kResampled, 10, 1, 10, TimeBase{1, 1000}}, ""},
+        {"stills at 25", Stills(), Asked(0, 0), {640, 480, kOneForOne, 25, 1, 50, clipBase}, ""},
         // A rate given times the images by it: their ticks last 90000 / 12800 / 10 s.
-        {"stills, rate given", Stills(), Asked(0, 0, 10, 1), {640, 480, false, 10, 1, 50, TimeBase{45, 64}}, ""},
+        {"stills, rate given", Stills(), Asked(0, 0, 10, 1), {640, 480, kOneForOne, 10, 1, 50, TimeBase{45, 64}}, ""},
         // At 10 a second, 0.2 s in is the third image: 8 of the 10 are left.
         {"sequence, rate given, trimmed", Sequence(), From(Asked(0, 0, 10, 1), 200000),
-         {640, 480, true, 10, 1, 8, TimeBase{1, 10}}, ""},
-        {"pipe", Pipe(), Asked(0, 0), {640, 480, false, 25, 1, -1, TimeBase{1, 90000}}, ""},
-        {"pipe, rate given", Pipe(), Asked(0, 0, 10, 1), {640, 480, true, 10, 1, -1, TimeBase{1, 90000}}, ""},
-        // Timed by a grid: its first packets', else its header's where the time base holds it.
-        {"pipe, on its packets' grid", PipeOn(Fraction{20, 1}, TimeBase{1, 1000}, Fraction{25, 1}), Asked(0, 0),
-         {640, 480, true, 25, 1, -1, TimeBase{1, 1000}}, ""},
-        {"pipe, its header's rate in ms", PipeOn(Fraction{30000, 1001}, TimeBase{1, 1000}), Asked(0, 0),
-         {640, 480, true, 30000, 1001, -1, TimeBase{1, 1000}}, ""},
-        {"pipe, a tick a frame", PipeOn(Fraction{25, 1}, TimeBase{1, 25}), Asked(0, 0),
-         {640, 480, true, 25, 1, -1, TimeBase{1, 25}}, ""},
-        {"pipe, 3.3 ticks a frame: one for one", PipeOn(Fraction{30000, 1001}, TimeBase{1, 100}), Asked(0, 0),
-         {640, 480, false, 30000, 1001, -1, TimeBase{1, 100}}, ""},
-        {"pipe, 60 fps: one for one", PipeOn(Fraction{60, 1}, TimeBase{1, 1000}, Fraction{60, 1}), Asked(0, 0),
-         {640, 480, false, 60, 1, -1, TimeBase{1, 1000}}, ""},
+         {640, 480, kResampled, 10, 1, 8, TimeBase{1, 10}}, ""},
+        {"pipe", Pipe(), Asked(0, 0), {640, 480, kTimed, 25, 1, -1, TimeBase{1, 90000}}, ""},
+        {"pipe, rate given", Pipe(), Asked(0, 0, 10, 1), {640, 480, kResampled, 10, 1, -1, TimeBase{1, 90000}}, ""},
+        // A pipe is timed as its frames come, whatever its header says.
+        {"pipe, 60 fps header", PipeOn(Fraction{60, 1}, TimeBase{1, 1000}), Asked(0, 0),
+         {640, 480, kTimed, 60, 1, -1, TimeBase{1, 1000}}, ""},
+        {"pipe without a rate", With(Pipe(), 640, Fraction{0, 1}), Asked(0, 0),
+         {640, 480, kTimed, 25, 1, -1, TimeBase{1, 90000}}, ""},
         {"no rate", With(Clip(), 640, Fraction{0, 1}), Asked(0, 0), {}, "the video stream gives no frame rate"},
         {"no size", With(Clip(), 0, Fraction{25, 1}), Asked(0, 0), {}, "the video stream gives no frame size"},
         {"a side too large", Clip(), Asked(70000, 0), {},
@@ -192,7 +186,8 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         if (!planned) continue;
         EXPECT_EQ(plan.width, c.want.width) << c.name;
         EXPECT_EQ(plan.height, c.want.height) << c.name;
-        EXPECT_EQ(plan.resample, c.want.resample) << c.name;
+        EXPECT_EQ(plan.resample, c.want.how == kResampled) << c.name;
+        EXPECT_EQ(plan.timed, c.want.how == kTimed) << c.name;
         EXPECT_EQ(plan.rate, c.want.rate) << c.name;
         EXPECT_EQ(plan.scale, c.want.scale) << c.name;
         EXPECT_EQ(plan.frameCount, c.want.frameCount) << c.name;
@@ -237,6 +232,45 @@ TEST(VideoPlan, OrientationFromTheDisplayMatrixAsFfmpegReadsIt) {
     EXPECT_EQ(plan.height, 1024);
     ASSERT_TRUE(PlanVideo(turned, Asked(288, 0), &plan, &reason)) << reason;
     EXPECT_EQ(plan.height, 512);
+}
+
+// Timed frames, in ms at 25 a second: a pause stays a pause, a jump in a
+// format whose times restart and a time that runs back are closed up to
+// the frame before (and the frames after move with it), a trim passes over
+// what lies before its start and stops at its end.
+TEST(VideoTimed, PausesStayJumpsAreClosedUp) {
+    struct Case {
+        const char* name;
+        bool restarts;
+        int64_t startMs, stopMs;       // the trim, -1: none
+        std::vector<int64_t> ticks;    // the frames' times after the first, in ms
+        std::vector<int64_t> times;    // when each is shown, in ms; -1: passed over; -2: the stop
+        int64_t mended;
+    };
+    const Case cases[] = {
+        {"a 60 s pause", false, 0, -1, {0, 40, 60040, 60080}, {0, 40, 60040, 60080}, 0},
+        {"a restart's jump", true, 0, -1, {0, 40, 5594000, 5594040}, {0, 40, 80, 120}, 1},
+        {"a time that runs back", false, 0, -1, {60000, 40, 80}, {60000, 60040, 60080}, 1},
+        {"trimmed", false, 100, 200, {0, 40, 120, 160, 200, 240}, {-1, -1, 20, 60, -2}, 0},
+    };
+    for (const Case& c : cases) {
+        VideoPlan plan;
+        plan.timed = true;
+        plan.rate = 25;
+        plan.scale = 1;
+        plan.timeBase = TimeBase{1, 1000};
+        plan.startTicks = c.startMs;
+        plan.stopTicks = c.stopMs;
+        TimedFrames timed;
+        std::vector<int64_t> times;
+        for (const int64_t ticks : c.ticks) {
+            const TimedPlace place = TimeFrame(&timed, plan, c.restarts, ticks, 40);
+            times.push_back(place == TimedPlace::Shown ? timed.time / 1000 : place == TimedPlace::Early ? -1 : -2);
+            if (place == TimedPlace::PastStop) break;
+        }
+        EXPECT_EQ(times, c.times) << c.name;
+        EXPECT_EQ(timed.mended, c.mended) << c.name;
+    }
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
 // the input's end. True with the outcome in READ when decoding cannot go on.
 bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
     Timeline& timeline = decoder->timeline;
-    const int result = NextPacket(&decoder->ahead, decoder->demux.format.get(), timeline.packet.get());
+    const int result = av_read_frame(decoder->demux.format.get(), timeline.packet.get());
     if (result == AVERROR_EOF) {
         const Demuxing& demux = decoder->demux;
         StartDraining(decoder, CutShort(demux.format.get(), demux.format->streams[demux.streamIndex], timeline.span,
@@ -171,8 +171,20 @@ enum class Placed {
     Shown,     // placed on the output's timeline
     Late,      // its time is not after the last frame's: passed over
     PastStop,  // at or past where a trimmed output stops
+    Early,     // timed: before where a trimmed output starts
     NoMemory,
 };
+
+// Places a timed frame at TICKS (the stream's own, AV_NOPTS_VALUE unknown).
+Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks) {
+    const Demuxing& demux = decoder->demux;
+    const bool restarts = (demux.format->iformat->flags & AVFMT_TS_DISCONT) != 0;
+    const int64_t after = ticks == AV_NOPTS_VALUE ? ticks : ticks - decoder->timeline.firstTicks;
+    const TimedPlace place =
+        TimeFrame(&decoder->timed, demux.plan, restarts, after, FrameDuration(decoder->timeline.pending.get()));
+    if (place == TimedPlace::Early) return Placed::Early;
+    return place == TimedPlace::PastStop ? Placed::PastStop : Placed::Shown;
+}
 
 // Takes the decoded frame in `pending`: its time after the first frame
 // (and the start), its first output index, and how far the frames decoded
@@ -189,9 +201,12 @@ Placed PlacePending(VideoDecoder* decoder) {
     // lost key frame), and would then match no packet.
     const int64_t ticks = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
     const std::vector<int64_t>& shown = decoder->damage.shownTimes;
-    if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back()) return Placed::Late;
+    // Timed, a time far behind is the timing's damage, mended where it is placed.
+    const bool backJump = plan.timed && !shown.empty() && shown.back() - ticks > JumpTicks(plan);
+    if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back() && !backJump) return Placed::Late;
     if (!NoteShown(&decoder->damage, ticks)) return Placed::NoMemory;
     if (timeline.firstTicks == AV_NOPTS_VALUE) timeline.firstTicks = FirstOfPipe(decoder, ticks);
+    if (plan.timed) return PlaceTimed(decoder, ticks);
     if (!plan.resample) {
         // The first frame that decodes stands in for any before it; a
         // frame without a time follows the one before it.
@@ -232,17 +247,13 @@ FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& pr
 // The output index where the last source frame stops being shown once the
 // source has ended: one for one, after the frames of the packets sent (the
 // last ones held for any the decoder did not give); resampled, at the
-// walked end of a sound input; on a pipe timed by its grid, a grid step
-// after the last frame's time, as a walked file on its grid ends; else as
-// far as the last frame reaches.
+// walked end of a sound input, else as far as the last frame reaches.
 int64_t EndIndex(const VideoDecoder* decoder) {
     const Timeline& timeline = decoder->timeline;
     const VideoPlan& plan = decoder->demux.plan;
     if (!plan.resample) return std::max(timeline.lastStart + 1, SentFrames(decoder));
     if (plan.frameCount >= 0 && timeline.endOutcome == FrameRead::End) return plan.frameCount;
-    const int64_t reach = OutputFramesBefore(timeline.lastEnd, plan.timeBase, plan.rate, plan.scale);
-    if (plan.gridEnd) return std::min(timeline.lastStart + 1, plan.stopTicks >= 0 ? reach : INT64_MAX);
-    return reach;
+    return OutputFramesBefore(timeline.lastEnd, plan.timeBase, plan.rate, plan.scale);
 }
 
 // The outcome once the source has ended and its last frame has been shown.
@@ -253,14 +264,65 @@ FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
         *problem = timeline.endProblem + (damage.empty() || timeline.endProblem.empty() ? "" : "; ") + damage;
         return Finish(decoder, timeline.endOutcome, *problem);
     }
-    // Fewer frames than the walk counted: the input changed or the decoder dropped some.
-    if (decoder->demux.plan.frameCount >= 0) {
+    // Fewer frames than the walk counted: the input changed or the decoder
+    // dropped some (timed, those are named by the damage summary).
+    if (decoder->demux.plan.frameCount >= 0 && !decoder->demux.plan.timed) {
         *problem = "the input ends after " + std::to_string(timeline.delivered) + " of its " +
                    std::to_string(decoder->demux.plan.frameCount) + " frames";
         return Finish(decoder, FrameRead::Damaged, *problem);
     }
     const FrameRead outcome = CleanEnd(decoder, problem);
     return Finish(decoder, outcome, *problem);
+}
+
+// Takes what became of a decoded frame that is not delivered; true with
+// the outcome in READ when the frames end at it.
+bool PassOver(VideoDecoder* decoder, Placed placed, FrameRead* read, std::string* problem) {
+    Timeline& timeline = decoder->timeline;
+    av_frame_unref(timeline.pending.get());
+    if (placed == Placed::NoMemory) {
+        *problem = "out of memory";
+        *read = Finish(decoder, FrameRead::Failed, *problem);
+        return true;
+    }
+    if (placed == Placed::PastStop) {
+        // The source ends here for a trimmed output.
+        timeline.sourceEnded = true;
+        timeline.endOutcome = FrameRead::End;
+    }
+    return false;
+}
+
+// A timed plan's frames: each one the decoder gives, once, as it comes.
+FrameRead ReadTimedFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
+    Timeline& timeline = decoder->timeline;
+    for (;;) {
+        if (timeline.sourceEnded) return FinishSource(decoder, problem);
+        FrameRead read = DecodeNext(decoder, problem);
+        if (read == FrameRead::Interrupted) {
+            problem->clear();  // not final: the stop request ends the job anyway
+            return read;
+        }
+        if (read != FrameRead::Frame) {
+            timeline.sourceEnded = true;
+            timeline.endOutcome = read;
+            timeline.endProblem = read == FrameRead::End ? std::string() : *problem;
+            continue;
+        }
+        const Placed placed = PlacePending(decoder);
+        if (placed != Placed::Shown) {
+            if (PassOver(decoder, placed, &read, problem)) return read;
+            continue;
+        }
+        const bool converted = ConvertFrame(&decoder->scaler, decoder->demux.plan, timeline.pending.get(), pixels);
+        av_frame_unref(timeline.pending.get());
+        if (!converted) {
+            *problem = FrameName(timeline.delivered) + " cannot be converted to BGR";
+            return Finish(decoder, FrameRead::Failed, *problem);
+        }
+        ++timeline.delivered;
+        return FrameRead::Frame;
+    }
 }
 
 }  // namespace
@@ -307,6 +369,7 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         *problem = timeline.problem;
         return timeline.outcome;
     }
+    if (decoder->demux.plan.timed) return ReadTimedFrame(decoder, pixels, problem);
     for (;;) {
         if (decoder->demux.plan.frameCount >= 0 && timeline.delivered >= decoder->demux.plan.frameCount) {
             const FrameRead outcome = CleanEnd(decoder, problem);
@@ -334,16 +397,8 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         if (read == FrameRead::Frame) {
             const Placed placed = PlacePending(decoder);
             timeline.pendingValid = placed == Placed::Shown;
-            if (placed != Placed::Shown) av_frame_unref(timeline.pending.get());
-            if (placed == Placed::NoMemory) {
-                *problem = "out of memory";
-                return Finish(decoder, FrameRead::Failed, *problem);
-            }
-            if (placed == Placed::PastStop) {
-                // The source ends here for a trimmed output.
-                timeline.sourceEnded = true;
-                timeline.endOutcome = FrameRead::End;
-            }
+            FrameRead ended = read;
+            if (placed != Placed::Shown && PassOver(decoder, placed, &ended, problem)) return ended;
         } else if (read == FrameRead::Interrupted) {
             // Not final: the stop request ends the job anyway.
             problem->clear();
@@ -355,4 +410,10 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
             timeline.endProblem = read == FrameRead::End ? std::string() : *problem;
         }
     }
+}
+
+void VideoFrameTime(const VideoDecoder* decoder, int64_t* time, int64_t* duration, int64_t* mended) {
+    *time = decoder->timed.time;
+    *duration = decoder->timed.duration;
+    *mended = decoder->timed.mended;
 }

@@ -9,9 +9,10 @@
 // made, and told in full, in one file: colour and turning in
 // video_convert.cpp; size, rate and count in video_plan.h, over
 // host/input/frame_timing.h; a file's count and a cut-off file in
-// video_walk.cpp; a pipe's grid in video_ahead.cpp; the start, damage and
-// the end in video_decode.cpp and video_damage.cpp; what is opened (which
-// stream; files, pipes and URLs, url_name.h), and the libraries' log, in
+// video_walk.cpp; frames at their own times (a stream not evenly spaced,
+// and every pipe) in video_timed.cpp; the start, damage and the end in
+// video_decode.cpp and video_damage.cpp; what is opened (which stream;
+// files, pipes and URLs, url_name.h), and the libraries' log, in
 // video_open.cpp. Interlaced streams are taken as they are, both fields
 // woven into each frame; `interlaced` says so.
 #pragma once
@@ -29,6 +30,7 @@ struct VideoInfo {
     int32_t rate = 0;          // frames per second = rate / scale of the frames delivered
     int32_t scale = 0;
     int64_t frameCount = -1;   // frames a sound input delivers, -1 when unknown (a pipe)
+    bool timed = false;        // each frame delivered once at its own time (VideoFrameTime)
     bool interlaced = false;   // the stream says its frames hold two fields (woven, taken as they are)
 };
 
@@ -57,6 +59,12 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
 // frameCount and wants an honest outcome makes that one more call.
 // Fewer frames than frameCount always end in Damaged, Interrupted or Failed.
 FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem);
+
+// The frame delivered last, when the plan is timed: when it is shown and
+// for how long (microseconds from the first frame, or from the start of a
+// trimmed output; DURATION 0 when the stream does not say), and how many
+// restarts of the stream's times were closed up so far.
+void VideoFrameTime(const VideoDecoder* decoder, int64_t* time, int64_t* duration, int64_t* mended);
 
 // Frees everything OpenVideo took; null is fine.
 void CloseVideo(VideoDecoder* decoder);

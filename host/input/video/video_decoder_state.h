@@ -3,8 +3,8 @@
 // video_open.cpp opens the container and the stream; video_walk.cpp
 // demuxes a seekable input once to count and time its packets and tells a
 // cut-off input by what it declares; video_plan.cpp decides size, rate and
-// count from plain numbers (a pipe's grid from the packets video_ahead.cpp
-// reads ahead); video_decode.cpp decodes and places each frame on the
+// count from plain numbers; video_decode.cpp (video_timed.cpp for frames
+// at their own times) decodes and places each frame on the
 // output's timeline, video_damage.cpp tells by their times the frames the
 // decoder did not give; video_convert.cpp scales it into the host frame.
 //
@@ -49,8 +49,6 @@ struct Walk {
     bool variable = false;
     int64_t first = AV_NOPTS_VALUE;  // the first frame's time, in ticks
     int64_t last = -1;  // ticks after the first frame where the last one starts
-    int32_t gridRate = 0;  // the grid the frames lie on (FindGrid), 0 when none
-    int32_t gridScale = 0;
     std::string problem;
     int interruptedOrFailed = 0;  // an error code that must fail the open
 };
@@ -88,13 +86,6 @@ struct Demuxing {
     AVRational nominalRate = {0, 1};  // the stream's own rate
     VideoPlan plan;                   // size, rate and count delivered
     std::string walkProblem;          // what stopped the walk before a clean end
-};
-
-// A pipe's first packets, read at open (video_ahead.cpp).
-struct AheadPackets {
-    std::vector<PacketOwner> packets;
-    size_t next = 0;  // the next of them to decode
-    int end = 0;      // what reading returned after them; 0: it has not ended
 };
 
 // The timeline (video_decode.cpp): the decoder, the frames it gave, where
@@ -141,6 +132,16 @@ struct DamageLog {
     int64_t corruptUntimed = 0;       // such packets without a presentation time
 };
 
+// Frames at their own times (video_timed.cpp): the latest frame's time,
+// as it is delivered, and the mending of a stream whose times restart.
+struct TimedFrames {
+    int64_t lastTicks = AV_NOPTS_VALUE;  // the latest frame's, mended, ticks after the start
+    int64_t shift = 0;                   // ticks taken off every time since a restart was closed up
+    int64_t mended = 0;                  // restarts closed up
+    int64_t time = 0;                    // the latest frame's, microseconds after the start
+    int64_t duration = 0;                // microseconds, 0 when unknown
+};
+
 // The scaler (video_convert.cpp) and the source layout it was set up for.
 struct Scaler {
     std::unique_ptr<SwsContext, ScalerCloser> context;
@@ -156,9 +157,9 @@ struct Scaler {
 // Each part is changed by its own file alone; the others read it.
 struct VideoDecoder {
     Demuxing demux;
-    AheadPackets ahead;
     Timeline timeline;
     DamageLog damage;
+    TimedFrames timed;
     Scaler scaler;
 };
 
@@ -193,12 +194,6 @@ int64_t SentFrames(const VideoDecoder* decoder);
 // The frames the decoder did not give, in one line; "" when there were none.
 std::string DamageSummary(const VideoDecoder* decoder);
 
-// video_ahead.cpp: a pipe's first packets.
-// Reads a pipe's first video packets into AHEAD and the grid their times
-// lie on into WALK's gridRate / gridScale.
-void ReadFirstPackets(const Demuxing& demux, AheadPackets* ahead, Walk* walk);
-// The next packet into PACKET, the ones read ahead first: as av_read_frame.
-int NextPacket(AheadPackets* ahead, AVFormatContext* format, AVPacket* packet);
 
 // video_decode.cpp: the decoder for STREAM, with room for a packet and two
 // frames: "" or why it cannot be opened.
@@ -207,6 +202,16 @@ std::string OpenDecoding(Timeline* timeline, const AVCodec* codec, const AVStrea
 // AV_NOPTS_VALUE for a pipe, timed from its first frames) and whether
 // packets before the next key frame are skipped.
 void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey);
+
+// video_timed.cpp: where a timed frame at TICKS (after the first frame;
+// AV_NOPTS_VALUE when unknown) lasting DURATION ticks (0: unknown) falls:
+// before a trimmed output's start (passed over), on it (its time in
+// TIMED), or at or past its stop. RESTARTS: the format's timestamps may
+// start again (MPEG-TS and the others FFmpeg marks so).
+enum class TimedPlace { Early, Shown, PastStop };
+TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration);
+// How far a timed stream's times jump before the jump is damage, in ticks.
+int64_t JumpTicks(const VideoPlan& plan);
 
 // video_convert.cpp: FRAME into the host frame at PIXELS as PLAN lays it
 // out; false when the scaler cannot be set up or fails.

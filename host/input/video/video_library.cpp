@@ -1,5 +1,6 @@
-// The one export of rozove_video.so (video_library.h): the decoder's calls,
-// once the host's stop flag is handed to the decoder.
+// The one export of rozove_video.so (video_library.h): the decoder's calls
+// and the libraries' versions, once the host's stop flag is handed to the
+// decoder.
 #include "host/input/video/video_library.h"
 
 #include <string>
@@ -33,7 +34,7 @@ std::string LibraryVersions() {
     return text;
 }
 
-const VideoLibrary kLibrary = {OpenVideo, ReadVideoFrame, CloseVideo, ProbeStill, LibraryVersions};
+const VideoLibrary kLibrary = {OpenVideo, ReadVideoFrame, VideoFrameTime, CloseVideo, ProbeStill, LibraryVersions};
 
 }  // namespace
 

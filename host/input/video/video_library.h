@@ -18,6 +18,7 @@ struct VideoLibrary {
     bool (*open)(const std::string& path, const VideoOptions& options, VideoDecoder** decoder, VideoInfo* info,
                  std::string* error);
     FrameRead (*read)(VideoDecoder* decoder, uint8_t* pixels, std::string* problem);
+    void (*timeOf)(const VideoDecoder* decoder, int64_t* time, int64_t* duration, int64_t* mended);
     void (*close)(VideoDecoder* decoder);
     StillProbe (*probeStill)(const std::string& path, bool verbose, std::string* reason);
     // The versions of FFmpeg's libraries the decoder runs on, as loaded.

@@ -189,7 +189,6 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.endTicks = walk.end;
     facts.variable = walk.variable;
     facts.lastTicks = walk.last;
-    facts.grid = Fraction{walk.gridRate, walk.gridScale};
     return facts;
 }
 
@@ -208,9 +207,8 @@ std::string SeekToStart(const Demuxing& demux, int64_t first, bool* sought) {
     return std::string();
 }
 
-// Opens the container and plans the frames into DEMUX (a pipe's first
-// packets into AHEAD): "" or why it cannot be.
-std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string& url, const VideoOptions& options,
+// Opens the container and plans the frames into DEMUX: "" or why it cannot be.
+std::string OpenDemuxing(Demuxing* demux, const std::string& url, const VideoOptions& options,
                          Walk* walk, const AVCodec** codec) {
     const int result = OpenContainer(url, demux->network, &demux->format);
     if (result < 0) return OpenFailure(result, demux->network);
@@ -227,9 +225,9 @@ std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string
         if (!reason.empty()) return reason;
     } else {
         // A pipe's header count is not trusted for the plan: MP4's
-        // includes the frames an edit list hides.
+        // includes the frames an edit list hides. Its frames are timed as
+        // they come, so nothing is read ahead.
         walk->packets = -1;
-        ReadFirstPackets(*demux, ahead, walk);
     }
     AVStream* stream = demux->format->streams[demux->streamIndex];
     if (!PlanVideo(FactsOf(demux->format.get(), stream, demux->nominalRate, *walk), options, &demux->plan, &reason)) {
@@ -242,7 +240,7 @@ std::string OpenDemuxing(Demuxing* demux, AheadPackets* ahead, const std::string
 // Opens everything DECODER holds, in order: "" or why it cannot be.
 std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOptions& options, Walk* walk) {
     const AVCodec* codec = nullptr;
-    std::string reason = OpenDemuxing(&decoder->demux, &decoder->ahead, url, options, walk, &codec);
+    std::string reason = OpenDemuxing(&decoder->demux, url, options, walk, &codec);
     if (!reason.empty()) return reason;
     const Demuxing& demux = decoder->demux;
     reason = OpenDecoding(&decoder->timeline, codec, demux.format->streams[demux.streamIndex]);
@@ -282,6 +280,7 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     info->rate = plan.rate;
     info->scale = plan.scale;
     info->frameCount = plan.frameCount;
+    info->timed = plan.timed;
     const AVCodecParameters* parameters = demux.format->streams[demux.streamIndex]->codecpar;
     info->interlaced = parameters->field_order != AV_FIELD_UNKNOWN && parameters->field_order != AV_FIELD_PROGRESSIVE;
     *decoderOut = decoder.release();

@@ -18,8 +18,6 @@ extern "C" {
 
 namespace {
 
-using gif_limits::kMaxSmoothRate;
-
 bool Given(Fraction value) {
     return value.num > 0 && value.den > 0;
 }
@@ -70,36 +68,9 @@ bool AverageRate(const StreamFacts& facts, TimeBase base, Fraction* rate) {
     return true;
 }
 
-// Frames kept on the stream's own grid: uneven, on a grid of at most 50 a second.
-bool OnItsGrid(const StreamFacts& facts) {
-    return facts.walked && facts.variable && Given(facts.grid) && facts.grid.num <= kMaxSmoothRate * facts.grid.den &&
-           facts.lastTicks >= 0;
-}
-
-// The grid a pipe's frames are placed on by their timestamps, at most 50
-// a second: the one its first packets' times lie on, else the rate its
-// header gives where its time base holds that rate's frame times (a whole
-// number of ticks a frame, or at least ten, so that a timestamp's rounding
-// stays within 5 % of a frame). False when there is none.
-bool PipeGrid(const StreamFacts& facts, Fraction* grid) {
-    const TimeBase base = facts.timeBase;
-    if (facts.walked) return false;
-    if (Given(facts.grid) && facts.grid.num <= kMaxSmoothRate * facts.grid.den) {
-        *grid = facts.grid;
-        return true;
-    }
-    const Fraction rate = facts.nominalRate;
-    if (!Given(rate) || rate.num > kMaxSmoothRate * rate.den || base.num <= 0 || base.den <= 0) return false;
-    const int64_t ticksNum = int64_t(rate.den) * base.den;  // one frame is ticksNum / ticksDen ticks
-    const int64_t ticksDen = int64_t(rate.num) * base.num;
-    *grid = rate;
-    return ticksNum >= 10 * ticksDen || (ticksNum % ticksDen == 0 && ticksNum >= ticksDen);
-}
-
 // The rate frames are delivered at, and whether they are resampled to it.
 bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     Fraction average;
-    Fraction grid;
     if (facts.stills) {
         const bool given = options.fpsRate > 0 && options.fpsScale > 0;
         plan->resample = false;
@@ -121,19 +92,15 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
         plan->resample = true;
         plan->rate = options.fpsRate;
         plan->scale = options.fpsScale;
-    } else if (OnItsGrid(facts)) {
-        plan->resample = true;
-        plan->rate = facts.grid.num;
-        plan->scale = facts.grid.den;
-    } else if (PipeGrid(facts, &grid)) {
-        plan->resample = true;
-        plan->gridEnd = true;
-        plan->rate = grid.num;
-        plan->scale = grid.den;
-    } else if (facts.walked && facts.variable && AverageRate(facts, plan->timeBase, &average)) {
-        plan->resample = true;
-        plan->rate = average.num;
-        plan->scale = average.den;
+    } else if (!facts.walked || facts.variable) {
+        // Frames at their own times; the rate only says what a frame
+        // lasts where nothing else does.
+        plan->timed = true;
+        Fraction rate = facts.nominalRate;
+        if (facts.walked && AverageRate(facts, plan->timeBase, &average)) rate = average;
+        if (!Given(rate)) rate = Fraction{25, 1};
+        plan->rate = rate.num;
+        plan->scale = rate.den;
     } else {
         plan->resample = false;
         plan->rate = facts.nominalRate.num;
@@ -149,9 +116,6 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
 // How many frames a walked input delivers; a pipe's count is unknown.
 int64_t PlanCount(const StreamFacts& facts, const VideoPlan& plan) {
     if (!facts.walked) return -1;
-    if (plan.resample && OnItsGrid(facts) && plan.rate == facts.grid.num && plan.scale == facts.grid.den) {
-        return OutputFramesBefore(facts.lastTicks, plan.timeBase, plan.rate, plan.scale) + 1;
-    }
     if (!plan.resample || facts.endTicks < 0) return facts.packets;
     return OutputFramesBefore(facts.endTicks, plan.timeBase, plan.rate, plan.scale);
 }
@@ -161,10 +125,33 @@ int64_t TicksOf(int64_t microseconds, TimeBase base) {
     return av_rescale_q(microseconds, AVRational{1, 1000000}, AVRational{base.num, base.den});
 }
 
+// Where a start past the end is refused: "(12.34 s)".
+std::string EndText(int64_t ticks, TimeBase base) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f s", ticks * base.num / double(base.den));
+    return std::string("--start is at or past the end of the video (") + seconds + ")";
+}
+
+// A timed span: from the first frame at or after the start, its count
+// unknown until the frames end.
+bool PlanTimedTrim(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
+    plan->startTicks = TicksOf(options.startMicroseconds, plan->timeBase);
+    if (options.durationMicroseconds >= 0) {
+        plan->stopTicks = plan->startTicks + TicksOf(options.durationMicroseconds, plan->timeBase);
+    }
+    plan->frameCount = -1;
+    if (facts.walked && facts.lastTicks >= 0 && plan->startTicks > facts.lastTicks) {
+        *reason = EndText(facts.endTicks >= 0 ? facts.endTicks : facts.lastTicks, plan->timeBase);
+        return false;
+    }
+    return true;
+}
+
 // The trimmed span: where it starts and stops, resampled by timestamps,
 // and its count on a walked input. False with REASON when it holds nothing.
 bool PlanTrim(const StreamFacts& facts, const VideoOptions& options, VideoPlan* plan, std::string* reason) {
     if (options.startMicroseconds <= 0 && options.durationMicroseconds < 0) return true;
+    if (plan->timed) return PlanTimedTrim(facts, options, plan, reason);
     plan->resample = true;
     // As ffmpeg's -ss: the GIF begins with the first frame at or after the
     // start, so a start between two frames moves to the next one.
@@ -180,9 +167,7 @@ bool PlanTrim(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
     const int64_t end = av_rescale_q(plan->frameCount, frame, base);
     const int64_t stop = plan->stopTicks >= 0 ? std::min(plan->stopTicks, end) : end;
     if (stop <= plan->startTicks) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.2f s", end * plan->timeBase.num / double(plan->timeBase.den));
-        *reason = std::string("--start is at or past the end of the video (") + seconds + ")";
+        *reason = EndText(end, plan->timeBase);
         return false;
     }
     plan->frameCount = OutputFramesBefore(stop - plan->startTicks, plan->timeBase, plan->rate, plan->scale);
@@ -223,7 +208,7 @@ bool PlanVideo(const StreamFacts& facts, const VideoOptions& options, VideoPlan*
     const bool resampled = plan->resample;
     plan->frameCount = PlanCount(facts, *plan);
     // Trimmed without a resampling rate: the stream's rate, by timestamps.
-    if (!resampled && (options.startMicroseconds > 0 || options.durationMicroseconds >= 0)) {
+    if (!resampled && !plan->timed && (options.startMicroseconds > 0 || options.durationMicroseconds >= 0)) {
         plan->frameCount = facts.walked && facts.endTicks >= 0
                                ? OutputFramesBefore(facts.endTicks, plan->timeBase, plan->rate, plan->scale)
                                : plan->frameCount;

@@ -16,24 +16,15 @@
 //   given, the other follows the displayed aspect, rounded to the nearest
 //   pixel and at least 1. Both given: exactly that. Frames past the GIF's
 //   side limit or the host frame cap are refused.
-// - Rate: the stream's own. A walked stream whose timestamps are not evenly
-//   spaced but lie on a grid of at most 50 frames per second (a recording
-//   that pauses) is resampled to that grid: every frame is kept and the one
-//   before a gap is repeated through it, whatever rate the container
-//   guesses. Other uneven streams are resampled to their average rate (the
-//   container's, else the one their packets span), so that their timing
-//   stays true; `fpsRate`/`fpsScale`
-//   resample any stream to the rate given. Resampling repeats and drops
-//   frames (host/input/frame_timing.h). A pipe is not walked: its
-//   frames are placed by their timestamps, as they arrive, on the grid its
-//   first packets lie on (video_ahead.cpp) when that is at most 50 a
-//   second, else on the rate its header gives when that is at most 50 and
-//   its time base holds that rate's frame times (a whole number of ticks a
-//   frame, or ten and more); the frame before a gap is held through it and
-//   the last frame lasts one frame, so that a pipe gives what the same
-//   bytes give as a file; a frame off the grid is resampled by its
-//   timestamp as with `fpsRate`. Other pipes are taken one for one at their
-//   header's rate. No rate at all is refused.
+// - Rate: an evenly spaced walked stream keeps its own rate, one for one.
+//   Any other stream (uneven timestamps, or a pipe, which is not walked)
+//   is timed: each frame the decoder gives is delivered once with its own
+//   time, and the output writes its delay from that time; its rate is then
+//   only what a frame lasts when nothing else says (the average, else the
+//   stream's own, else 25). `fpsRate`/`fpsScale` resample any stream to the
+//   rate given by its timestamps, repeating and dropping frames
+//   (host/input/frame_timing.h). A pipe needs no look-ahead: its first
+//   frame is delivered as soon as it is decoded.
 // - Stills (an image sequence, one image, the cover picture of a sound
 //   file) have no rate of their own: each is one frame, at `fpsRate` /
 //   `fpsScale` when given, else 25 a second.
@@ -41,14 +32,13 @@
 //   first frame) cut the clip to the frame, as ffmpeg's -ss and -t: the
 //   output begins at the first frame time of the rate chosen at or after
 //   the start, and the frames are placed by
-//   their timestamps at the rate chosen above. A start at or past the end
-//   is refused.
-// - Count: one for one, the walked packets; on the stream's grid, up to
-//   and including the last frame's (which lasts one step of the grid, so
-//   that containers that store its duration differently agree); otherwise
-//   resampled, the output frames before the walked end
-//   (host/input/frame_timing.h). An input that
-//   was not walked (a pipe) has no count: -1.
+//   their timestamps at the rate chosen above; timed, it begins with the
+//   first frame at or after the start, its times counted from the start.
+//   A start at or past the end is refused.
+// - Count: one for one and timed, the walked packets (timed and trimmed:
+//   unknown); resampled, the output frames before the walked end
+//   (host/input/frame_timing.h). An input that was not walked (a pipe)
+//   has no count: -1.
 #pragma once
 
 #include <cstdint>
@@ -91,8 +81,6 @@ struct StreamFacts {
     int64_t endTicks = -1;     // walked: ticks after the first frame where the last ends, -1 unknown
     bool variable = false;     // walked: the timestamps are not evenly spaced
     int64_t lastTicks = -1;    // walked: ticks after the first frame where the last starts, -1 unknown
-    Fraction grid;             // the rate whose frame times all timestamps lie on (a pipe: its first
-                               // packets' times); not given: none
 };
 
 struct VideoPlan {
@@ -100,7 +88,7 @@ struct VideoPlan {
     int32_t height = 0;
     Orientation orientation;
     bool resample = false;     // frames placed by their timestamps, not one for one
-    bool gridEnd = false;      // a pipe timed by its grid: its last frame lasts one frame
+    bool timed = false;        // each frame delivered once, at its own time
     int32_t rate = 0;          // frames per second = rate / scale
     int32_t scale = 0;
     int64_t frameCount = -1;   // -1 when unknown

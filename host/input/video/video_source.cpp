@@ -32,7 +32,11 @@ const VideoLibrary* LoadVideoLibrary(std::string* error) {
 }
 
 FrameRead ReadDecoded(FrameSource* source, std::string* problem) {
-    return library->read(StateOf<VideoDecoder>(source), source->pixels.data(), problem);
+    const FrameRead read = library->read(StateOf<VideoDecoder>(source), source->pixels.data(), problem);
+    if (read == FrameRead::Frame && source->timed) {
+        library->timeOf(StateOf<VideoDecoder>(source), &source->time, &source->duration, &source->mended);
+    }
+    return read;
 }
 
 const SourceReader kVideoReader = {ReadDecoded};
@@ -89,6 +93,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     source->scale = info.scale;
     // The decoder's count is a promise: fewer frames end in Damaged.
     source->knownFrames = source->expectedFrames = info.frameCount;
+    source->timed = info.timed;
     source->interlaced = info.interlaced;
     if (!Allocate(&source->pixels, FrameBytes(info.width, info.height), &reason)) {
         *error = name + ": " + reason;

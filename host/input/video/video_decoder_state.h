@@ -3,8 +3,8 @@
 // video_open.cpp opens the container and the stream; video_walk.cpp
 // demuxes a seekable input once to count and time its packets and tells a
 // cut-off input by what it declares; video_plan.cpp decides size, rate and
-// count from plain numbers; video_decode.cpp (video_timed.cpp for frames
-// at their own times) decodes and places each frame on the
+// count from plain numbers; video_feed.cpp decodes, video_decode.cpp
+// (video_timed.cpp for frames at their own times) places each frame on the
 // output's timeline, video_damage.cpp tells by their times the frames the
 // decoder did not give; video_convert.cpp scales it into the host frame.
 //
@@ -88,8 +88,9 @@ struct Demuxing {
     std::string walkProblem;          // what stopped the walk before a clean end
 };
 
-// The timeline (video_decode.cpp): the decoder, the frames it gave, where
-// each is placed on the output's timeline, and how the source ended.
+// The timeline (video_feed.cpp and video_decode.cpp, its two stages): the
+// decoder, the frames it gave, where each is placed on the output's
+// timeline, and how the source ended.
 struct Timeline {
     CodecOwner codec;
     PacketOwner packet;
@@ -195,13 +196,15 @@ int64_t SentFrames(const VideoDecoder* decoder);
 std::string DamageSummary(const VideoDecoder* decoder);
 
 
-// video_decode.cpp: the decoder for STREAM, with room for a packet and two
+// video_feed.cpp: the decoder for STREAM, with room for a packet and two
 // frames: "" or why it cannot be opened.
 std::string OpenDecoding(Timeline* timeline, const AVCodec* codec, const AVStream* stream);
 // Where frames are timed from (the walked first frame's time, or
 // AV_NOPTS_VALUE for a pipe, timed from its first frames) and whether
 // packets before the next key frame are skipped.
 void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey);
+// Decodes the next source frame into `pending`: Frame, or how the frames end.
+FrameRead DecodeNext(VideoDecoder* decoder, std::string* problem);
 
 // video_timed.cpp: where a timed frame at TICKS (after the first frame;
 // AV_NOPTS_VALUE when unknown) lasting DURATION ticks (0: unknown) falls:

@@ -1368,6 +1368,21 @@ damaged_stream)
   expect_one_line_error "a lost packet" "came damaged from the input"
   probe out.gif
   expect_probe frames 100
+  # Two recordings joined with cat: the second one's times start again, 2 s
+  # back. Every frame at the first one's pace, the mending said, exit 0
+  # where the decoder mended nothing, from a file and through a pipe.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=160x90:rate=25 -t 2 -c:v libx264 -f mpegts -y part.ts ||
+    fail "ffmpeg could not make part.ts"
+  cat part.ts part.ts >joined.ts
+  for way in file pipe; do
+    if [ $way = file ]; then run export joined.ts joined.gif
+    else cat joined.ts | timeout 60 "$rozove" export - joined.gif >out.txt 2>err.txt; status=$?; err=$(cat err.txt); fi
+    expect_status 0 "joined recordings ($way)"
+    [[ "$err" == *"timestamps jump 1 time"* ]] || fail "joined recordings ($way): no word of the mended timing: $err"
+    probe joined.gif
+    expect_probe frames 100
+    expect_probe delays "$(printf '4 %.0s' {1..100} | sed 's/ $//')"
+  done
   ;;
 stream_choice)
   # Of several video streams, the one ffmpeg takes (its own choice is the

@@ -47,7 +47,7 @@ enum class Placed {
 // Places a timed frame at TICKS (the stream's own, AV_NOPTS_VALUE unknown).
 Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks) {
     const Demuxing& demux = decoder->demux;
-    const bool restarts = (demux.format->iformat->flags & AVFMT_TS_DISCONT) != 0;
+    const bool restarts = TimesRestart(demux.format.get());
     const int64_t after = ticks == AV_NOPTS_VALUE ? ticks : ticks - decoder->timeline.firstTicks;
     const TimedPlace place =
         TimeFrame(&decoder->timed, demux.plan, restarts, after, FrameDuration(decoder->timeline.pending.get()));
@@ -73,7 +73,7 @@ Placed PlacePending(VideoDecoder* decoder) {
     // Timed, a time far behind is the timing's damage, mended where it is placed.
     const bool backJump = plan.timed && !shown.empty() && shown.back() - ticks > JumpTicks(plan);
     if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back() && !backJump) return Placed::Late;
-    if (!NoteShown(&decoder->damage, ticks)) return Placed::NoMemory;
+    if (!NoteShown(&decoder->damage, frame, ticks)) return Placed::NoMemory;
     if (timeline.firstTicks == AV_NOPTS_VALUE) timeline.firstTicks = FirstOfPipe(decoder, ticks);
     if (plan.timed) return PlaceTimed(decoder, ticks);
     if (!plan.resample) {
@@ -248,5 +248,5 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
 void VideoFrameTime(const VideoDecoder* decoder, int64_t* time, int64_t* duration, int64_t* mended) {
     *time = decoder->timed.time;
     *duration = decoder->timed.duration;
-    *mended = decoder->timed.mended;
+    *mended = decoder->timed.mended + decoder->restarts.mended;
 }

@@ -131,6 +131,7 @@ struct DamageLog {
     bool untimed = false;             // a packet without a presentation time was given (AVI)
     std::vector<int64_t> corruptTimes;  // in increasing order: the packets given that the demuxer flagged corrupt
     int64_t corruptUntimed = 0;       // such packets without a presentation time
+    std::vector<int64_t> concealedTimes;  // in increasing order: frames the decoder says it mended
 };
 
 // Frames at their own times (video_timed.cpp): the latest frame's time,
@@ -141,6 +142,18 @@ struct TimedFrames {
     int64_t mended = 0;                  // restarts closed up
     int64_t time = 0;                    // the latest frame's, microseconds after the start
     int64_t duration = 0;                // microseconds, 0 when unknown
+};
+
+// The packets' times in a format whose timestamps may restart
+// (video_timed.cpp): where the last one was, how far the ones since the
+// latest restart are moved back to follow it, and the seams.
+struct Restarts {
+    int64_t last = AV_NOPTS_VALUE;  // the latest packet's decoding time, mended
+    int64_t lastShown[2] = {AV_NOPTS_VALUE, AV_NOPTS_VALUE};  // the last two packets' presentation times, mended
+    int64_t lastDuration = 0;
+    int64_t shift = 0;              // ticks taken off every time since the latest restart
+    int64_t mended = 0;             // restarts closed up
+    std::vector<int64_t> seams;     // in increasing order: the presentation times of the packets before them
 };
 
 // The scaler (video_convert.cpp) and the source layout it was set up for.
@@ -161,6 +174,7 @@ struct VideoDecoder {
     Timeline timeline;
     DamageLog damage;
     TimedFrames timed;
+    Restarts restarts;
     Scaler scaler;
 };
 
@@ -184,8 +198,8 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
 // frames the decoder did not give.
 // Notes PACKET, about to be given to the decoder; false without memory.
 bool NoteSent(DamageLog* log, const AVPacket* packet);
-// Notes a frame given at TICKS; false without memory.
-bool NoteShown(DamageLog* log, int64_t ticks);
+// Notes FRAME, given at TICKS; false without memory.
+bool NoteShown(DamageLog* log, const AVFrame* frame, int64_t ticks);
 // Where the first frame's time is counted from on an input that was not walked.
 int64_t FirstOfPipe(const VideoDecoder* decoder, int64_t ticks);
 // One for one: the output index of the source frame at TICKS.
@@ -215,6 +229,16 @@ enum class TimedPlace { Early, Shown, PastStop };
 TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration);
 // How far a timed stream's times jump before the jump is damage, in ticks.
 int64_t JumpTicks(const VideoPlan& plan);
+// In a format whose timestamps may restart: closes PACKET's times up to the
+// packets before at the stream's RATE when they start again (TIMEBASE is
+// the stream's). Every video packet of the stream goes through it, in the
+// order read, so that the walk and the decoder see the same times. False
+// without memory.
+bool MendRestart(Restarts* restarts, AVPacket* packet, AVRational timeBase, AVRational rate);
+// Whether FORMAT's timestamps may restart (FFmpeg's AVFMT_TS_DISCONT).
+inline bool TimesRestart(const AVFormatContext* format) {
+    return (format->iformat->flags & AVFMT_TS_DISCONT) != 0;
+}
 
 // video_convert.cpp: FRAME into the host frame at PIXELS as PLAN lays it
 // out; false when the scaler cannot be set up or fails.

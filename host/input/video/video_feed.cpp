@@ -129,6 +129,15 @@ bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
         av_packet_unref(timeline.packet.get());
         return false;
     }
+    const Demuxing& demux = decoder->demux;
+    if (TimesRestart(demux.format.get()) &&
+        !MendRestart(&decoder->restarts, timeline.packet.get(), demux.format->streams[demux.streamIndex]->time_base,
+                     demux.nominalRate)) {
+        av_packet_unref(timeline.packet.get());
+        *problem = "out of memory";
+        *read = FrameRead::Failed;
+        return true;
+    }
     return SendPacket(decoder, read, problem);
 }
 

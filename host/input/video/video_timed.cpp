@@ -1,12 +1,18 @@
-// The times of frames delivered at their own times. A pause in the
-// stream's own time stays a pause: the output gives it as one long delay.
-// A jump in a format whose timestamps may restart (MPEG-TS, say) is damage
-// to the timing, not a pause, and so is a time that runs back (a first
-// frame stamped late, say): past FFmpeg's own discontinuity threshold
-// (10 s) the frame is closed up to the one before at the stream's rate,
-// and every later frame moves with it, so that a broken timestamp cannot
-// make a GIF of hours from a second of frames, nor lose the frames after it.
+// The times of frames delivered at their own times, and the mending of
+// times that restart. A pause in the stream's own time stays a pause: the
+// output gives it as one long delay. In a format whose timestamps may
+// restart (MPEG-TS and the others FFmpeg marks so; recorded segments are
+// joined with cat), a packet whose decoding time runs back at all, or
+// jumps ahead past FFmpeg's own discontinuity threshold (10 s), starts
+// again: it is closed up to the packet before at the stream's grid, and
+// every later packet moves with it, before the walk counts it or the
+// decoder gets it, so that the join neither loses frames nor pauses. A time
+// that runs back past the threshold in any other format (a first frame
+// stamped late, say) is closed up the same way as the frame is timed, so
+// that a broken timestamp cannot make a GIF of hours from a second of
+// frames, nor lose the frames after it.
 #include <algorithm>
+#include <new>
 
 #include "host/input/video/video_decoder_state.h"
 
@@ -21,6 +27,40 @@ int64_t FrameTicks(const VideoPlan& plan, AVRational base) {
 }
 
 }  // namespace
+
+bool MendRestart(Restarts* restarts, AVPacket* packet, AVRational timeBase, AVRational rate) {
+    const int64_t stamped = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+    if (stamped == AV_NOPTS_VALUE) return true;
+    int64_t at = stamped - restarts->shift;
+    const int64_t last = restarts->last;
+    const int64_t threshold = av_rescale_q(kDiscontinuitySeconds, AVRational{1, 1}, timeBase);
+    if (last != AV_NOPTS_VALUE && (at < last || at - last > threshold)) {
+        int64_t step = restarts->lastDuration;
+        if (step <= 0 && rate.num > 0 && rate.den > 0) step = av_rescale_q(1, av_inv_q(rate), timeBase);
+        at = last + std::max<int64_t>(step, 1);
+        restarts->shift = stamped - at;
+        ++restarts->mended;
+        // The demuxer flags one of the last packets before a seam as
+        // corrupt (the continuity count breaks there, and its parser holds
+        // a packet back), whole or not: the damage log asks the decoder
+        // (video_damage.cpp).
+        try {
+            for (const int64_t shown : restarts->lastShown) {
+                if (shown != AV_NOPTS_VALUE) restarts->seams.push_back(shown);
+            }
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        std::sort(restarts->seams.begin(), restarts->seams.end());
+    }
+    restarts->last = at;
+    restarts->lastDuration = packet->duration;
+    if (packet->dts != AV_NOPTS_VALUE) packet->dts -= restarts->shift;
+    if (packet->pts != AV_NOPTS_VALUE) packet->pts -= restarts->shift;
+    restarts->lastShown[0] = restarts->lastShown[1];
+    restarts->lastShown[1] = packet->pts;
+    return true;
+}
 
 int64_t JumpTicks(const VideoPlan& plan) {
     return av_rescale_q(kDiscontinuitySeconds, AVRational{1, 1}, AVRational{plan.timeBase.num, plan.timeBase.den});

@@ -94,8 +94,12 @@ bool TakePacket(const AVPacket* packet, Gathered* gathered, Walk* walk) {
     return true;
 }
 
-// Reads every packet into GATHERED; true at a clean end of the input.
-bool ReadAll(AVFormatContext* format, int streamIndex, AVPacket* packet, Gathered* gathered, Walk* walk) {
+// Reads every packet into GATHERED, with the times the decoder will see
+// (restarts closed up); true at a clean end of the input.
+bool ReadAll(AVFormatContext* format, int streamIndex, AVRational rate, AVPacket* packet, Gathered* gathered,
+             Walk* walk) {
+    Restarts restarts;
+    const bool restarting = TimesRestart(format);
     for (;;) {
         const int result = av_read_frame(format, packet);
         if (result == AVERROR_EOF) return true;
@@ -107,7 +111,13 @@ bool ReadAll(AVFormatContext* format, int streamIndex, AVPacket* packet, Gathere
             walk->problem = ReadFailure(gathered->fromKey.count, result);
             return false;
         }
-        const bool more = packet->stream_index != streamIndex || TakePacket(packet, gathered, walk);
+        const bool video = packet->stream_index == streamIndex;
+        if (video && restarting && !MendRestart(&restarts, packet, format->streams[streamIndex]->time_base, rate)) {
+            av_packet_unref(packet);
+            walk->interruptedOrFailed = AVERROR(ENOMEM);
+            return false;
+        }
+        const bool more = !video || TakePacket(packet, gathered, walk);
         av_packet_unref(packet);
         if (!more) return false;
     }
@@ -185,7 +195,7 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
         return walk;
     }
     Gathered gathered;
-    const bool clean = ReadAll(format, streamIndex, packet, &gathered, &walk);
+    const bool clean = ReadAll(format, streamIndex, nominalRate, packet, &gathered, &walk);
     av_packet_free(&packet);
     // A stream whose packets carry no key flags is taken whole.
     if (!walk.sawKey) {

@@ -65,6 +65,11 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
             Fail(source.name + ": " + report.problem + "; " +
                  (some ? output + " holds the " + frames + " of the GIF up to there" : kept));
             return RunOutcome::Failed;
+        case JobEnd::Mended:
+            // Damage that cuts nothing: the GIF is whole, the exit status still tells.
+            Fail(source.name + ": " + report.problem + "; " + output + " holds " +
+                 (report.framesDelivered == 1 ? std::string("its one frame") : "all " + frames));
+            return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
             Fail("cannot write " + output + ": " +
                  WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBound(source)) +

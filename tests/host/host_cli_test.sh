@@ -957,6 +957,7 @@ CASES
   frames=$(probe_line frames)
   # Done (the cut fell between packets) shows the message; a cut input the error line.
   [ "$(message_count "$out")" == "$frames" ] || [[ "$err" == *"holds the $frames frame"* ]] ||
+    [[ "$err" == *"holds all $frames frames"* ]] ||
     fail "cut stream: the message [$out] or the error [$err] counts otherwise; the GIF holds $frames"
   if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 40 ]; then fail "cut stream: $frames frames"; fi
   # Matroska through a pipe, cut exactly between two packets: its declared
@@ -982,7 +983,7 @@ CASES
   expect_status 1 "garbled frame"
   [ -z "$out" ] || fail "garbled frame: a message on a failed job: $out"
   expect_one_line_error "garbled frame" "cannot be decoded"
-  [[ "$err" == *"garbled.gif holds the 20 frames"* ]] || fail "garbled frame: the error does not count 20 frames: $err"
+  [[ "$err" == *"garbled.gif holds all 20 frames"* ]] || fail "garbled frame: the error does not count 20 frames: $err"
   [ "$lost" -ge 1 ] || fail "garbled.mp4: ffprobe lost no frame"
   [ "$lost" -eq 1 ] || [[ "$err" == *"$lost frames cannot be decoded"* ]] || fail "garbled.mp4: $lost lost, told: $err"
   ;;
@@ -1366,8 +1367,20 @@ damaged_stream)
   run export lost.ts out.gif
   expect_status 1 "a lost packet"
   expect_one_line_error "a lost packet" "came damaged from the input"
+  [[ "$err" == *"out.gif holds all 100 frames"* ]] || fail "a lost packet: the GIF is not said to be whole: $err"
   probe out.gif
   expect_probe frames 100
+  # A first frame that cannot be decoded: the one after it stands in for
+  # it, and the GIF is said to hold every frame.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 10 -c:v png -y png.mkv ||
+    fail "ffmpeg could not make png.mkv"
+  IFS=, read -r size pos < <(ffprobe -v error -show_entries packet=size,pos -of csv=p=0 png.mkv)
+  { head -c $((pos + size / 2)) png.mkv; printf garbled; tail -c +$((pos + size / 2 + 8)) png.mkv; } >first.mkv
+  run export first.mkv out.gif
+  expect_status 1 "a first frame lost"
+  expect_one_line_error "a first frame lost" "frame 1 cannot be decoded"
+  [[ "$err" == *"the frame after it is shown in its place; out.gif holds all 10 frames" ]] ||
+    fail "a first frame lost: $err"
   # Two recordings joined with cat: the second one's times start again, 2 s
   # back. Every frame at the first one's pace, the mending said, exit 0
   # where the decoder mended nothing, from a file and through a pipe.

@@ -183,19 +183,24 @@ std::string LostSummary(const VideoDecoder* decoder) {
     int64_t count = 0;
     std::string names;
     size_t shown = 0;
+    bool first = false;  // the first frame is lost: the next one that decodes stands in for it
     const std::vector<int64_t>& given = decoder->damage.shownTimes;
     for (const int64_t ticks : decoder->damage.sentTimes) {
         while (shown < given.size() && given[shown] < ticks) ++shown;
         if ((shown < given.size() && given[shown] == ticks) || !Counts(decoder, ticks)) continue;
-        if (count < kNamedFrames) names += (count == 0 ? "" : ", ") + FrameName(PlaceOf(decoder, ticks));
+        const int64_t place = PlaceOf(decoder, ticks);
+        first = first || place == 0;
+        if (count < kNamedFrames) names += (count == 0 ? "" : ", ") + FrameName(place);
         ++count;
     }
     if (count == 0) return std::string();
     const std::string what = count == 1 ? names + " cannot be decoded"
                                         : std::to_string(count) + " frames cannot be decoded (" +
                                               Listed(count, names) + ")";
-    return what + LastError(decoder, " (", ")") + "; the frame before " + (count == 1 ? "it is" : "each is") +
-           " shown in its place";
+    const std::string shownInstead = count == 1 ? (first ? "the frame after it is" : "the frame before it is")
+                                     : first    ? "the frame before each (after it, for frame 1) is"
+                                                : "the frame before each is";
+    return what + LastError(decoder, " (", ")") + "; " + shownInstead + " shown in its place";
 }
 
 }  // namespace

@@ -16,13 +16,15 @@
 
 namespace {
 
-// The outcome of an input whose frames all came: End, or Damaged when the
-// walk found it cut or frames were skipped.
+// The outcome of an input whose frames all came: End, Damaged when the
+// walk found it cut, or Mended when frames came damaged or were skipped
+// (held over) but every one is in place.
 FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
     *problem = decoder->demux.walkProblem;
     const std::string damage = DamageSummary(decoder);
     if (!damage.empty()) *problem += (problem->empty() ? "" : "; ") + damage;
-    return problem->empty() ? FrameRead::End : FrameRead::Damaged;
+    if (problem->empty()) return FrameRead::End;
+    return decoder->demux.walkProblem.empty() ? FrameRead::Mended : FrameRead::Damaged;
 }
 
 // A decoded frame's duration in ticks, 0 when unknown. libavutil 57.30

@@ -172,9 +172,10 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
         // Half a frame of slack for rounding (20 ms when the rate is unknown).
         const int64_t slack =
             frameTicks > 0 ? av_rescale_q(std::llround(frameTicks / 2), stream->time_base, AV_TIME_BASE_Q) : 20000;
+        // Said in time, not frames: the GIF's frames, which the message
+        // counts after it, need not be the input's one for one.
         if (reached + slack < declared) {
-            return "the input ends after " + FrameName(span.count - 1) + ", at " + Seconds(reached) + " of the " +
-                   Seconds(declared) + " its header gives";
+            return "the input ends at " + Seconds(reached) + " of the " + Seconds(declared) + " its header gives";
         }
     }
     return std::string();

@@ -104,8 +104,8 @@ void SayHowTimed(const JobReport& report) {
     if (report.mended > 0) {
         Warn("the input's timestamps jump " + std::to_string(report.mended) +
              (report.mended == 1 ? " time" : " times") +
-             " in a way its format marks as damage, not a pause: the frames after each jump were closed up "
-             "to the frame before");
+             " where they cannot be a pause (a restart, or one frame stamped far from both its neighbours): "
+             "timing mended, each jump closed up to the frames around it");
     }
 }
 

@@ -1031,6 +1031,26 @@ timed_frames)
   expect_status 0 "a jump in an MPEG-TS"
   [[ "$err" == *"jump 1 time"* ]] || fail "no word of the mended timing: $err"
   expect_ffprobe jump.gif 25 1.00
+  # One frame of a Matroska file stamped 20 s late (its block's time
+  # patched): timed between its neighbours, not a pause, file and pipe.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=25:duration=2 -c:v libx264 -bf 0 -pix_fmt yuv420p \
+    -y plain.mkv
+  python3 - <<'PY' || fail "no block at 480 ms in plain.mkv"
+import re
+data = bytearray(open('plain.mkv', 'rb').read())
+# A SimpleBlock (its size in 1 or 2 bytes) of track 1 whose time is 480 ms.
+at = [m.end() - 2 for m in re.finditer(rb'\xa3(?:[\x80-\xff]|[\x40-\x7f].)\x81\x01\xe0', data, re.S)]
+assert len(at) == 1
+data[at[0]:at[0] + 2] = (20480).to_bytes(2, 'big')
+open('stamped.mkv', 'wb').write(data)
+PY
+  for way in file pipe; do
+    if [ $way = file ]; then run export stamped.mkv stamped.gif
+    else cat stamped.mkv | timeout 60 $emulator "$rozove" export - stamped.gif >out.txt 2>err.txt; status=$?; err=$(cat err.txt); fi
+    expect_status 0 "one frame mis-stamped ($way)"
+    [[ "$err" == *"jump 1 time"* ]] || fail "one frame mis-stamped ($way): no word of the mended timing: $err"
+    expect_ffprobe stamped.gif 50 2.00
+  done
   # A constant-rate clip through a pipe, timed by its frames, gives the
   # file's GIF byte for byte, whose delays are the module's own.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=30000/1001:duration=2 -c:v libx264 -pix_fmt yuv420p \

@@ -46,13 +46,27 @@ enum class Placed {
     NoMemory,
 };
 
-// Places a timed frame at TICKS (the stream's own, AV_NOPTS_VALUE unknown).
-Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks) {
+// The packet's own time, which FRAME carries through the threads;
+// libavcodec's best guess where the packets have none (AVI), not over it:
+// the guess takes decoding times once times run backwards (after a lost
+// key frame), and would then match no packet.
+int64_t TicksOf(const AVFrame* frame) {
+    return frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+}
+
+// TICKS (the stream's own) after the first frame; AV_NOPTS_VALUE stays.
+int64_t AfterFirst(const VideoDecoder* decoder, int64_t ticks) {
+    const int64_t first = decoder->timeline.firstTicks;
+    return ticks == AV_NOPTS_VALUE || first == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : ticks - first;
+}
+
+// Places a timed frame at TICKS (the stream's own, AV_NOPTS_VALUE unknown);
+// NEXT: the time of the frame after it, when it was decoded ahead.
+Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks, int64_t next) {
     const Demuxing& demux = decoder->demux;
     const bool restarts = TimesRestart(demux.format.get());
-    const int64_t after = ticks == AV_NOPTS_VALUE ? ticks : ticks - decoder->timeline.firstTicks;
-    const TimedPlace place =
-        TimeFrame(&decoder->timed, demux.plan, restarts, after, FrameDuration(decoder->timeline.pending.get()));
+    const TimedPlace place = TimeFrame(&decoder->timed, demux.plan, restarts, AfterFirst(decoder, ticks),
+                                       FrameDuration(decoder->timeline.pending.get()), AfterFirst(decoder, next));
     if (place == TimedPlace::Early) return Placed::Early;
     return place == TimedPlace::PastStop ? Placed::PastStop : Placed::Shown;
 }
@@ -61,23 +75,20 @@ Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks) {
 // (and the start), its first output index, and how far the frames decoded
 // so far reach. A frame whose time is not after the last one's (the
 // decoder gives a lost key frame's leading frames late) is passed over, as
-// ffmpeg passes it over, and counts as lost.
-Placed PlacePending(VideoDecoder* decoder) {
+// ffmpeg passes it over, and counts as lost. NEXT: timed, the time of the
+// frame after it when it was decoded ahead, else AV_NOPTS_VALUE.
+Placed PlacePending(VideoDecoder* decoder, int64_t next) {
     Timeline& timeline = decoder->timeline;
     const VideoPlan& plan = decoder->demux.plan;
     const AVFrame* frame = timeline.pending.get();
-    // The packet's own time, which the frame carries through the threads;
-    // libavcodec's best guess where the packets have none (AVI), not over
-    // it: the guess takes decoding times once times run backwards (after a
-    // lost key frame), and would then match no packet.
-    const int64_t ticks = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    const int64_t ticks = TicksOf(frame);
     const std::vector<int64_t>& shown = decoder->damage.shownTimes;
     // Timed, a time far behind is the timing's damage, mended where it is placed.
     const bool backJump = plan.timed && !shown.empty() && shown.back() - ticks > JumpTicks(plan);
     if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back() && !backJump) return Placed::Late;
     if (!NoteShown(&decoder->damage, frame, ticks)) return Placed::NoMemory;
     if (timeline.firstTicks == AV_NOPTS_VALUE) timeline.firstTicks = FirstOfPipe(decoder, ticks);
-    if (plan.timed) return PlaceTimed(decoder, ticks);
+    if (plan.timed) return PlaceTimed(decoder, ticks, next);
     if (!plan.resample) {
         // The first frame that decodes stands in for any before it; a
         // frame without a time follows the one before it.
@@ -164,23 +175,70 @@ bool PassOver(VideoDecoder* decoder, Placed placed, FrameRead* read, std::string
     return false;
 }
 
-// A timed plan's frames: each one the decoder gives, once, as it comes.
+// The frames end with READ (not Frame): its outcome is given once the
+// frames before it are shown.
+void EndSource(Timeline* timeline, FrameRead read, const std::string& problem) {
+    timeline->sourceEnded = true;
+    timeline->endOutcome = read;
+    timeline->endProblem = read == FrameRead::End ? std::string() : problem;
+}
+
+// Puts the next frame of a timed plan into `pending`: the one decoded
+// ahead, else the decoder's next.
+FrameRead NextTimedFrame(VideoDecoder* decoder, std::string* problem) {
+    Timeline& timeline = decoder->timeline;
+    if (!timeline.heldValid) return DecodeNext(decoder, problem);
+    std::swap(timeline.pending, timeline.held);
+    timeline.heldValid = false;
+    return FrameRead::Frame;
+}
+
+// The time of the frame after the one in `pending`, decoded ahead into
+// `held`, when the pending frame's time is far from the last one's: its
+// neighbours tell a pause or a jump from one frame mis-stamped
+// (video_timed.cpp). AV_NOPTS_VALUE otherwise, or when the frames end
+// there (their outcome kept for after the pending frame). False when a
+// stop request came.
+bool LookAhead(VideoDecoder* decoder, int64_t* next) {
+    Timeline& timeline = decoder->timeline;
+    *next = AV_NOPTS_VALUE;
+    const int64_t ticks = AfterFirst(decoder, TicksOf(timeline.pending.get()));
+    if (timeline.sourceEnded || !TimeJumps(decoder->timed, decoder->demux.plan, ticks)) return true;
+    std::string problem;
+    std::swap(timeline.pending, timeline.held);
+    const FrameRead ahead = DecodeNext(decoder, &problem);
+    std::swap(timeline.pending, timeline.held);
+    if (ahead == FrameRead::Interrupted) return false;
+    if (ahead != FrameRead::Frame) {
+        EndSource(&timeline, ahead, problem);
+        return true;
+    }
+    timeline.heldValid = true;
+    *next = TicksOf(timeline.held.get());
+    return true;
+}
+
+// A timed plan's frames: each one the decoder gives, once, as it comes
+// (one more decoded ahead where its time jumps).
 FrameRead ReadTimedFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
     Timeline& timeline = decoder->timeline;
     for (;;) {
-        if (timeline.sourceEnded) return FinishSource(decoder, problem);
-        FrameRead read = DecodeNext(decoder, problem);
+        if (timeline.sourceEnded && !timeline.heldValid) return FinishSource(decoder, problem);
+        FrameRead read = NextTimedFrame(decoder, problem);
+        int64_t next = AV_NOPTS_VALUE;
+        if (read == FrameRead::Frame && !LookAhead(decoder, &next)) {
+            av_frame_unref(timeline.pending.get());
+            read = FrameRead::Interrupted;
+        }
         if (read == FrameRead::Interrupted) {
             problem->clear();  // not final: the stop request ends the job anyway
             return read;
         }
         if (read != FrameRead::Frame) {
-            timeline.sourceEnded = true;
-            timeline.endOutcome = read;
-            timeline.endProblem = read == FrameRead::End ? std::string() : *problem;
+            EndSource(&timeline, read, *problem);
             continue;
         }
-        const Placed placed = PlacePending(decoder);
+        const Placed placed = PlacePending(decoder, next);
         if (placed != Placed::Shown) {
             if (PassOver(decoder, placed, &read, problem)) return read;
             continue;
@@ -230,7 +288,7 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         if (timeline.sourceEnded) return FinishSource(decoder, problem);
         const FrameRead read = DecodeNext(decoder, problem);
         if (read == FrameRead::Frame) {
-            const Placed placed = PlacePending(decoder);
+            const Placed placed = PlacePending(decoder, AV_NOPTS_VALUE);
             timeline.pendingValid = placed == Placed::Shown;
             FrameRead ended = read;
             if (placed != Placed::Shown && PassOver(decoder, placed, &ended, problem)) return ended;

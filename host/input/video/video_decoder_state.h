@@ -224,9 +224,14 @@ FrameRead DecodeNext(VideoDecoder* decoder, std::string* problem);
 // AV_NOPTS_VALUE when unknown) lasting DURATION ticks (0: unknown) falls:
 // before a trimmed output's start (passed over), on it (its time in
 // TIMED), or at or past its stop. RESTARTS: the format's timestamps may
-// start again (MPEG-TS and the others FFmpeg marks so).
+// start again (MPEG-TS and the others FFmpeg marks so). NEXT: the time of
+// the frame after it, where TimeJumps asked for it (else AV_NOPTS_VALUE).
 enum class TimedPlace { Early, Shown, PastStop };
-TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration);
+TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration,
+                     int64_t next);
+// Whether a frame at TICKS (as TimeFrame takes them) is far enough from the
+// last frame's time that the frame after it must be known to time it.
+bool TimeJumps(const TimedFrames& timed, const VideoPlan& plan, int64_t ticks);
 // How far a timed stream's times jump before the jump is damage, in ticks.
 int64_t JumpTicks(const VideoPlan& plan);
 // In a format whose timestamps may restart: closes PACKET's times up to the

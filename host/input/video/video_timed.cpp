@@ -10,8 +10,12 @@
 // that runs back past the threshold in any other format (a first frame
 // stamped late, say) is closed up the same way as the frame is timed, so
 // that a broken timestamp cannot make a GIF of hours from a second of
-// frames, nor lose the frames after it.
+// frames, nor lose the frames after it. One frame stamped past the
+// threshold from both its neighbours while they agree with each other
+// (MP4 and Matroska keep such a stamp as written) is timed as they say,
+// halfway between them, and the frames after it keep their times.
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 
 #include "host/input/video/video_decoder_state.h"
@@ -66,16 +70,30 @@ int64_t JumpTicks(const VideoPlan& plan) {
     return av_rescale_q(kDiscontinuitySeconds, AVRational{1, 1}, AVRational{plan.timeBase.num, plan.timeBase.den});
 }
 
-TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration) {
+bool TimeJumps(const TimedFrames& timed, const VideoPlan& plan, int64_t ticks) {
+    if (ticks == AV_NOPTS_VALUE || timed.lastTicks == AV_NOPTS_VALUE) return false;
+    const int64_t at = ticks - plan.startTicks - timed.shift;
+    return std::abs(at - timed.lastTicks) > JumpTicks(plan);
+}
+
+TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration,
+                     int64_t next) {
     const AVRational base = {plan.timeBase.num, plan.timeBase.den};
     const int64_t step = FrameTicks(plan, base);
     // A frame without a time follows the one before it by a frame.
     int64_t at = ticks == AV_NOPTS_VALUE ? (timed->lastTicks == AV_NOPTS_VALUE ? 0 : timed->lastTicks + step)
                                          : ticks - plan.startTicks - timed->shift;
     const int64_t threshold = JumpTicks(plan);
-    const bool backwards = timed->lastTicks != AV_NOPTS_VALUE && timed->lastTicks - at > threshold;
-    const bool forwards = restarts && timed->lastTicks != AV_NOPTS_VALUE && at - timed->lastTicks > threshold;
-    if (backwards || forwards) {
+    const int64_t last = timed->lastTicks;
+    const int64_t following = next == AV_NOPTS_VALUE ? next : next - plan.startTicks - timed->shift;
+    const bool misstamped = TimeJumps(*timed, plan, ticks) && following != AV_NOPTS_VALUE &&
+                            std::abs(following - at) > threshold && std::abs(following - last) <= threshold;
+    const bool backwards = !misstamped && last != AV_NOPTS_VALUE && last - at > threshold;
+    const bool forwards = !misstamped && restarts && last != AV_NOPTS_VALUE && at - last > threshold;
+    if (misstamped) {
+        at = following > last ? last + (following - last) / 2 : last + step;
+        ++timed->mended;
+    } else if (backwards || forwards) {
         timed->shift += at - (timed->lastTicks + step);
         at = timed->lastTicks + step;
         ++timed->mended;

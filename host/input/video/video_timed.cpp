@@ -33,12 +33,13 @@ int64_t FrameTicks(const VideoPlan& plan, AVRational base) {
 }  // namespace
 
 bool MendRestart(Restarts* restarts, AVPacket* packet, AVRational timeBase, AVRational rate) {
-    const int64_t stamped = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-    if (stamped == AV_NOPTS_VALUE) return true;
-    int64_t at = stamped - restarts->shift;
+    // Decoding times, which only a restart runs back (presentation times
+    // run back at every B-frame); a packet without one moves with the rest.
+    const int64_t stamped = packet->dts;
+    int64_t at = stamped == AV_NOPTS_VALUE ? restarts->last : stamped - restarts->shift;
     const int64_t last = restarts->last;
     const int64_t threshold = av_rescale_q(kDiscontinuitySeconds, AVRational{1, 1}, timeBase);
-    if (last != AV_NOPTS_VALUE && (at < last || at - last > threshold)) {
+    if (stamped != AV_NOPTS_VALUE && last != AV_NOPTS_VALUE && (at < last || at - last > threshold)) {
         int64_t step = restarts->lastDuration;
         if (step <= 0 && rate.num > 0 && rate.den > 0) step = av_rescale_q(1, av_inv_q(rate), timeBase);
         at = last + std::max<int64_t>(step, 1);

@@ -1416,6 +1416,11 @@ damaged_stream)
     expect_probe frames 100
     expect_probe delays "$(printf '4 %.0s' {1..100} | sed 's/ $//')"
   done
+  # --start counts in the mended times: 3 s in is 1 s into the second one.
+  run export --start 3 joined.ts joined.gif
+  expect_status 0 "joined recordings from 3 s"
+  probe joined.gif
+  expect_probe frames 25
   ;;
 stream_choice)
   # Of several video streams, the one ffmpeg takes (its own choice is the

@@ -49,6 +49,7 @@ struct Walk {
     bool variable = false;
     int64_t first = AV_NOPTS_VALUE;  // the first frame's time, in ticks
     int64_t last = -1;  // ticks after the first frame where the last one starts
+    int64_t restarts = 0;  // times that restart, closed up (video_timed.cpp)
     std::string problem;
     int interruptedOrFailed = 0;  // an error code that must fail the open
 };

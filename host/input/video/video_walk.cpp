@@ -69,6 +69,7 @@ struct Gathered {
     size_t timesBeforeKey = 0;
     PacketSpan all;              // every packet, for what the container declares
     PacketSpan fromKey;          // from the first key frame on
+    Restarts restarts;           // the times read so far, mended as the decoder mends them
 };
 
 // Takes one video packet into GATHERED; false, with WALK's error set,
@@ -98,7 +99,7 @@ bool TakePacket(const AVPacket* packet, Gathered* gathered, Walk* walk) {
 // (restarts closed up); true at a clean end of the input.
 bool ReadAll(AVFormatContext* format, int streamIndex, AVRational rate, AVPacket* packet, Gathered* gathered,
              Walk* walk) {
-    Restarts restarts;
+    Restarts& restarts = gathered->restarts;
     const bool restarting = TimesRestart(format);
     for (;;) {
         const int result = av_read_frame(format, packet);
@@ -204,6 +205,7 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
         gathered.timesBeforeKey = 0;
     }
     walk.packets = gathered.fromKey.count;
+    walk.restarts = gathered.restarts.mended;
     if (clean) walk.problem = CutShort(format, stream, gathered.all, nominalRate);
     const double interval = FrameTicks(nominalRate, stream->time_base);
     walk.end = SpanLength(gathered.fromKey, interval);

@@ -65,6 +65,11 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
             Fail(source.name + ": " + report.problem + "; " +
                  (some ? output + " holds the " + frames + " of the GIF up to there" : kept));
             return RunOutcome::Failed;
+        case JobEnd::Mended:
+            // Damage that cuts nothing: the GIF is whole, the exit status still tells.
+            Fail(source.name + ": " + report.problem + "; " + output + " holds " +
+                 (report.framesDelivered == 1 ? std::string("its one frame") : "all " + frames));
+            return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
             Fail("cannot write " + output + ": " +
                  WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBound(source)) +
@@ -99,8 +104,8 @@ void SayHowTimed(const JobReport& report) {
     if (report.mended > 0) {
         Warn("the input's timestamps jump " + std::to_string(report.mended) +
              (report.mended == 1 ? " time" : " times") +
-             " in a way its format marks as damage, not a pause: the frames after each jump were closed up "
-             "to the frame before");
+             " where they cannot be a pause (a restart, or one frame stamped far from both its neighbours): "
+             "timing mended, each jump closed up to the frames around it");
     }
 }
 

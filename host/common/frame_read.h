@@ -11,6 +11,7 @@ enum class FrameRead {
     Frame,        // the next frame (for a byte read: every byte asked for) is there
     End,          // the input ended cleanly, before this read took anything
     Damaged,      // the input ends early or holds a bad frame; the problem says which
+    Mended,       // the input ended with every frame in place, some of them mended or held over; the problem says which
     Interrupted,  // a stop request ended the read
     Failed,       // the input could not be read; the problem says why
 };

@@ -134,6 +134,7 @@ JobEnd EndOf(FrameRead read) {
         case FrameRead::Frame:
         case FrameRead::End: return JobEnd::Done;
         case FrameRead::Interrupted: return JobEnd::Interrupted;
+        case FrameRead::Mended: return JobEnd::Mended;
         case FrameRead::Damaged:
         case FrameRead::Failed: break;
     }
@@ -194,11 +195,7 @@ JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std:
     // more read tells whether the input really ends there or is damaged.
     const bool tailReached = source->knownFrames >= 0 && job.nextFrame >= source->knownFrames &&
                              (plan.frameLimit < 0 || plan.frameLimit > source->knownFrames);
-    if (report.end == JobEnd::Done && tailReached) {
-        const FrameRead after = ReadNextFrame(source, &report.problem);
-        if (after == FrameRead::Damaged || after == FrameRead::Failed) report.end = JobEnd::InputCut;
-        if (after == FrameRead::Interrupted) report.end = JobEnd::Interrupted;
-    }
+    if (report.end == JobEnd::Done && tailReached) report.end = EndOf(ReadNextFrame(source, &report.problem));
     job = Job{};
     return report;
 }

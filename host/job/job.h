@@ -30,6 +30,7 @@ enum class JobEnd {
     Done,          // every frame the input holds (or --frames asks for) is in the file
     NoFrame,       // not a single frame could be read; the module was not called
     InputCut,      // the input ended early or was damaged; the file holds the frames before
+    Mended,        // every frame is in the file, some mended or held over from damage in the input
     Interrupted,   // a stop request ended the job; the file holds the frames before
     ModuleFailed,  // the module reported failure (it could not open or write the file)
 };

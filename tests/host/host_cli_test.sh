@@ -957,6 +957,7 @@ CASES
   frames=$(probe_line frames)
   # Done (the cut fell between packets) shows the message; a cut input the error line.
   [ "$(message_count "$out")" == "$frames" ] || [[ "$err" == *"holds the $frames frame"* ]] ||
+    [[ "$err" == *"holds all $frames frames"* ]] ||
     fail "cut stream: the message [$out] or the error [$err] counts otherwise; the GIF holds $frames"
   if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 40 ]; then fail "cut stream: $frames frames"; fi
   # Matroska through a pipe, cut exactly between two packets: its declared
@@ -982,7 +983,7 @@ CASES
   expect_status 1 "garbled frame"
   [ -z "$out" ] || fail "garbled frame: a message on a failed job: $out"
   expect_one_line_error "garbled frame" "cannot be decoded"
-  [[ "$err" == *"garbled.gif holds the 20 frames"* ]] || fail "garbled frame: the error does not count 20 frames: $err"
+  [[ "$err" == *"garbled.gif holds all 20 frames"* ]] || fail "garbled frame: the error does not count 20 frames: $err"
   [ "$lost" -ge 1 ] || fail "garbled.mp4: ffprobe lost no frame"
   [ "$lost" -eq 1 ] || [[ "$err" == *"$lost frames cannot be decoded"* ]] || fail "garbled.mp4: $lost lost, told: $err"
   ;;
@@ -1030,6 +1031,26 @@ timed_frames)
   expect_status 0 "a jump in an MPEG-TS"
   [[ "$err" == *"jump 1 time"* ]] || fail "no word of the mended timing: $err"
   expect_ffprobe jump.gif 25 1.00
+  # One frame of a Matroska file stamped 20 s late (its block's time
+  # patched): timed between its neighbours, not a pause, file and pipe.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=25:duration=2 -c:v libx264 -bf 0 -pix_fmt yuv420p \
+    -y plain.mkv
+  python3 - <<'PY' || fail "no block at 480 ms in plain.mkv"
+import re
+data = bytearray(open('plain.mkv', 'rb').read())
+# A SimpleBlock (its size in 1 or 2 bytes) of track 1 whose time is 480 ms.
+at = [m.end() - 2 for m in re.finditer(rb'\xa3(?:[\x80-\xff]|[\x40-\x7f].)\x81\x01\xe0', data, re.S)]
+assert len(at) == 1
+data[at[0]:at[0] + 2] = (20480).to_bytes(2, 'big')
+open('stamped.mkv', 'wb').write(data)
+PY
+  for way in file pipe; do
+    if [ $way = file ]; then run export stamped.mkv stamped.gif
+    else cat stamped.mkv | timeout 60 $emulator "$rozove" export - stamped.gif >out.txt 2>err.txt; status=$?; err=$(cat err.txt); fi
+    expect_status 0 "one frame mis-stamped ($way)"
+    [[ "$err" == *"jump 1 time"* ]] || fail "one frame mis-stamped ($way): no word of the mended timing: $err"
+    expect_ffprobe stamped.gif 50 2.00
+  done
   # A constant-rate clip through a pipe, timed by its frames, gives the
   # file's GIF byte for byte, whose delays are the module's own.
   ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=30000/1001:duration=2 -c:v libx264 -pix_fmt yuv420p \
@@ -1366,8 +1387,40 @@ damaged_stream)
   run export lost.ts out.gif
   expect_status 1 "a lost packet"
   expect_one_line_error "a lost packet" "came damaged from the input"
+  [[ "$err" == *"out.gif holds all 100 frames"* ]] || fail "a lost packet: the GIF is not said to be whole: $err"
   probe out.gif
   expect_probe frames 100
+  # A first frame that cannot be decoded: the one after it stands in for
+  # it, and the GIF is said to hold every frame.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 10 -c:v png -y png.mkv ||
+    fail "ffmpeg could not make png.mkv"
+  IFS=, read -r size pos < <(ffprobe -v error -show_entries packet=size,pos -of csv=p=0 png.mkv)
+  { head -c $((pos + size / 2)) png.mkv; printf garbled; tail -c +$((pos + size / 2 + 8)) png.mkv; } >first.mkv
+  run export first.mkv out.gif
+  expect_status 1 "a first frame lost"
+  expect_one_line_error "a first frame lost" "frame 1 cannot be decoded"
+  [[ "$err" == *"the frame after it is shown in its place; out.gif holds all 10 frames" ]] ||
+    fail "a first frame lost: $err"
+  # Two recordings joined with cat: the second one's times start again, 2 s
+  # back. Every frame at the first one's pace, the mending said, exit 0
+  # where the decoder mended nothing, from a file and through a pipe.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=160x90:rate=25 -t 2 -c:v libx264 -f mpegts -y part.ts ||
+    fail "ffmpeg could not make part.ts"
+  cat part.ts part.ts >joined.ts
+  for way in file pipe; do
+    if [ $way = file ]; then run export joined.ts joined.gif
+    else cat joined.ts | timeout 60 "$rozove" export - joined.gif >out.txt 2>err.txt; status=$?; err=$(cat err.txt); fi
+    expect_status 0 "joined recordings ($way)"
+    [[ "$err" == *"timestamps jump 1 time"* ]] || fail "joined recordings ($way): no word of the mended timing: $err"
+    probe joined.gif
+    expect_probe frames 100
+    expect_probe delays "$(printf '4 %.0s' {1..100} | sed 's/ $//')"
+  done
+  # --start counts in the mended times: 3 s in is 1 s into the second one.
+  run export --start 3 joined.ts joined.gif
+  expect_status 0 "joined recordings from 3 s"
+  probe joined.gif
+  expect_probe frames 25
   ;;
 stream_choice)
   # Of several video streams, the one ffmpeg takes (its own choice is the

@@ -469,7 +469,7 @@ TEST_F(VideoDecoderTest, DamageIsCountedAsPlainFfmpegShowsIt) {
             // Timed (a pipe), a lost frame's time goes to the frame before;
             // one for one, that frame is repeated in its place.
             ASSERT_EQ(d.frames.size(), d.info.timed ? 20u - lost.size() : 20u) << what;
-            EXPECT_EQ(d.last, lost.empty() ? FrameRead::End : FrameRead::Damaged) << what << ": " << d.problem;
+            EXPECT_EQ(d.last, lost.empty() ? FrameRead::End : FrameRead::Mended) << what << ": " << d.problem;
             EXPECT_EQ(NamedFrames(d.problem), std::vector<int>(lost.begin(), lost.begin() + std::min<size_t>(lost.size(), 5)))
                 << what << ": " << d.problem;
             EXPECT_EQ(d.problem.find(std::to_string(lost.size()) + " frames"), lost.size() > 1 ? 0u : std::string::npos)
@@ -497,7 +497,7 @@ TEST_F(VideoDecoderTest, PacketFlaggedCorruptIsDecodedAndTheInputReadOn) {
     ASSERT_EQ(shown.size(), 100u);
     for (const Decoded& d : {DecodeAll(lost), DecodePipe(lost)}) {
         EXPECT_EQ(d.frames.size(), 100u) << d.problem;
-        EXPECT_EQ(d.last, FrameRead::Damaged);
+        EXPECT_EQ(d.last, FrameRead::Mended);
         EXPECT_NE(d.problem.find("came damaged from the input"), std::string::npos) << d.problem;
         EXPECT_EQ(NamedFrames(d.problem).size(), 1u) << d.problem;
     }

@@ -236,8 +236,10 @@ TEST(VideoPlan, OrientationFromTheDisplayMatrixAsFfmpegReadsIt) {
 
 // Timed frames, in ms at 25 a second: a pause stays a pause, a jump in a
 // format whose times restart and a time that runs back are closed up to
-// the frame before (and the frames after move with it), a trim passes over
-// what lies before its start and stops at its end.
+// the frame before (and the frames after move with it), one frame stamped
+// far from both its neighbours is timed halfway between them (the frame
+// after it decoded ahead, as the decoder does), a trim passes over what
+// lies before its start and stops at its end.
 TEST(VideoTimed, PausesStayJumpsAreClosedUp) {
     struct Case {
         const char* name;
@@ -252,6 +254,9 @@ TEST(VideoTimed, PausesStayJumpsAreClosedUp) {
         {"a restart's jump", true, 0, -1, {0, 40, 5594000, 5594040}, {0, 40, 80, 120}, 1},
         {"a time that runs back", false, 0, -1, {60000, 40, 80}, {60000, 60040, 60080}, 1},
         {"trimmed", false, 100, 200, {0, 40, 120, 160, 200, 240}, {-1, -1, 20, 60, -2}, 0},
+        {"one frame stamped late", false, 0, -1, {0, 40, 80, 5000000, 160, 200}, {0, 40, 80, 120, 160, 200}, 1},
+        {"one frame stamped early", false, 0, -1, {90000, 90040, 0, 90120}, {90000, 90040, 90080, 90120}, 1},
+        {"a last frame far off", false, 0, -1, {0, 40, 5000000}, {0, 40, 5000000}, 0},
     };
     for (const Case& c : cases) {
         VideoPlan plan;
@@ -263,8 +268,11 @@ TEST(VideoTimed, PausesStayJumpsAreClosedUp) {
         plan.stopTicks = c.stopMs;
         TimedFrames timed;
         std::vector<int64_t> times;
-        for (const int64_t ticks : c.ticks) {
-            const TimedPlace place = TimeFrame(&timed, plan, c.restarts, ticks, 40);
+        for (size_t i = 0; i < c.ticks.size(); ++i) {
+            const int64_t ticks = c.ticks[i];
+            const bool ahead = TimeJumps(timed, plan, ticks) && i + 1 < c.ticks.size();
+            const int64_t next = ahead ? c.ticks[i + 1] : AV_NOPTS_VALUE;
+            const TimedPlace place = TimeFrame(&timed, plan, c.restarts, ticks, 40, next);
             times.push_back(place == TimedPlace::Shown ? timed.time / 1000 : place == TimedPlace::Early ? -1 : -2);
             if (place == TimedPlace::PastStop) break;
         }

@@ -102,8 +102,11 @@ bool NoteSent(DamageLog* log, const AVPacket* packet) {
     return InsertInOrder(&log->sentTimes, packet->pts);
 }
 
-bool NoteShown(DamageLog* log, int64_t ticks) {
-    return ticks == AV_NOPTS_VALUE || InsertInOrder(&log->shownTimes, ticks);
+bool NoteShown(DamageLog* log, const AVFrame* frame, int64_t ticks) {
+    if (ticks == AV_NOPTS_VALUE) return true;
+    const bool concealed = frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0;
+    if (concealed && !InsertInOrder(&log->concealedTimes, ticks)) return false;
+    return InsertInOrder(&log->shownTimes, ticks);
 }
 
 // From the first key frame, so that a pipe whose first frames are lost
@@ -142,9 +145,19 @@ std::string Listed(int64_t count, const std::string& names) {
     return names + (count > kNamedFrames ? " and " + std::to_string(count - kNamedFrames) + " more" : std::string());
 }
 
+// Whether the frame at TICKS ends one recording of several joined and the
+// decoder found nothing wrong in it: a clean join, not damage.
+bool CleanSeam(const VideoDecoder* decoder, int64_t ticks) {
+    const std::vector<int64_t>& seams = decoder->restarts.seams;
+    const std::vector<int64_t>& concealed = decoder->damage.concealedTimes;
+    return std::binary_search(seams.begin(), seams.end(), ticks) &&
+           !std::binary_search(concealed.begin(), concealed.end(), ticks);
+}
+
 // The frames the decoder gave from packets flagged corrupt (a lost MPEG-TS
-// packet, the seam of two joined recordings), which it mended as best it
-// could; a flagged frame it did not give is named with the lost ones.
+// packet, the seam of two joined recordings cut mid-frame), which it
+// mended as best it could; a flagged frame it did not give is named with
+// the lost ones.
 std::string CorruptSummary(const VideoDecoder* decoder) {
     const DamageLog& log = decoder->damage;
     // Untimed (AVI), the frames are counted, not named.
@@ -153,7 +166,7 @@ std::string CorruptSummary(const VideoDecoder* decoder) {
     for (size_t i = 0; !log.untimed && i < log.corruptTimes.size(); ++i) {
         const int64_t ticks = log.corruptTimes[i];
         const bool given = std::binary_search(log.shownTimes.begin(), log.shownTimes.end(), ticks);
-        if (!given || !Counts(decoder, ticks)) continue;
+        if (!given || !Counts(decoder, ticks) || CleanSeam(decoder, ticks)) continue;
         if (count < kNamedFrames) names += (count == 0 ? "" : ", ") + FrameName(PlaceOf(decoder, ticks));
         ++count;
     }
@@ -170,19 +183,24 @@ std::string LostSummary(const VideoDecoder* decoder) {
     int64_t count = 0;
     std::string names;
     size_t shown = 0;
+    bool first = false;  // the first frame is lost: the next one that decodes stands in for it
     const std::vector<int64_t>& given = decoder->damage.shownTimes;
     for (const int64_t ticks : decoder->damage.sentTimes) {
         while (shown < given.size() && given[shown] < ticks) ++shown;
         if ((shown < given.size() && given[shown] == ticks) || !Counts(decoder, ticks)) continue;
-        if (count < kNamedFrames) names += (count == 0 ? "" : ", ") + FrameName(PlaceOf(decoder, ticks));
+        const int64_t place = PlaceOf(decoder, ticks);
+        first = first || place == 0;
+        if (count < kNamedFrames) names += (count == 0 ? "" : ", ") + FrameName(place);
         ++count;
     }
     if (count == 0) return std::string();
     const std::string what = count == 1 ? names + " cannot be decoded"
                                         : std::to_string(count) + " frames cannot be decoded (" +
                                               Listed(count, names) + ")";
-    return what + LastError(decoder, " (", ")") + "; the frame before " + (count == 1 ? "it is" : "each is") +
-           " shown in its place";
+    const std::string shownInstead = count == 1 ? (first ? "the frame after it is" : "the frame before it is")
+                                     : first    ? "the frame before each (after it, for frame 1) is"
+                                                : "the frame before each is";
+    return what + LastError(decoder, " (", ")") + "; " + shownInstead + " shown in its place";
 }
 
 }  // namespace

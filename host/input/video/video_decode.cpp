@@ -1,159 +1,30 @@
-// Decoding and delivering frames: packets go to libavcodec, each decoded
-// frame is placed on the output's timeline, and each output frame shows
-// the source frame placed there (host/input/frame_timing.h): a
+// Decoding and delivering frames: each frame the decoder gives
+// (video_feed.cpp) is placed on the output's timeline, and each output
+// frame shows the source frame placed there (host/input/frame_timing.h): a
 // source frame is shown from its first output index until the next frame's;
 // without resampling that index is its place among the packets' times (not
 // the order frames come out in, which frame threads do not keep in step).
 //
-// Start: a seekable input starts at its first key frame, as the walk
-// counted (a recording cut between key frames has nothing to decode before
-// one). The first frame the decoder gives stands in for any before it, so a
-// known count holds; frames earlier than the first key frame that fail for
-// want of their references are not damage, a damaged key frame is. At the
-// end, a cut-off input is Damaged, not a short clean end (video_walk.cpp).
-//
-// Damage: as plain ffmpeg decodes; an error is concealed where the decoder
-// can and the frame shown; a packet the demuxer flags as corrupt is decoded
-// all the same, and the input goes on after it. A frame the decoder does
-// not give is skipped and the frame before it stays on screen for its
-// time, so the clip keeps its length and the frames after the damage. The skipped frames are found by
-// their times, counted and named in one line once the frames end
-// (video_damage.cpp), and the outcome is then Damaged.
+// A frame the decoder does not give is skipped and the frame before it
+// stays on screen for its time, so the clip keeps its length and the
+// frames after the damage. The skipped frames are found by their times,
+// counted and named in one line once the frames end (video_damage.cpp),
+// and the outcome is then Damaged.
 #include <algorithm>
-
-extern "C" {
-#include <libavutil/cpu.h>
-}
 
 #include "host/input/video/video_decoder_state.h"
 
 namespace {
 
-// Stops feeding the decoder: the frames of the packets it already has
-// still come out, then DAMAGE (if any) is the outcome instead of the end.
-void StartDraining(VideoDecoder* decoder, const std::string& damage) {
-    Timeline& timeline = decoder->timeline;
-    timeline.draining = true;
-    timeline.drainReason = damage;
-    avcodec_send_packet(timeline.codec.get(), nullptr);
-}
-
-// The outcome of an input whose frames all came: End, or Damaged when the
-// walk found it cut or frames were skipped.
+// The outcome of an input whose frames all came: End, Damaged when the
+// walk found it cut, or Mended when frames came damaged or were skipped
+// (held over) but every one is in place.
 FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
     *problem = decoder->demux.walkProblem;
     const std::string damage = DamageSummary(decoder);
     if (!damage.empty()) *problem += (problem->empty() ? "" : "; ") + damage;
-    return problem->empty() ? FrameRead::End : FrameRead::Damaged;
-}
-
-// The outcome once the decoder has given its last frame.
-FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
-    const Timeline& timeline = decoder->timeline;
-    if (timeline.decoded == 0 && decoder->damage.sentShown > 0 && timeline.drainReason.empty()) {
-        const std::string why = timeline.lastError != 0 ? " (" + ErrorText(timeline.lastError) + ")" : std::string();
-        *problem = "no frame of its video stream can be decoded" + why;
-        return FrameRead::Damaged;
-    }
-    if (timeline.drainReason.empty()) return FrameRead::End;
-    *problem = timeline.drainReason;
-    return FrameRead::Damaged;
-}
-
-// Takes the next frame the decoder holds into `pending`. True with the
-// outcome in READ; false when the decoder needs another packet first. A
-// decoding error is passed over, as ffmpeg passes it over: the frames that
-// did not come are found by their times at the end (video_damage.cpp).
-bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    Timeline& timeline = decoder->timeline;
-    for (;;) {
-        const int result = avcodec_receive_frame(timeline.codec.get(), timeline.pending.get());
-        if (result == 0) {
-            ++timeline.decoded;
-            *read = FrameRead::Frame;
-            return true;
-        }
-        if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && timeline.draining)) {
-            *read = EndOfFrames(decoder, problem);
-            return true;
-        }
-        if (result == AVERROR(EAGAIN)) return false;
-        if (result == AVERROR(ENOMEM)) {
-            *problem = "out of memory";
-            *read = FrameRead::Failed;
-            return true;
-        }
-        timeline.lastError = result;
-    }
-}
-
-// Gives the video packet in `packet` to the decoder (and unreferences it).
-// True with the outcome in READ when decoding cannot go on.
-bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    Timeline& timeline = decoder->timeline;
-    AVPacket* packet = timeline.packet.get();
-    AddPacket(&timeline.span, packet);
-    const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-    if (timeline.waitForKey && !key) {
-        av_packet_unref(packet);  // as the walk did: nothing to decode before a key frame
-        return false;
-    }
-    timeline.waitForKey = false;
-    // Packets marked for discarding (before an edit list's start) are
-    // decoded for their references; the decoder drops their frames. A
-    // packet flagged as corrupt is decoded too, as ffmpeg decodes it: the
-    // decoder mends what it can, and the damage log names its frame.
-    const int result =
-        NoteSent(&decoder->damage, packet) ? avcodec_send_packet(timeline.codec.get(), packet) : AVERROR(ENOMEM);
-    av_packet_unref(packet);
-    if (result == AVERROR(ENOMEM)) {
-        *problem = "out of memory";
-        *read = FrameRead::Failed;
-        return true;
-    }
-    if (result < 0 && result != AVERROR(EAGAIN)) timeline.lastError = result;
-    ++timeline.sent;
-    return false;
-}
-
-// Reads the next packet and gives it to the decoder, or starts draining at
-// the input's end. True with the outcome in READ when decoding cannot go on.
-bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    Timeline& timeline = decoder->timeline;
-    const int result = av_read_frame(decoder->demux.format.get(), timeline.packet.get());
-    if (result == AVERROR_EOF) {
-        const Demuxing& demux = decoder->demux;
-        StartDraining(decoder, CutShort(demux.format.get(), demux.format->streams[demux.streamIndex], timeline.span,
-                                        demux.nominalRate));
-        return false;
-    }
-    if (result == AVERROR_EXIT) {
-        *read = FrameRead::Interrupted;
-        return true;
-    }
-    if (result == AVERROR(ENOMEM) || result == AVERROR(EIO)) {
-        *problem = ReadFailure(timeline.sent, result);
-        *read = FrameRead::Failed;
-        return true;
-    }
-    if (result < 0) {
-        StartDraining(decoder, ReadFailure(timeline.sent, result));
-        return false;
-    }
-    if (timeline.packet->stream_index != decoder->demux.streamIndex) {
-        av_packet_unref(timeline.packet.get());
-        return false;
-    }
-    return SendPacket(decoder, read, problem);
-}
-
-// Decodes the next source frame into `pending`.
-FrameRead DecodeNext(VideoDecoder* decoder, std::string* problem) {
-    FrameRead read = FrameRead::Frame;
-    for (;;) {
-        if (ReceiveFrame(decoder, &read, problem)) return read;
-        if (FeedPacket(decoder, &read, problem)) return read;
-    }
+    if (problem->empty()) return FrameRead::End;
+    return decoder->demux.walkProblem.empty() ? FrameRead::Mended : FrameRead::Damaged;
 }
 
 // A decoded frame's duration in ticks, 0 when unknown. libavutil 57.30
@@ -175,13 +46,27 @@ enum class Placed {
     NoMemory,
 };
 
-// Places a timed frame at TICKS (the stream's own, AV_NOPTS_VALUE unknown).
-Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks) {
+// The packet's own time, which FRAME carries through the threads;
+// libavcodec's best guess where the packets have none (AVI), not over it:
+// the guess takes decoding times once times run backwards (after a lost
+// key frame), and would then match no packet.
+int64_t TicksOf(const AVFrame* frame) {
+    return frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+}
+
+// TICKS (the stream's own) after the first frame; AV_NOPTS_VALUE stays.
+int64_t AfterFirst(const VideoDecoder* decoder, int64_t ticks) {
+    const int64_t first = decoder->timeline.firstTicks;
+    return ticks == AV_NOPTS_VALUE || first == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : ticks - first;
+}
+
+// Places a timed frame at TICKS (the stream's own, AV_NOPTS_VALUE unknown);
+// NEXT: the time of the frame after it, when it was decoded ahead.
+Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks, int64_t next) {
     const Demuxing& demux = decoder->demux;
-    const bool restarts = (demux.format->iformat->flags & AVFMT_TS_DISCONT) != 0;
-    const int64_t after = ticks == AV_NOPTS_VALUE ? ticks : ticks - decoder->timeline.firstTicks;
-    const TimedPlace place =
-        TimeFrame(&decoder->timed, demux.plan, restarts, after, FrameDuration(decoder->timeline.pending.get()));
+    const bool restarts = TimesRestart(demux.format.get());
+    const TimedPlace place = TimeFrame(&decoder->timed, demux.plan, restarts, AfterFirst(decoder, ticks),
+                                       FrameDuration(decoder->timeline.pending.get()), AfterFirst(decoder, next));
     if (place == TimedPlace::Early) return Placed::Early;
     return place == TimedPlace::PastStop ? Placed::PastStop : Placed::Shown;
 }
@@ -190,23 +75,20 @@ Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks) {
 // (and the start), its first output index, and how far the frames decoded
 // so far reach. A frame whose time is not after the last one's (the
 // decoder gives a lost key frame's leading frames late) is passed over, as
-// ffmpeg passes it over, and counts as lost.
-Placed PlacePending(VideoDecoder* decoder) {
+// ffmpeg passes it over, and counts as lost. NEXT: timed, the time of the
+// frame after it when it was decoded ahead, else AV_NOPTS_VALUE.
+Placed PlacePending(VideoDecoder* decoder, int64_t next) {
     Timeline& timeline = decoder->timeline;
     const VideoPlan& plan = decoder->demux.plan;
     const AVFrame* frame = timeline.pending.get();
-    // The packet's own time, which the frame carries through the threads;
-    // libavcodec's best guess where the packets have none (AVI), not over
-    // it: the guess takes decoding times once times run backwards (after a
-    // lost key frame), and would then match no packet.
-    const int64_t ticks = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    const int64_t ticks = TicksOf(frame);
     const std::vector<int64_t>& shown = decoder->damage.shownTimes;
     // Timed, a time far behind is the timing's damage, mended where it is placed.
     const bool backJump = plan.timed && !shown.empty() && shown.back() - ticks > JumpTicks(plan);
     if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back() && !backJump) return Placed::Late;
-    if (!NoteShown(&decoder->damage, ticks)) return Placed::NoMemory;
+    if (!NoteShown(&decoder->damage, frame, ticks)) return Placed::NoMemory;
     if (timeline.firstTicks == AV_NOPTS_VALUE) timeline.firstTicks = FirstOfPipe(decoder, ticks);
-    if (plan.timed) return PlaceTimed(decoder, ticks);
+    if (plan.timed) return PlaceTimed(decoder, ticks, next);
     if (!plan.resample) {
         // The first frame that decodes stands in for any before it; a
         // frame without a time follows the one before it.
@@ -293,23 +175,70 @@ bool PassOver(VideoDecoder* decoder, Placed placed, FrameRead* read, std::string
     return false;
 }
 
-// A timed plan's frames: each one the decoder gives, once, as it comes.
+// The frames end with READ (not Frame): its outcome is given once the
+// frames before it are shown.
+void EndSource(Timeline* timeline, FrameRead read, const std::string& problem) {
+    timeline->sourceEnded = true;
+    timeline->endOutcome = read;
+    timeline->endProblem = read == FrameRead::End ? std::string() : problem;
+}
+
+// Puts the next frame of a timed plan into `pending`: the one decoded
+// ahead, else the decoder's next.
+FrameRead NextTimedFrame(VideoDecoder* decoder, std::string* problem) {
+    Timeline& timeline = decoder->timeline;
+    if (!timeline.heldValid) return DecodeNext(decoder, problem);
+    std::swap(timeline.pending, timeline.held);
+    timeline.heldValid = false;
+    return FrameRead::Frame;
+}
+
+// The time of the frame after the one in `pending`, decoded ahead into
+// `held`, when the pending frame's time is far from the last one's: its
+// neighbours tell a pause or a jump from one frame mis-stamped
+// (video_timed.cpp). AV_NOPTS_VALUE otherwise, or when the frames end
+// there (their outcome kept for after the pending frame). False when a
+// stop request came.
+bool LookAhead(VideoDecoder* decoder, int64_t* next) {
+    Timeline& timeline = decoder->timeline;
+    *next = AV_NOPTS_VALUE;
+    const int64_t ticks = AfterFirst(decoder, TicksOf(timeline.pending.get()));
+    if (timeline.sourceEnded || !TimeJumps(decoder->timed, decoder->demux.plan, ticks)) return true;
+    std::string problem;
+    std::swap(timeline.pending, timeline.held);
+    const FrameRead ahead = DecodeNext(decoder, &problem);
+    std::swap(timeline.pending, timeline.held);
+    if (ahead == FrameRead::Interrupted) return false;
+    if (ahead != FrameRead::Frame) {
+        EndSource(&timeline, ahead, problem);
+        return true;
+    }
+    timeline.heldValid = true;
+    *next = TicksOf(timeline.held.get());
+    return true;
+}
+
+// A timed plan's frames: each one the decoder gives, once, as it comes
+// (one more decoded ahead where its time jumps).
 FrameRead ReadTimedFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
     Timeline& timeline = decoder->timeline;
     for (;;) {
-        if (timeline.sourceEnded) return FinishSource(decoder, problem);
-        FrameRead read = DecodeNext(decoder, problem);
+        if (timeline.sourceEnded && !timeline.heldValid) return FinishSource(decoder, problem);
+        FrameRead read = NextTimedFrame(decoder, problem);
+        int64_t next = AV_NOPTS_VALUE;
+        if (read == FrameRead::Frame && !LookAhead(decoder, &next)) {
+            av_frame_unref(timeline.pending.get());
+            read = FrameRead::Interrupted;
+        }
         if (read == FrameRead::Interrupted) {
             problem->clear();  // not final: the stop request ends the job anyway
             return read;
         }
         if (read != FrameRead::Frame) {
-            timeline.sourceEnded = true;
-            timeline.endOutcome = read;
-            timeline.endProblem = read == FrameRead::End ? std::string() : *problem;
+            EndSource(&timeline, read, *problem);
             continue;
         }
-        const Placed placed = PlacePending(decoder);
+        const Placed placed = PlacePending(decoder, next);
         if (placed != Placed::Shown) {
             if (PassOver(decoder, placed, &read, problem)) return read;
             continue;
@@ -326,42 +255,6 @@ FrameRead ReadTimedFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
 }
 
 }  // namespace
-
-std::string OpenDecoding(Timeline* timeline, const AVCodec* codec, const AVStream* stream) {
-    timeline->codec.reset(avcodec_alloc_context3(codec));
-    timeline->packet.reset(av_packet_alloc());
-    timeline->pending.reset(av_frame_alloc());
-    timeline->held.reset(av_frame_alloc());
-    if (timeline->codec == nullptr || timeline->packet == nullptr || timeline->pending == nullptr ||
-        timeline->held == nullptr) {
-        return "out of memory";
-    }
-    AVCodecContext* context = timeline->codec.get();
-    int result = avcodec_parameters_to_context(context, stream->codecpar);
-    if (result >= 0) {
-        context->pkt_timebase = stream->time_base;
-        // As ffmpeg decodes: small errors concealed, frames on every core
-        // (frame threads, which rozove's reading thread runs beside the
-        // module's). A frame the decoder does not give is found by its time
-        // (video_damage.cpp), whatever order the threads finish in. One
-        // thread a core, not ffmpeg's one more: the module's thread wants
-        // a core too.
-        context->thread_count = std::max(1, av_cpu_count());
-        context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        // A header may claim any size; frames past 16384 x 16384 are
-        // refused before they are allocated.
-        context->max_pixels = int64_t(1) << 28;
-        result = avcodec_open2(context, codec, nullptr);
-    }
-    if (result >= 0) return std::string();
-    return std::string("its video stream (") + avcodec_get_name(stream->codecpar->codec_id) +
-           ") cannot be decoded: " + ErrorText(result);
-}
-
-void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey) {
-    timeline->firstTicks = firstTicks;
-    timeline->waitForKey = waitForKey;
-}
 
 FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
     Timeline& timeline = decoder->timeline;
@@ -395,7 +288,7 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
         if (timeline.sourceEnded) return FinishSource(decoder, problem);
         const FrameRead read = DecodeNext(decoder, problem);
         if (read == FrameRead::Frame) {
-            const Placed placed = PlacePending(decoder);
+            const Placed placed = PlacePending(decoder, AV_NOPTS_VALUE);
             timeline.pendingValid = placed == Placed::Shown;
             FrameRead ended = read;
             if (placed != Placed::Shown && PassOver(decoder, placed, &ended, problem)) return ended;
@@ -415,5 +308,5 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
 void VideoFrameTime(const VideoDecoder* decoder, int64_t* time, int64_t* duration, int64_t* mended) {
     *time = decoder->timed.time;
     *duration = decoder->timed.duration;
-    *mended = decoder->timed.mended;
+    *mended = decoder->timed.mended + decoder->restarts.mended;
 }

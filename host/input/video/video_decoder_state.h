@@ -3,8 +3,8 @@
 // video_open.cpp opens the container and the stream; video_walk.cpp
 // demuxes a seekable input once to count and time its packets and tells a
 // cut-off input by what it declares; video_plan.cpp decides size, rate and
-// count from plain numbers; video_decode.cpp (video_timed.cpp for frames
-// at their own times) decodes and places each frame on the
+// count from plain numbers; video_feed.cpp decodes, video_decode.cpp
+// (video_timed.cpp for frames at their own times) places each frame on the
 // output's timeline, video_damage.cpp tells by their times the frames the
 // decoder did not give; video_convert.cpp scales it into the host frame.
 //
@@ -49,6 +49,7 @@ struct Walk {
     bool variable = false;
     int64_t first = AV_NOPTS_VALUE;  // the first frame's time, in ticks
     int64_t last = -1;  // ticks after the first frame where the last one starts
+    int64_t restarts = 0;  // times that restart, closed up (video_timed.cpp)
     std::string problem;
     int interruptedOrFailed = 0;  // an error code that must fail the open
 };
@@ -88,8 +89,9 @@ struct Demuxing {
     std::string walkProblem;          // what stopped the walk before a clean end
 };
 
-// The timeline (video_decode.cpp): the decoder, the frames it gave, where
-// each is placed on the output's timeline, and how the source ended.
+// The timeline (video_feed.cpp and video_decode.cpp, its two stages): the
+// decoder, the frames it gave, where each is placed on the output's
+// timeline, and how the source ended.
 struct Timeline {
     CodecOwner codec;
     PacketOwner packet;
@@ -130,6 +132,7 @@ struct DamageLog {
     bool untimed = false;             // a packet without a presentation time was given (AVI)
     std::vector<int64_t> corruptTimes;  // in increasing order: the packets given that the demuxer flagged corrupt
     int64_t corruptUntimed = 0;       // such packets without a presentation time
+    std::vector<int64_t> concealedTimes;  // in increasing order: frames the decoder says it mended
 };
 
 // Frames at their own times (video_timed.cpp): the latest frame's time,
@@ -140,6 +143,18 @@ struct TimedFrames {
     int64_t mended = 0;                  // restarts closed up
     int64_t time = 0;                    // the latest frame's, microseconds after the start
     int64_t duration = 0;                // microseconds, 0 when unknown
+};
+
+// The packets' times in a format whose timestamps may restart
+// (video_timed.cpp): where the last one was, how far the ones since the
+// latest restart are moved back to follow it, and the seams.
+struct Restarts {
+    int64_t last = AV_NOPTS_VALUE;  // the latest packet's decoding time, mended
+    int64_t lastShown[2] = {AV_NOPTS_VALUE, AV_NOPTS_VALUE};  // the last two packets' presentation times, mended
+    int64_t lastDuration = 0;
+    int64_t shift = 0;              // ticks taken off every time since the latest restart
+    int64_t mended = 0;             // restarts closed up
+    std::vector<int64_t> seams;     // in increasing order: the presentation times of the packets before them
 };
 
 // The scaler (video_convert.cpp) and the source layout it was set up for.
@@ -160,6 +175,7 @@ struct VideoDecoder {
     Timeline timeline;
     DamageLog damage;
     TimedFrames timed;
+    Restarts restarts;
     Scaler scaler;
 };
 
@@ -183,8 +199,8 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
 // frames the decoder did not give.
 // Notes PACKET, about to be given to the decoder; false without memory.
 bool NoteSent(DamageLog* log, const AVPacket* packet);
-// Notes a frame given at TICKS; false without memory.
-bool NoteShown(DamageLog* log, int64_t ticks);
+// Notes FRAME, given at TICKS; false without memory.
+bool NoteShown(DamageLog* log, const AVFrame* frame, int64_t ticks);
 // Where the first frame's time is counted from on an input that was not walked.
 int64_t FirstOfPipe(const VideoDecoder* decoder, int64_t ticks);
 // One for one: the output index of the source frame at TICKS.
@@ -195,23 +211,40 @@ int64_t SentFrames(const VideoDecoder* decoder);
 std::string DamageSummary(const VideoDecoder* decoder);
 
 
-// video_decode.cpp: the decoder for STREAM, with room for a packet and two
+// video_feed.cpp: the decoder for STREAM, with room for a packet and two
 // frames: "" or why it cannot be opened.
 std::string OpenDecoding(Timeline* timeline, const AVCodec* codec, const AVStream* stream);
 // Where frames are timed from (the walked first frame's time, or
 // AV_NOPTS_VALUE for a pipe, timed from its first frames) and whether
 // packets before the next key frame are skipped.
 void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey);
+// Decodes the next source frame into `pending`: Frame, or how the frames end.
+FrameRead DecodeNext(VideoDecoder* decoder, std::string* problem);
 
 // video_timed.cpp: where a timed frame at TICKS (after the first frame;
 // AV_NOPTS_VALUE when unknown) lasting DURATION ticks (0: unknown) falls:
 // before a trimmed output's start (passed over), on it (its time in
 // TIMED), or at or past its stop. RESTARTS: the format's timestamps may
-// start again (MPEG-TS and the others FFmpeg marks so).
+// start again (MPEG-TS and the others FFmpeg marks so). NEXT: the time of
+// the frame after it, where TimeJumps asked for it (else AV_NOPTS_VALUE).
 enum class TimedPlace { Early, Shown, PastStop };
-TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration);
+TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration,
+                     int64_t next);
+// Whether a frame at TICKS (as TimeFrame takes them) is far enough from the
+// last frame's time that the frame after it must be known to time it.
+bool TimeJumps(const TimedFrames& timed, const VideoPlan& plan, int64_t ticks);
 // How far a timed stream's times jump before the jump is damage, in ticks.
 int64_t JumpTicks(const VideoPlan& plan);
+// In a format whose timestamps may restart: closes PACKET's times up to the
+// packets before at the stream's RATE when they start again (TIMEBASE is
+// the stream's). Every video packet of the stream goes through it, in the
+// order read, so that the walk and the decoder see the same times. False
+// without memory.
+bool MendRestart(Restarts* restarts, AVPacket* packet, AVRational timeBase, AVRational rate);
+// Whether FORMAT's timestamps may restart (FFmpeg's AVFMT_TS_DISCONT).
+inline bool TimesRestart(const AVFormatContext* format) {
+    return (format->iformat->flags & AVFMT_TS_DISCONT) != 0;
+}
 
 // video_convert.cpp: FRAME into the host frame at PIXELS as PLAN lays it
 // out; false when the scaler cannot be set up or fails.

@@ -196,10 +196,11 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
 // (FIRST, the walked first frame's time, on), so that a long file is not
 // decoded from its beginning; the frames before the start are decoded for
 // their references and then passed over (video_decode.cpp). SOUGHT says
-// whether it sought.
-std::string SeekToStart(const Demuxing& demux, int64_t first, bool* sought) {
+// whether it sought. Times that restart are decoded from the beginning:
+// the start is on the mended times, which only a read from there gives.
+std::string SeekToStart(const Demuxing& demux, const Walk& walk, int64_t first, bool* sought) {
     *sought = false;
-    if (demux.plan.startTicks <= 0) return std::string();
+    if (demux.plan.startTicks <= 0 || walk.restarts > 0) return std::string();
     const int64_t target = first + demux.plan.startTicks;
     const int result = avformat_seek_file(demux.format.get(), demux.streamIndex, INT64_MIN, target, target, 0);
     if (result < 0) return "it cannot seek to --start (" + ErrorText(result) + ")";
@@ -249,7 +250,7 @@ std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOp
     // the first frames it gives (video_damage.cpp).
     const bool walkedFirst = walk->walked && walk->first != AV_NOPTS_VALUE;
     bool sought = false;
-    if (walkedFirst) reason = SeekToStart(demux, walk->first, &sought);
+    if (walkedFirst) reason = SeekToStart(demux, *walk, walk->first, &sought);
     StartTimeline(&decoder->timeline, walkedFirst ? walk->first : AV_NOPTS_VALUE, walk->sawKey || sought);
     return reason;
 }

@@ -33,8 +33,16 @@ const VideoLibrary* LoadVideoLibrary(std::string* error) {
 
 FrameRead ReadDecoded(FrameSource* source, std::string* problem) {
     const FrameRead read = library->read(StateOf<VideoDecoder>(source), source->pixels.data(), problem);
-    if (read == FrameRead::Frame && source->timed) {
-        library->timeOf(StateOf<VideoDecoder>(source), &source->time, &source->duration, &source->mended);
+    // Jumps are mended on any plan (a restart, packet by packet); a time
+    // and a duration only a timed source has.
+    if (read == FrameRead::Frame) {
+        int64_t time = 0;
+        int64_t duration = 0;
+        library->timeOf(StateOf<VideoDecoder>(source), &time, &duration, &source->mended);
+        if (source->timed) {
+            source->time = time;
+            source->duration = duration;
+        }
     }
     return read;
 }

@@ -69,6 +69,7 @@ struct Gathered {
     size_t timesBeforeKey = 0;
     PacketSpan all;              // every packet, for what the container declares
     PacketSpan fromKey;          // from the first key frame on
+    Restarts restarts;           // the times read so far, mended as the decoder mends them
 };
 
 // Takes one video packet into GATHERED; false, with WALK's error set,
@@ -94,8 +95,12 @@ bool TakePacket(const AVPacket* packet, Gathered* gathered, Walk* walk) {
     return true;
 }
 
-// Reads every packet into GATHERED; true at a clean end of the input.
-bool ReadAll(AVFormatContext* format, int streamIndex, AVPacket* packet, Gathered* gathered, Walk* walk) {
+// Reads every packet into GATHERED, with the times the decoder will see
+// (restarts closed up); true at a clean end of the input.
+bool ReadAll(AVFormatContext* format, int streamIndex, AVRational rate, AVPacket* packet, Gathered* gathered,
+             Walk* walk) {
+    Restarts& restarts = gathered->restarts;
+    const bool restarting = TimesRestart(format);
     for (;;) {
         const int result = av_read_frame(format, packet);
         if (result == AVERROR_EOF) return true;
@@ -107,7 +112,13 @@ bool ReadAll(AVFormatContext* format, int streamIndex, AVPacket* packet, Gathere
             walk->problem = ReadFailure(gathered->fromKey.count, result);
             return false;
         }
-        const bool more = packet->stream_index != streamIndex || TakePacket(packet, gathered, walk);
+        const bool video = packet->stream_index == streamIndex;
+        if (video && restarting && !MendRestart(&restarts, packet, format->streams[streamIndex]->time_base, rate)) {
+            av_packet_unref(packet);
+            walk->interruptedOrFailed = AVERROR(ENOMEM);
+            return false;
+        }
+        const bool more = !video || TakePacket(packet, gathered, walk);
         av_packet_unref(packet);
         if (!more) return false;
     }
@@ -162,9 +173,10 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
         // Half a frame of slack for rounding (20 ms when the rate is unknown).
         const int64_t slack =
             frameTicks > 0 ? av_rescale_q(std::llround(frameTicks / 2), stream->time_base, AV_TIME_BASE_Q) : 20000;
+        // Said in time, not frames: the GIF's frames, which the message
+        // counts after it, need not be the input's one for one.
         if (reached + slack < declared) {
-            return "the input ends after " + FrameName(span.count - 1) + ", at " + Seconds(reached) + " of the " +
-                   Seconds(declared) + " its header gives";
+            return "the input ends at " + Seconds(reached) + " of the " + Seconds(declared) + " its header gives";
         }
     }
     return std::string();
@@ -185,7 +197,7 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
         return walk;
     }
     Gathered gathered;
-    const bool clean = ReadAll(format, streamIndex, packet, &gathered, &walk);
+    const bool clean = ReadAll(format, streamIndex, nominalRate, packet, &gathered, &walk);
     av_packet_free(&packet);
     // A stream whose packets carry no key flags is taken whole.
     if (!walk.sawKey) {
@@ -193,6 +205,7 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
         gathered.timesBeforeKey = 0;
     }
     walk.packets = gathered.fromKey.count;
+    walk.restarts = gathered.restarts.mended;
     if (clean) walk.problem = CutShort(format, stream, gathered.all, nominalRate);
     const double interval = FrameTicks(nominalRate, stream->time_base);
     walk.end = SpanLength(gathered.fromKey, interval);

@@ -24,10 +24,9 @@ using namespace gif_layout;
 // GIF89a application extension for looping: 0x21 0xFF, 11 bytes of
 // application name, one 3-byte sub-block (id 1, repeat count), terminator.
 constexpr size_t kLoopBlockBytes = 19;
-// Comment extension "DOD" and the trailer. "DOD" is this writer's mark,
-// unchanged since the first release: a reader that asks which program
-// closed a file finds it just before the trailer, also in a file cut short
-// by an abort. Decoders skip comment extensions (GIF89a section 24), so viewers
+// Comment extension "DOD" and the trailer. "DOD" is this writer's mark: a
+// reader that asks which program closed a file finds it just before the
+// trailer, also in a file cut short by an abort. Decoders skip comment extensions (GIF89a section 24), so viewers
 // show nothing of it.
 constexpr uint8_t kClosingBytes[] = {0x21, 0xFE, 0x03, 'D', 'O', 'D', 0x00, kTrailer};
 
@@ -41,8 +40,8 @@ constexpr uint8_t kFrameFlags = 0x09;
 // "出力しました\n%d コマ" in code page 932, as the host's users read it.
 constexpr char kCompletionFormat[] =
     "\x8f\x6f\x97\xcd\x82\xb5\x82\xdc\x82\xb5\x82\xbd\n%d \x83\x52\x83\x7d";
-// The bound the message is formatted with, kept as it has always been.
-// The text itself is at most 29 bytes (12 of words, a line feed, 11 of number, 5 of " コマ"), so
+// The bound the message is formatted with, which the host's readers of the
+// module expect. The text itself is at most 29 bytes (12 of words, a line feed, 11 of number, 5 of " コマ"), so
 // the bound never cuts it; it only guarantees that no frame count can
 // write past the buffer, which holds 16 bytes more.
 constexpr size_t kCompletionBound = 4080;

@@ -98,7 +98,7 @@ uint8_t* WriteHead(uint8_t* out, int32_t width, int32_t height, const GrayPalett
     out += 6;
     out = PutLittle16(out, static_cast<uint32_t>(width));
     out = PutLittle16(out, static_cast<uint32_t>(height));
-    *out++ = 0xF7;  // global table of 256 entries, 8 bits per primary
+    *out++ = gif_layout::kOurScreenFlags;
     *out++ = 0;  // background colour index
     *out++ = 0;  // pixel aspect ratio: not given
     for (int i = 0; i < 256; ++i) {

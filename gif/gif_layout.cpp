@@ -9,7 +9,7 @@ bool HasWriterLayout(const uint8_t* bytes, size_t length) {
     // Head, the whole extension, then at least an image descriptor.
     if (bytes == nullptr || length < kHeadBytes + kExtensionBytes + 10) return false;
     if (std::memcmp(bytes, "GIF89a", kSignatureBytes) != 0) return false;
-    if ((bytes[kScreenFlags] & 0x87) != kGlobalTableOf256) return false;
+    if ((bytes[kScreenFlags] & kGlobalTableBits) != kGlobalTableOf256) return false;
     return bytes[kExtension] == kExtensionIntroducer && bytes[kExtensionLabel] == kGraphicControlLabel &&
            bytes[kExtensionSize] == 4;
 }

@@ -28,9 +28,13 @@ constexpr uint8_t kExtensionIntroducer = 0x21;
 constexpr uint8_t kGraphicControlLabel = 0xF9;
 constexpr uint8_t kTrailer = 0x3B;
 
-// Screen descriptor flags: global table present (bit 7), size 2^(1+7) = 256.
+// Screen descriptor flags: global table present (bit 7), size 2^(1+7) = 256
+// (bits 0-2), which the check reads through kGlobalTableBits; colour
+// resolution 8 bits (bits 4-6) as well in what our encoder writes.
 constexpr size_t kScreenFlags = 10;
+constexpr uint8_t kGlobalTableBits = 0x87;
 constexpr uint8_t kGlobalTableOf256 = 0x87;
+constexpr uint8_t kOurScreenFlags = kGlobalTableOf256 | 0x70;
 
 // True when a platform encoder's output is laid out the way the writer cuts
 // it: GIF89a, a 256-entry global colour table, a graphic control extension

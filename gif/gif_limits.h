@@ -13,4 +13,12 @@ constexpr int32_t kMaxSide = 65535;
 // LZW codes are at most 12 bits (appendix F), so a table holds at most 4096.
 constexpr uint32_t kMaxCodes = 4096;
 
+// A frame's delay is 16 bits of hundredths of a second (section 23), so a
+// frame lasts a hundredth at least (100 a second) and 655.35 s at most.
+// Frames of two hundredths or more (50 a second or fewer) play smoothly:
+// many viewers stretch delays below that.
+constexpr int64_t kMaxDelayHundredths = 65535;
+constexpr int64_t kMaxRate = 100;
+constexpr int64_t kMaxSmoothRate = 50;
+
 }  // namespace gif_limits

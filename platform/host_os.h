@@ -67,6 +67,7 @@ std::string FollowLinks(const std::string& path);
 // The characters that end a folder's name in a path, the first of them
 // the one JoinPath puts: "/", or "\\/:" on Windows.
 extern const char kFolderSeparators[];
+bool IsFolderSeparator(char c);
 // The folder PATH is in: "." for a bare name (host_os_paths.cpp).
 std::string FolderOf(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);

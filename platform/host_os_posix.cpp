@@ -116,10 +116,6 @@ FileId IdOfStandard(StandardStream stream) {
     return IdOf(result, status);
 }
 
-bool SameFile(const FileId& a, const FileId& b) {
-    return a.known && b.known && a.volume == b.volume && a.index == b.index;
-}
-
 bool NamesStandardStream(const std::string& path, StandardStream stream) {
     struct stat named;
     struct stat behind;

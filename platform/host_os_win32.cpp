@@ -82,10 +82,6 @@ FileId IdOfStandard(StandardStream stream) {
     return IdOfHandle(GetStdHandle(HandleNumberOf(stream)));
 }
 
-bool SameFile(const FileId& a, const FileId& b) {
-    return a.known && b.known && a.volume == b.volume && a.index == b.index;
-}
-
 bool NamesStandardStream(const std::string& path, StandardStream stream) {
     return SameFile(IdOfPath(path), IdOfStandard(stream));
 }

@@ -6,6 +6,7 @@
 #include "host/cli/export_command.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "host/input/input_stream.h"
@@ -27,7 +28,7 @@ std::string Frames(int64_t count) {
 
 // The most one frame can add to the file: LZW codes of up to 12 bits a
 // pixel, in sub-blocks, and the frame's own blocks.
-int64_t FrameBytes(const FrameSource& source) {
+int64_t FrameBound(const FrameSource& source) {
     return int64_t{source.width} * source.height * 2 + (int64_t{1} << 16);
 }
 
@@ -58,7 +59,7 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
             return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
             Fail("cannot write " + output + ": " +
-                 WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBytes(source)) +
+                 WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBound(source)) +
                  (some ? " (after " + frames + ")" : std::string()) + "; " + Kept(target));
             return RunOutcome::Failed;
     }
@@ -213,10 +214,10 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         return RunOutcome::Failed;
     }
     FrameSource source;
+    const std::unique_ptr<FrameSource, SourceCloser> closing(&source);
     RunOutcome outcome = RunOutcome::Failed;
     if (open(commandLine, &source, &error)) {
         outcome = RunOutput(commandLine, module, &source, &target, plan);
-        CloseSource(&source);
     } else if (StopRequested()) {
         Fail("interrupted; " + Kept(target));
         outcome = RunOutcome::Interrupted;
@@ -224,7 +225,6 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         Fail(error);
     }
     FinishOutput(&target, false, &error);
-    UnloadModule(&module);
     return outcome;
 }
 

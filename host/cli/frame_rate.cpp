@@ -3,16 +3,12 @@
 
 #include <cstdio>
 
+#include "gif/gif_limits.h"
 #include "host/cli/report.h"
 
-namespace {
-
-// A delay is 16 bits of hundredths of a second.
-constexpr int64_t kMaxDelayHundredths = 65535;
-constexpr int64_t kMaxRate = 100;       // a frame of one hundredth
-constexpr int64_t kMaxSmoothRate = 50;  // frames of two hundredths
-
-}  // namespace
+using gif_limits::kMaxDelayHundredths;
+using gif_limits::kMaxRate;
+using gif_limits::kMaxSmoothRate;
 
 std::string PlainRate(int32_t rate, int32_t scale) {
     char text[64];

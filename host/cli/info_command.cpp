@@ -63,6 +63,5 @@ RunOutcome RunInfo(const CommandLine& commandLine) {
     }
     ShowTable(module);
     if (module.table->configGet != nullptr) ShowSettings(module.table);
-    UnloadModule(&module);
     return RunOutcome::Done;
 }

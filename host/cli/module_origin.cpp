@@ -12,7 +12,5 @@ std::string ModuleOrigin(const std::string& given) {
     LoadedModule module;
     std::string error;
     if (!LoadModule(path, &module, &error)) return "module: none loaded (" + std::string(how) + "): " + error;
-    const std::string name = CodePage932ToUtf8(module.table->name);
-    UnloadModule(&module);
-    return "module: " + name + " from " + path + " (" + how + ")";
+    return "module: " + CodePage932ToUtf8(module.table->name) + " from " + path + " (" + how + ")";
 }

@@ -4,13 +4,6 @@
 #include "platform/pages.h"
 #include "plugin/host_contract.h"
 
-namespace {
-
-// From here up a block is the system's pages rather than the heap's.
-constexpr size_t kPagesFrom = size_t(256) << 10;
-
-}  // namespace
-
 void* AllocateFrameMemory(size_t bytes) {
     if (bytes >= kPagesFrom) return AllocatePages(bytes);
     return std::calloc(bytes ? bytes : 1, 1);

@@ -19,8 +19,8 @@ constexpr uint64_t kMaxFrameBytes = uint64_t(1) << 30;
 // Memory for frame buffers that comes zero-filled without a pass of ours:
 // large blocks are pages straight from the system (platform/pages.h:
 // zero-filled as they are faulted in, in huge pages on Linux), small ones
-// calloc's. Zeroing a 1080p frame ourselves cost a tenth of a raw job and
-// faulted its 1,500 pages in one by one. So that nothing is zeroed twice,
+// calloc's. Zeroing a large frame ourselves is a pass over it that also
+// faults its pages in one by one (docs/performance.md). So that nothing is zeroed twice,
 // a vector over it leaves the elements that resize adds as they are (the
 // zeroes the block came with): a buffer sized once from empty is all
 // zeroes, which is how Allocate sizes them.

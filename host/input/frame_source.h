@@ -42,8 +42,6 @@ struct FrameSource {
     // Counted before the export by walking the input: reads stop at
     // knownFrames, and a file that ends earlier has been cut since.
     bool walked = false;
-    std::string description;               // what the input is (the video's stream, say)
-    bool variableRate = false;             // the video's frames come at irregular times
     // Each frame comes once, at its own time: `time` and `duration` say
     // when the loaded frame is shown (microseconds, from the first frame;
     // duration 0 when the input does not say), and the output writes the
@@ -71,3 +69,8 @@ FrameRead ReadNextFrame(FrameSource* source, std::string* problem);
 
 // Frees what the source holds; safe after a failed open and twice.
 void CloseSource(FrameSource* source);
+
+// Closes a source when it goes, on every path.
+struct SourceCloser {
+    void operator()(FrameSource* source) const { CloseSource(source); }
+};

@@ -16,6 +16,10 @@ struct RawFormat {
     int32_t scale = 0;
 };
 
+// Still images a second when --fps gives no rate: ffmpeg's own default for
+// an image sequence.
+constexpr int32_t kStillsRate = 25;
+
 // For video through FFmpeg's libraries: what to deliver (0: as the video has it).
 struct VideoOptions {
     int32_t width = 0;     // one side given: the other follows the displayed aspect

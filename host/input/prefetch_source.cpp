@@ -3,14 +3,16 @@
 // record and its current frame. Between them, under one lock: the frames
 // read and not yet taken (each in a buffer of its own, with the outcome
 // that ended the frames last), and the empty buffers the reader may fill.
-// A frame changes hands by swapping buffers. Every wait is bounded: waits
-// wake to look at the stop flag, and closing waits a limited time for a
-// reader blocked on a silent pipe before leaving it behind.
+// A frame changes hands by swapping buffers. Waits wake to look at the stop
+// flag. The record owns the reading thread, and closing always joins it: a
+// reader blocked on a silent pipe is woken by a stop signal, which lands on
+// its thread, or by the pipe's next bytes or end.
 #include "host/input/prefetch_source.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -23,13 +25,12 @@
 
 namespace {
 
-// Frames read and not yet taken, at most: enough to ride over a slow
-// frame on either side, few enough to keep the memory small.
-constexpr size_t kAhead = 2;
+// Frame buffers alive at most: the job's current frame and two read ahead
+// (the one being read among them), enough to ride over a slow frame on
+// either side, few enough to keep the memory small.
+constexpr size_t kBuffers = 3;
 // How often a waiting thread looks at the stop and close flags.
 constexpr std::chrono::milliseconds kPoll(100);
-// How long closing waits for the reader to finish the frame it is on.
-constexpr std::chrono::seconds kCloseWait(2);
 
 struct Handed {
     FrameRead read;
@@ -49,9 +50,7 @@ struct Prefetch {
     std::vector<FramePixels> spare;            // buffers for the reader (empty: not taken yet)
     bool reading = true;     // false once the reader has stopped reading
     bool closing = false;    // the source is being closed: the reader leaves
-    bool finished = false;   // the reader is about to return: it can be joined
-    bool abandoned = false;  // closing gave up waiting: the reader frees everything
-    std::thread reader;
+    std::thread reader;      // joined by ClosePrefetched
     // The job's thread only: the outcome that ended the frames, once taken.
     bool ended = false;
     Handed end{FrameRead::End, std::string(), {}, 0, 0, 0};
@@ -59,11 +58,6 @@ struct Prefetch {
 
 Prefetch* StateOf(FrameSource* source) {
     return static_cast<Prefetch*>(source->state);
-}
-
-void Release(Prefetch* prefetch) {
-    CloseSource(&prefetch->inner);
-    delete prefetch;
 }
 
 // Whether the reader may read another frame: false once it may not (the
@@ -93,7 +87,7 @@ FrameRead ReadInto(Prefetch* prefetch, size_t frameBytes, std::string* problem) 
     return StopRequested() ? FrameRead::Interrupted : ReadNextFrame(&prefetch->inner, problem);
 }
 
-void ReadAhead(Prefetch* prefetch) {
+void ReadFramesAhead(Prefetch* prefetch) {
     const size_t frameBytes = prefetch->inner.pixels.size();
     std::string problem;
     while (MayReadOn(prefetch)) {
@@ -112,18 +106,11 @@ void ReadAhead(Prefetch* prefetch) {
 // that a stop signal always has a thread that takes it.
 void Work(Prefetch* prefetch) {
     HoldStopSignals(false);
-    ReadAhead(prefetch);
+    ReadFramesAhead(prefetch);
     std::unique_lock<std::mutex> hold(prefetch->lock);
     prefetch->reading = false;
     prefetch->changed.notify_all();
     while (!prefetch->closing) prefetch->changed.wait_for(hold, kPoll);
-    if (prefetch->abandoned) {
-        hold.unlock();
-        Release(prefetch);
-        return;
-    }
-    prefetch->finished = true;
-    prefetch->changed.notify_all();
 }
 
 // The reader stopped at the frame limit: frames past it (which the job
@@ -173,21 +160,14 @@ FrameRead ReadPrefetched(FrameSource* source, std::string* problem) {
 }
 
 void ClosePrefetched(FrameSource* source) {
-    Prefetch* prefetch = StateOf(source);
-    std::unique_lock<std::mutex> hold(prefetch->lock);
-    prefetch->closing = true;
-    prefetch->changed.notify_all();
-    const bool finished = prefetch->changed.wait_for(hold, kCloseWait, [prefetch] { return prefetch->finished; });
-    // A reader still blocked (a silent pipe that no stop signal woke) is
-    // left behind; it frees what it holds if its read ever returns.
-    if (!finished) prefetch->abandoned = true;
-    hold.unlock();
-    if (finished) {
-        prefetch->reader.join();
-        Release(prefetch);
-    } else {
-        prefetch->reader.detach();
+    const std::unique_ptr<Prefetch> prefetch(StateOf(source));
+    {
+        std::lock_guard<std::mutex> hold(prefetch->lock);
+        prefetch->closing = true;
+        prefetch->changed.notify_all();
     }
+    prefetch->reader.join();
+    CloseSource(&prefetch->inner);
     HoldStopSignals(false);
 }
 
@@ -197,31 +177,32 @@ const SourceReader kPrefetchReader = {ReadPrefetched, ClosePrefetched};
 
 bool StartPrefetch(FrameSource* source, int64_t frameLimit) {
     if (source->reader == nullptr || source->loaded >= 0 || source->pixels.empty()) return false;
-    Prefetch* prefetch = new Prefetch{};
+    std::unique_ptr<Prefetch> prefetch(new Prefetch{});
     prefetch->frameLimit = frameLimit;
-    // Room for kAhead more buffers, each taken when first needed; the job's
-    // current frame takes the first frame's buffer.
-    prefetch->spare.resize(kAhead);
+    // The reader reads into the source's buffer first; the job gives its
+    // own (empty) one back for the first frame it takes; the rest of the
+    // buffers are spares, each taken when first needed.
+    prefetch->spare.resize(kBuffers - 2);
     // The outer record: the wrapped source's facts, its frames from the
     // queue. Its rules for the end (a walked file's tail) stay with it.
     FramePixels innerPixels;
     innerPixels.swap(source->pixels);
     FrameSource outer = *source;
     outer.reader = &kPrefetchReader;
-    outer.state = prefetch;
+    outer.state = prefetch.get();
     outer.walked = false;
     outer.tail.clear();
     prefetch->inner = std::move(*source);
     prefetch->inner.pixels.swap(innerPixels);
     HoldStopSignals(true);
     try {
-        prefetch->reader = std::thread(Work, prefetch);
+        prefetch->reader = std::thread(Work, prefetch.get());
     } catch (const std::system_error&) {
         HoldStopSignals(false);
         *source = std::move(prefetch->inner);
-        delete prefetch;
         return false;
     }
     *source = std::move(outer);
+    prefetch.release();  // ClosePrefetched takes it back
     return true;
 }

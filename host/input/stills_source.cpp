@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr int kNamedSkips = 5;  // skipped images named in the last line; the rest counted
-
 struct StillsState {
     std::vector<std::string> paths;  // the images shown, in order, trimmed
     VideoOptions each;               // how every image after the first is opened
@@ -46,7 +44,7 @@ StillsState* StateOf(FrameSource* source) {
 // skipped frames.
 std::string SkipSummary(const StillsState& stills) {
     const int64_t count = stills.skipped;
-    const std::string more = count > kNamedSkips ? " and " + std::to_string(count - kNamedSkips) + " more" : "";
+    const std::string more = count > kNamedFrames ? " and " + std::to_string(count - kNamedFrames) + " more" : "";
     const std::string what = count == 1 ? stills.skippedNames + " cannot be decoded"
                                         : std::to_string(count) + " images cannot be decoded (" +
                                               stills.skippedNames + more + ")";
@@ -60,7 +58,7 @@ void NoteSkipped(StillsState* stills, const std::string& path, const std::string
         const std::string named = path + ": ";
         stills->firstReason = reason.compare(0, named.size(), named) == 0 ? reason.substr(named.size()) : reason;
     }
-    if (stills->skipped < kNamedSkips) stills->skippedNames += (stills->skipped == 0 ? "" : ", ") + path;
+    if (stills->skipped < kNamedFrames) stills->skippedNames += (stills->skipped == 0 ? "" : ", ") + path;
     ++stills->skipped;
 }
 
@@ -134,7 +132,7 @@ bool Trim(int64_t count, const VideoOptions& asked, int32_t rate, int32_t scale,
 bool OpenStillsSource(const InputRequest& request, FrameSource* source, std::string* error) {
     const VideoOptions& asked = request.video;
     const bool rateGiven = asked.fpsRate > 0 && asked.fpsScale > 0;
-    const int32_t rate = rateGiven ? asked.fpsRate : 25;
+    const int32_t rate = rateGiven ? asked.fpsRate : kStillsRate;
     const int32_t scale = rateGiven ? asked.fpsScale : 1;
     const std::string name = "the " + std::to_string(request.stills.size()) + " images";
     int64_t first = 0;
@@ -177,7 +175,6 @@ bool OpenStillsSource(const InputRequest& request, FrameSource* source, std::str
     source->scale = scale;
     source->knownFrames = source->expectedFrames = last - first;
     source->walked = true;  // the reads end at the count, and the last says what was skipped
-    source->description = name + ", one frame each";
     stills->shown.swap(image.pixels);
     source->pixels = stills->shown;  // a frame's buffer, which reading ahead needs to start
     CloseSource(&image);

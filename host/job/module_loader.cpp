@@ -10,46 +10,39 @@ namespace {
 
 const char kTableExport[] = "GetOutputPluginTable";
 
-// Asks the loaded module for its table; on failure the module is unloaded.
-bool TakeTable(GetOutputPluginTableFn lookup, LoadedModule* module, std::string* error) {
-    if (lookup == nullptr) {
-        *error = module->path + " is not an output module: it exports no " + kTableExport;
-        UnloadModule(module);
-        return false;
-    }
+// Asks the loaded module for its table: "" or why there is none.
+std::string TakeTable(GetOutputPluginTableFn lookup, LoadedModule* module) {
+    if (lookup == nullptr) return module->path + " is not an output module: it exports no " + kTableExport;
     module->table = lookup();
-    if (module->table == nullptr) {
-        *error = module->path + ": " + kTableExport + " returned no table";
-        UnloadModule(module);
-        return false;
-    }
-    return true;
+    if (module->table == nullptr) return module->path + ": " + kTableExport + " returned no table";
+    return std::string();
 }
 
 }  // namespace
+
+void ModuleCloser::operator()(void* handle) const {
+    CloseModule(handle);
+}
 
 std::string ChosenModulePath(const std::string& given) {
     return given.empty() ? DefaultModulePath() : given;
 }
 
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* error) {
-    *module = LoadedModule{nullptr, nullptr, path};
-    module->handle = OpenModule(path, error);
-    if (module->handle == nullptr) return false;
-    auto lookup = reinterpret_cast<GetOutputPluginTableFn>(ModuleSymbol(module->handle, kTableExport));
+    LoadedModule loaded;
+    loaded.path = path;
+    loaded.handle.reset(OpenModule(path, error));
+    if (loaded.handle == nullptr) return false;
+    auto lookup = reinterpret_cast<GetOutputPluginTableFn>(ModuleSymbol(loaded.handle.get(), kTableExport));
     std::string warning;
-    if (lookup != nullptr && !PrintModuleMessages(module->handle, &warning)) {
+    if (lookup != nullptr && !PrintModuleMessages(loaded.handle.get(), &warning)) {
         *error = path + ": " + warning;
-        UnloadModule(module);
         return false;
     }
-    return TakeTable(lookup, module, error);
-}
-
-void UnloadModule(LoadedModule* module) {
-    if (module->handle != nullptr) CloseModule(module->handle);
-    module->handle = nullptr;
-    module->table = nullptr;
+    *error = TakeTable(lookup, &loaded);
+    if (!error->empty()) return false;
+    *module = std::move(loaded);
+    return true;
 }
 
 std::string DefaultModulePath() {

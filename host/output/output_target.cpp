@@ -74,10 +74,10 @@ bool OutputIsProgram(const std::string& output, const std::string& module, std::
 }
 
 bool OutputIsFolder(const std::string& output, std::string* error) {
-    if (output.empty() || output == "-" || (output.back() != '/' && !IsFolder(output))) return false;
+    if (output.empty() || output == "-" || (!IsFolderSeparator(output.back()) && !IsFolder(output))) return false;
     // Named alike with or without its trailing slash: one mistake, one message.
     std::string folder = output;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    while (folder.size() > 1 && IsFolderSeparator(folder.back())) folder.pop_back();
     *error = "the output must be a file, not the folder " + folder + " (name the GIF inside it)";
     return true;
 }

@@ -1,43 +1,14 @@
-// Debugger output kept for tests to read, quiet unless ROZOVE_DEBUG_OUTPUT
-// is set, as on Windows nothing shows without a debugger attached; or, for
-// tests of the loaded module, routed to their catchers line by line.
+// Debugger output: quiet unless ROZOVE_DEBUG_OUTPUT is set, as on Windows
+// nothing shows without a debugger attached. The tests' build keeps the
+// lines for the tests to read, or routes them to the catchers of the
+// tests that load the module (stand_in_user.cpp).
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/linux/stand_in_control.h"
 #include "platform/linux/stand_in_internal.h"
 
-namespace {
-
-constexpr size_t kKeep = 1 << 20;  // a host may call for ever; keep the last MiB
-std::string collected;
-StandInDebugSink sink = nullptr;
-
-}  // namespace
-
 void OutputDebugStringA(LPCSTR text) {
-    if (sink != nullptr) {
-        sink(text);
-        return;
-    }
-    if (text == nullptr) return;
-    collected += text;
-    if (collected.size() > kKeep) collected.erase(0, collected.size() - kKeep);
+    if (StandInRoutesDebugLine(text) || text == nullptr) return;
+    StandInKeepDebugLine(text);
     if (std::getenv("ROZOVE_DEBUG_OUTPUT") != nullptr) std::fprintf(stderr, "%s\n", text);
 }
-
-std::string TakeDebugOutput() {
-    std::string taken;
-    taken.swap(collected);
-    return taken;
-}
-
-void ResetDebugOutput() {
-    collected.clear();
-}
-
-void RouteStandInOutput(StandInDebugSink debugSink, StandInMessageBoxSink messageBoxSink) {
-    sink = debugSink;
-    SetMessageBoxSink(messageBoxSink);
-}
-

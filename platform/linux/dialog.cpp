@@ -1,37 +1,21 @@
 // An in-memory modal dialog: the dialog procedure gets the same messages it
-// would get on Windows, and a script plays the user in between.
+// would get on Windows, and in the tests' build a script plays the user in
+// between (stand_in_user.cpp).
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 
-#include "platform/linux/stand_in_control.h"
 #include "platform/linux/stand_in_internal.h"
-
-struct StandInWindow {
-    DLGPROC procedure;
-    std::map<int, std::string> texts;
-    std::map<int, UINT> checks;
-    bool ended;
-    INT_PTR result;
-};
-
-namespace {
-
-DialogScript script;
-std::string lastTemplate;
-
-}  // namespace
 
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC procedure, LPARAM initParam) {
     const bool named = reinterpret_cast<uintptr_t>(templateName) > 0xFFFF;
-    lastTemplate = named ? templateName : std::string();
-    // Only the module's own template exists, and only when a script plays it.
-    if (!script || !named || lastTemplate != "CONFIG" || procedure == nullptr) return -1;
+    const std::string name = named ? templateName : std::string();
+    // Only the module's own template exists, and only when a user plays it.
+    if (!StandInDialogHasUser(name) || name != "CONFIG" || procedure == nullptr) return -1;
     StandInWindow dialog{procedure, {}, {}, false, 0};
     procedure(&dialog, WM_INITDIALOG, 0, initParam);
-    script(&dialog);
+    StandInPlayDialog(&dialog);
     return dialog.ended ? dialog.result : 0;
 }
 
@@ -72,33 +56,4 @@ BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
 UINT IsDlgButtonChecked(HWND dialog, int id) {
     auto found = dialog->checks.find(id);
     return found == dialog->checks.end() ? BST_UNCHECKED : found->second;
-}
-
-void SetDialogScript(DialogScript newScript) {
-    script = std::move(newScript);
-}
-
-void SetDialogItemText(HWND dialog, int id, const std::string& text) {
-    dialog->texts[id] = text;
-}
-
-std::string DialogItemText(HWND dialog, int id) {
-    return dialog->texts[id];
-}
-
-void PressDialogButton(HWND dialog, int id) {
-    dialog->procedure(dialog, WM_COMMAND, static_cast<WPARAM>(id), 0);
-}
-
-void ClickCheckBox(HWND dialog, int id) {
-    dialog->checks[id] = IsDlgButtonChecked(dialog, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-}
-
-std::string LastDialogTemplate() {
-    return lastTemplate;
-}
-
-void ResetDialog() {
-    script = nullptr;
-    lastTemplate.clear();
 }

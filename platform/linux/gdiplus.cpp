@@ -1,13 +1,11 @@
 // The image library's flat interface, as far as frame encoding uses it: an
 // 8-bit indexed bitmap over the caller's buffer, its palette, the encoder
-// list and saving as GIF, done by our own encoder. Tests can take the GIF
-// encoder away, or have it write a file without the graphic control
-// extension, or one laid out as Wine's GDI+ writes it.
+// list and saving as GIF, done by our own encoder. The tests' build can take
+// the GIF encoder away or have it write other layouts (stand_in_control.cpp).
 #include <cstring>
 #include <vector>
 
 #include "gif/gif_encoder.h"
-#include "gif/gif_layout.h"
 #include "gif/lzw_dictionary.h"
 #include "platform/linux/stand_in_control.h"
 #include "platform/linux/stand_in_internal.h"
@@ -23,22 +21,17 @@ struct StandInBitmap {
 namespace {
 
 // Everything the image library holds, in one place: what GdiplusStartup
-// and GdiplusShutdown count, the bitmaps out, how tests set it to behave,
-// and the working memory of its GIF encoder, the string table. The table
+// and GdiplusShutdown count, the bitmaps out, and the working memory of its GIF encoder, the string table. The table
 // belongs to the open sessions: made by the first save, freed when the last
 // session shuts down. The encoder starts and shuts the library down within
 // every frame, so that is a 2 MiB table a frame; glibc hands the same heap
-// block back each time, so it costs its zeroing (about 2 % of a 1080p
-// noise job's samples) and no page faults, and whole 1080p jobs measured
-// within their noise of one table kept for the process (wall 0.96 to 0.99
-// of it, 8 alternating pairs). Like the rest of the stand-ins' state it
-// serves one thread, the host's output.
+// block back each time, so it costs its zeroing and no page faults, which
+// whole jobs do not tell from one table kept for the process
+// (docs/performance.md). Like the rest of the stand-ins' state it serves
+// one thread, the host's output.
 struct ImageLibrary {
     int sessions = 0;
     int heldBitmaps = 0;
-    StandInEncoders encoderList = StandInEncoders::WithGif;
-    StandInGifLayout gifLayout = StandInGifLayout::Conforming;
-    std::vector<int64_t> savedPictures;
     LzwDictionary* stringTable = nullptr;  // while a session is open
     ~ImageLibrary() { LzwDestroy(stringTable); }
 };
@@ -64,29 +57,11 @@ ImageCodecInfo Codec(const CLSID& id, const WCHAR* mime) {
     return info;
 }
 
-// Rewrites our encoder's output in place into Wine's layout: the global
-// table moves behind the image descriptor as a local one and the graphic
-// control extension goes. Returns the new length.
-size_t ToWineLayout(uint8_t* bytes, size_t length) {
-    using namespace gif_layout;
-    constexpr size_t kTable = kSignatureBytes + kScreenDescriptorBytes;  // 13
-    constexpr size_t kDescriptor = kExtension + kExtensionBytes;         // 789
-    constexpr size_t kDescriptorBytes = 10;
-    std::vector<uint8_t> table(bytes + kTable, bytes + kHeadBytes);
-    bytes[kScreenFlags] = 0x77;  // no global table; colour resolution and size fields set
-    std::memmove(bytes + kTable, bytes + kDescriptor, kDescriptorBytes);
-    bytes[kTable + kDescriptorBytes - 1] = 0x87;  // local table of 256 entries
-    std::memmove(bytes + kTable + kDescriptorBytes + table.size(), bytes + kDescriptor + kDescriptorBytes,
-                 length - kDescriptor - kDescriptorBytes);
-    std::memcpy(bytes + kTable + kDescriptorBytes, table.data(), table.size());
-    return length - kExtensionBytes;
-}
-
 std::vector<ImageCodecInfo> EncoderList() {
     std::vector<ImageCodecInfo> list{Codec(kBmpClass, u"image/bmp"), Codec(kJpegClass, u"image/jpeg")};
     // A look-alike that must not match: the comparison is case-sensitive.
-    list.push_back(Codec(kPngClass, u"image/GIF"));
-    if (library.encoderList == StandInEncoders::WithGif) list.push_back(Codec(kGifClass, u"image/gif"));
+    if (StandInOffersLookAlike()) list.push_back(Codec(kPngClass, u"image/GIF"));
+    if (StandInOffersGif()) list.push_back(Codec(kGifClass, u"image/gif"));
     list.push_back(Codec(kPngClass, u"image/png"));
     return list;
 }
@@ -162,15 +137,7 @@ GpStatus WINGDIPAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const
         StandInStreamCommit(stream, 0);
         return GenericError;
     }
-    if (library.gifLayout == StandInGifLayout::WithoutExtension) {
-        // Drop the graphic control extension, as an encoder without one would write.
-        const size_t from = gif_layout::kExtension + gif_layout::kExtensionBytes;
-        std::memmove(&bytes[gif_layout::kExtension], &bytes[from], length - from);
-        length -= gif_layout::kExtensionBytes;
-    } else if (library.gifLayout == StandInGifLayout::LikeWine) {
-        length = ToWineLayout(bytes, length);
-    }
-    library.savedPictures.push_back(int64_t{image->width} * image->height);
+    length = StandInShapeSavedGif(bytes, length, int64_t{image->width} * image->height);
     return StandInStreamCommit(stream, length) ? Ok : Win32Error;
 }
 
@@ -179,18 +146,6 @@ GpStatus WINGDIPAPI GdipDisposeImage(GpImage* image) {
     delete image;
     --library.heldBitmaps;
     return Ok;
-}
-
-void SetStandInEncoders(StandInEncoders encoders) {
-    library.encoderList = encoders;
-}
-
-void SetStandInGifLayout(StandInGifLayout layout) {
-    library.gifLayout = layout;
-}
-
-std::vector<int64_t> StandInSavedPictures() {
-    return library.savedPictures;
 }
 
 int StandInHeldBitmaps() {
@@ -205,9 +160,6 @@ int StandInHeldStringTables() {
     return library.stringTable != nullptr ? 1 : 0;
 }
 
-void ResetImageLibrary() {
-    library.encoderList = StandInEncoders::WithGif;
-    library.gifLayout = StandInGifLayout::Conforming;
-    library.savedPictures.clear();
+void StandInDropStringTable() {
     DropStringTable();
 }

@@ -2,7 +2,7 @@
 // block's handle stays put while its bytes may move as a stream grows it.
 // A block asked for zero-filled is not zeroed by default: its one user,
 // the frame encoder's index buffer (4 bytes a pixel, 8 MB a 1080p frame,
-// zeroed anew for every frame: a tenth of a whole job's time), has every
+// zeroed anew for every frame: a large share of a job's time), has every
 // byte it reads written first; the tests hold it to that by filling such
 // blocks with a pattern instead and comparing the output with zeroed ones.
 // Large blocks come from the system's pages and are kept for the next
@@ -31,12 +31,9 @@ std::unordered_map<void*, Block>& Blocks() {
     return blocks;
 }
 
-StandInZeroFill zeroFill = StandInZeroFill::Skipped;
-
-// A block from here up is the system's pages, not the heap's, taken in
-// whole steps of 2 MiB (huge pages), so that a kept block also serves the
-// next frame's when that one is a little larger, as a zoom's frames grow.
-constexpr size_t kPagesFrom = size_t(256) << 10;
+// A block from kPagesFrom up is the system's pages, not the heap's, taken
+// in whole steps of 2 MiB (huge pages), so that a kept block also serves
+// the next frame's when that one is a little larger, as a zoom's frames grow.
 constexpr size_t kPagesStep = size_t(2) << 20;
 
 // Large blocks freed, kept for the next ones. Every frame the encoder asks
@@ -45,10 +42,9 @@ constexpr size_t kPagesStep = size_t(2) << 20;
 // frees all three. Through the heap, glibc handed such blocks out as fresh
 // mappings or a grown heap, so for several frames (every frame, for blocks
 // that grew past its threshold) the module's thread faulted them in anew,
-// 4 KiB at a time: up to 3,000 faults a frame (each some 15 microseconds
-// in the virtual machines we measure on). Kept, each is faulted in
-// once, in huge pages (platform/pages.h); all go back to the system when
-// the module is unloaded.
+// 4 KiB at a time: thousands of faults a frame (docs/performance.md).
+// Kept, each is faulted in once, in huge pages (platform/pages.h); all go
+// back to the system when the module is unloaded.
 constexpr size_t kKeptBlocks = 3;
 struct KeptBlocks {
     void* data[kKeptBlocks] = {};
@@ -61,6 +57,7 @@ KeptBlocks kept;
 
 // Fresh pages are zeroes already; a kept block is filled as the mode asks.
 void FillZeroed(void* data, size_t bytes, bool freshPages) {
+    const StandInZeroFill zeroFill = StandInZeroFillMode();
     if (zeroFill == StandInZeroFill::Patterned) std::memset(data, 0xA5, bytes);
     if (zeroFill == StandInZeroFill::Zeroed && !freshPages) std::memset(data, 0, bytes);
 }
@@ -117,6 +114,7 @@ void* NewBlock(UINT flags, size_t bytes, size_t* pages) {
     if (bytes >= kPagesFrom) return NewLargeBlock(flags, bytes, pages);
     const size_t size = bytes ? bytes : 1;
     if (!(flags & GMEM_ZEROINIT)) return std::malloc(size);
+    const StandInZeroFill zeroFill = StandInZeroFillMode();
     if (zeroFill == StandInZeroFill::Zeroed) return std::calloc(1, size);
     void* data = std::malloc(size);
     if (data != nullptr && zeroFill == StandInZeroFill::Patterned) std::memset(data, 0xA5, size);
@@ -124,10 +122,6 @@ void* NewBlock(UINT flags, size_t bytes, size_t* pages) {
 }
 
 }  // namespace
-
-void SetStandInZeroFill(StandInZeroFill fill) {
-    zeroFill = fill;
-}
 
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
     if (StandInShouldFail(StandInCall::GlobalAlloc)) return nullptr;
@@ -160,10 +154,6 @@ HGLOBAL GlobalFree(HGLOBAL block) {
 LPVOID GlobalLock(HGLOBAL block) {
     auto found = Blocks().find(block);
     return found == Blocks().end() ? nullptr : found->second.data;
-}
-
-BOOL GlobalUnlock(HGLOBAL) {
-    return TRUE;
 }
 
 size_t GlobalSize(HGLOBAL block) {
@@ -201,18 +191,8 @@ int StandInHeldBlocks() {
     return static_cast<int>(Blocks().size());
 }
 
-namespace {
-
-bool sleeping = true;
-
-}  // namespace
-
-void SetStandInSleep(bool enabled) {
-    sleeping = enabled;
-}
-
 void Sleep(DWORD milliseconds) {
-    if (!sleeping) return;
+    if (!StandInSleeps()) return;
     timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     nanosleep(&pause, nullptr);
 }

@@ -1,6 +1,8 @@
-// How tests and the Linux host steer and observe the stand-ins: make any one
-// platform call fail at a chosen call index, count what is still held, read
-// the debugger output, catch the message box, and script the dialog.
+// How tests steer and observe the stand-ins: make any one platform call
+// fail at a chosen call index, count what is still held, read the debugger
+// output, catch the message box, and script the dialog. Only the tests'
+// build of the stand-ins (rozove_system) has these; the module users
+// install is built without them (rozove_system_shipped).
 #pragma once
 
 #include <cstdint>
@@ -31,8 +33,6 @@ enum class StandInCall {
 
 // The call of this kind with the given index (0 = the next one) fails.
 void FailStandInCall(StandInCall call, int index);
-// Counts the call and says whether it is the one set to fail.
-bool StandInShouldFail(StandInCall call);
 // Calls of this kind since the last reset.
 int StandInCallCount(StandInCall call);
 

@@ -48,7 +48,6 @@ typedef StandInInstance* HINSTANCE;
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes);
 HGLOBAL GlobalFree(HGLOBAL block);
 LPVOID GlobalLock(HGLOBAL block);
-BOOL GlobalUnlock(HGLOBAL block);
 size_t GlobalSize(HGLOBAL block);
 
 void Sleep(DWORD milliseconds);

@@ -77,6 +77,7 @@ TEST(Job, FrameLimitIsAPlanNotAShortfall) {
     EXPECT_EQ(report.end, JobEnd::Done);
     EXPECT_EQ(seen.framesFetched, 7);
     EXPECT_EQ(seen.finalFrameCount, 7);
+    CloseSource(&source);
 }
 
 TEST_F(JobOnFile, DamagedTailEndsTheJobAsCutAfterEveryFrameBeforeIt) {

@@ -576,6 +576,7 @@ TEST_F(VideoDecoderTest, InputsWithoutVideoAreRefusedInOneLine) {
 // Runs in a child process, since a stop request stays for the process.
 void InterruptBlockedRead(const std::string& path) {
     InstallStopHandlers();
+    SetVideoStopCheck(StopRequested);
     int ends[2];
     if (pipe(ends) != 0) std::exit(10);
     // Two frames' worth of a Y4M stream, then the writer keeps the pipe open.

@@ -52,6 +52,21 @@ protected:
         GlobalFree(block);
         return bytes;
     }
+
+    // BYTES, whichever encoder wrote them, are this frame in the writer's
+    // layout, as giflib decodes it.
+    static void ExpectTheFrame(const std::vector<uint8_t>& bytes) {
+        ASSERT_TRUE(gif_layout::HasWriterLayout(bytes.data(), bytes.size()));
+        const DecodedGif gif = DecodeGif(bytes);
+        ASSERT_TRUE(gif.ok) << gif.error;
+        ASSERT_EQ(gif.frames.size(), 1u);
+        ASSERT_EQ(gif.frames[0].indices.size(), 600u);
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 30; ++x) {
+                ASSERT_EQ(gif.frames[0].indices[y * 30 + x], GrayLevel(x * 8, y * 12, 50)) << x << "," << y;
+            }
+        }
+    }
 };
 
 TEST_F(FrameEncoding, LibraryOutputInTheWritersLayout) {
@@ -62,11 +77,7 @@ TEST_F(FrameEncoding, LibraryOutputInTheWritersLayout) {
     EXPECT_EQ(StandInSavedPictures(), (std::vector<int64_t>{16, 600}));
     EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Present);
     EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 1);
-    const DecodedGif gif = DecodeGif(bytes);
-    ASSERT_TRUE(gif.ok) << gif.error;
-    ASSERT_EQ(gif.frames.size(), 1u);
-    EXPECT_EQ(gif.frames[0].indices[0], GrayLevel(0, 0, 50));
-    EXPECT_EQ(gif.frames[0].indices[19 * 30 + 29], GrayLevel(29 * 8, 19 * 12, 50));
+    ExpectTheFrame(bytes);
 }
 
 TEST_F(FrameEncoding, MaskModeEncodesHalfTheWidth) {
@@ -98,15 +109,14 @@ TEST_F(FrameEncoding, NullLengthPointerIsAllowed) {
 }
 
 TEST_F(FrameEncoding, LibraryWithoutTheLayoutIsAskedOnceWithATinyPicture) {
-    const auto direct = Encode();
     // Wine's layout and one without the graphic control extension: the probe
-    // finds it, the frames are our own encoder's (the same bytes as the
-    // stand-in's), and from the next frame on the library is not even started.
+    // finds it, the frames are our own encoder's, and from the next frame on
+    // the library is not even started.
     for (StandInGifLayout layout : {StandInGifLayout::LikeWine, StandInGifLayout::WithoutExtension}) {
         Reset();
         SetStandInGifLayout(layout);
-        EXPECT_EQ(Encode(), direct);
-        EXPECT_EQ(Encode(), direct);
+        ExpectTheFrame(Encode());
+        ExpectTheFrame(Encode());
         EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Absent);
         EXPECT_EQ(StandInSavedPictures(), std::vector<int64_t>{16});
         EXPECT_EQ(StandInCallCount(StandInCall::GdiplusStartup), 1);
@@ -114,19 +124,17 @@ TEST_F(FrameEncoding, LibraryWithoutTheLayoutIsAskedOnceWithATinyPicture) {
 }
 
 TEST_F(FrameEncoding, NoGifEncoderOrNoLibraryFallsBackAndDecidesNothing) {
-    const auto direct = Encode();
-    Reset();
     SetStandInEncoders(StandInEncoders::WithoutGif);
-    EXPECT_EQ(Encode(), direct);
-    EXPECT_EQ(Encode(), direct);
+    ExpectTheFrame(Encode());
+    ExpectTheFrame(Encode());
     EXPECT_TRUE(StandInSavedPictures().empty());
     EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Unknown);
     Reset();
     FailStandInCall(StandInCall::GdiplusStartup, 0);
-    EXPECT_EQ(Encode(), direct);
+    ExpectTheFrame(Encode());
     EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Unknown);
     // The library starts for the next frame: it is probed and used then.
-    EXPECT_EQ(Encode(), direct);
+    ExpectTheFrame(Encode());
     EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Present);
     EXPECT_EQ(StandInSavedPictures(), (std::vector<int64_t>{16, 600}));
 }
@@ -134,12 +142,11 @@ TEST_F(FrameEncoding, NoGifEncoderOrNoLibraryFallsBackAndDecidesNothing) {
 TEST_F(FrameEncoding, EveryFrameOfALibraryWithTheLayoutIsStillChecked) {
     // Known to have the layout, yet one frame comes back without it: that
     // frame is our own encoder's, and the library still saves the next one.
-    const auto direct = Encode();
     Reset(LibraryGifLayout::Present);
     SetStandInGifLayout(StandInGifLayout::LikeWine);
-    EXPECT_EQ(Encode(), direct);
+    ExpectTheFrame(Encode());
     SetStandInGifLayout(StandInGifLayout::Conforming);
-    EXPECT_EQ(Encode(), direct);
+    ExpectTheFrame(Encode());
     EXPECT_EQ(StandInSavedPictures(), (std::vector<int64_t>{600, 600}));
     EXPECT_EQ(libraryGifLayout, LibraryGifLayout::Present);
 }

@@ -102,15 +102,40 @@ TEST_F(Dialog, UnchangedOkKeepsNegativeCountAndFlagFiveBecomesOne) {
     EXPECT_EQ(gifSettings.useRightHalfAsMask, 1);
 }
 
-TEST_F(Dialog, TextThatIsNoNumberReadsAsZero) {
-    for (const char* text : {"", "abc", "  ", "-"}) {
-        gifSettings = GifSettings{0, 4};
+TEST_F(Dialog, TextThatIsNoNumberStoresZeroNotTheEarlierCount) {
+    gifSettings = GifSettings{0, 4};
+    SetDialogScript([](HWND dialog) {
+        SetDialogItemText(dialog, IDC_LOOP_COUNT, "abc");
+        PressDialogButton(dialog, IDOK);
+    });
+    EXPECT_EQ(OnConfig(nullptr, nullptr), 1);
+    EXPECT_EQ(gifSettings.loopCount, 0);
+}
+
+// The stand-in's GetDlgItemInt reads as the platform's does, which the
+// procedure relies on for text that is no number.
+TEST_F(Dialog, StandInGetDlgItemIntReadsAsThePlatform) {
+    const struct {
+        const char* text;
+        BOOL isSigned;
+        UINT value;
+        BOOL translated;
+    } cases[] = {
+        {"", TRUE, 0, FALSE},           {"abc", TRUE, 0, FALSE},  {"-", TRUE, 0, FALSE},
+        {"  12", TRUE, 12, TRUE},       {"-3x", TRUE, static_cast<UINT>(-3), TRUE},
+        {"99999999999", TRUE, 0, FALSE}, {"-1", FALSE, 0, FALSE}, {"4294967295", FALSE, 4294967295u, TRUE},
+    };
+    for (const auto& c : cases) {
+        UINT value = 7;
+        BOOL translated = 7;
         SetDialogScript([&](HWND dialog) {
-            SetDialogItemText(dialog, IDC_LOOP_COUNT, text);
-            PressDialogButton(dialog, IDOK);
+            SetDialogItemText(dialog, IDC_LOOP_COUNT, c.text);
+            value = GetDlgItemInt(dialog, IDC_LOOP_COUNT, &translated, c.isSigned);
+            PressDialogButton(dialog, IDCANCEL);
         });
-        EXPECT_EQ(OnConfig(nullptr, nullptr), 1);
-        EXPECT_EQ(gifSettings.loopCount, 0) << "'" << text << "'";
+        OnConfig(nullptr, nullptr);
+        EXPECT_EQ(value, c.value) << "'" << c.text << "'";
+        EXPECT_EQ(translated, c.translated) << "'" << c.text << "'";
     }
 }
 
@@ -137,8 +162,20 @@ TEST_F(Dialog, DialogThatCannotBeCreatedStillAnswersOne) {
 }
 
 TEST_F(Dialog, ProcedureAnswersOnlyInitDialogWithOne) {
-    StandInWindow* none = nullptr;
-    EXPECT_EQ(ConfigDialogProc(none, 0x0005 /* WM_SIZE */, 0, 0), 0);
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        INT_PTR answer;
+    } cases[] = {
+        {WM_INITDIALOG, 0, 1},         {WM_COMMAND, IDC_LOOP_COUNT, 0}, {0x0005 /* WM_SIZE */, 0, 0},
+        {WM_COMMAND, IDOK, 0},         {WM_COMMAND, IDCANCEL, 0},
+    };
+    for (const auto& c : cases) {
+        INT_PTR answer = -1;
+        SetDialogScript([&](HWND dialog) { answer = ConfigDialogProc(dialog, c.message, c.wParam, 0); });
+        OnConfig(nullptr, nullptr);
+        EXPECT_EQ(answer, c.answer) << c.message << " " << c.wParam;
+    }
 }
 #endif
 

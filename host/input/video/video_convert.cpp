@@ -56,7 +56,7 @@ bool PrepareScaler(Scaler* scaler, const VideoPlan& plan, const AVFrame* frame) 
         return true;
     }
     // Chroma interpolated to every pixel; SWS_ACCURATE_RND would gain under
-    // one level in 255 at four times the cost (720p: 5 ms a frame against 20).
+    // one level in 255 at several times the cost (docs/performance.md).
     const bool turned = plan.orientation.transpose;
     scaler->context.reset(sws_getContext(frame->width, frame->height, format, turned ? plan.height : plan.width,
                                          turned ? plan.width : plan.height, AV_PIX_FMT_BGR24,

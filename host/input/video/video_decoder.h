@@ -100,3 +100,8 @@ void VideoFrameTime(const VideoDecoder* decoder, int64_t* time, int64_t* duratio
 
 // Frees everything OpenVideo took; null is fine.
 void CloseVideo(VideoDecoder* decoder);
+
+// The host's stop flag, which the decoder asks while it waits for input:
+// handed over by whoever loads the decoder, since rozove_video.so has no
+// flag of its own. Until it is given, nothing stops the decoder.
+void SetVideoStopCheck(bool (*stopRequested)());

@@ -14,14 +14,15 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "host/common/stop_signal.h"
 #include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder_state.h"
 
 namespace {
 
+bool (*stopCheck)() = nullptr;
+
 int OnInterruptCheck(void*) {
-    return StopRequested() ? 1 : 0;
+    return stopCheck != nullptr && stopCheck() ? 1 : 0;
 }
 
 // Opens a container into OWNER and reads its stream information; OWNER
@@ -229,4 +230,8 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
 
 void CloseVideo(VideoDecoder* decoder) {
     delete decoder;
+}
+
+void SetVideoStopCheck(bool (*stopRequested)()) {
+    stopCheck = stopRequested;
 }

@@ -18,6 +18,8 @@ extern "C" {
 
 namespace {
 
+using gif_limits::kMaxSmoothRate;
+
 bool Given(Fraction value) {
     return value.num > 0 && value.den > 0;
 }
@@ -74,7 +76,7 @@ bool PlanRate(const StreamFacts& facts, const VideoOptions& options, VideoPlan* 
     if (facts.stills) {
         const bool given = options.fpsRate > 0 && options.fpsScale > 0;
         plan->resample = false;
-        plan->rate = given ? options.fpsRate : 25;
+        plan->rate = given ? options.fpsRate : kStillsRate;
         plan->scale = given ? options.fpsScale : 1;
         // Images are shown one a frame at that rate, whatever rate their
         // demuxer stamped them at (25 a second): their ticks are taken as

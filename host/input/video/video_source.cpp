@@ -17,7 +17,7 @@ namespace {
 const VideoLibrary* library = nullptr;  // loaded once, kept until the process ends
 
 // The decoder's library, found where the module is.
-const VideoLibrary* LoadLibrary(std::string* error) {
+const VideoLibrary* LoadVideoLibrary(std::string* error) {
     if (library != nullptr) return library;
     const std::string path = InstalledFilePath(ROZOVE_VIDEO_LIBRARY);
     void* handle = OpenModule(path, error);
@@ -62,7 +62,7 @@ bool VideoInputBuilt() {
 }
 
 StillProbe ProbeStillImage(const std::string& path, bool verbose, std::string* reason) {
-    if (LoadLibrary(reason) != nullptr) return library->probeStill(path, verbose, reason);
+    if (LoadVideoLibrary(reason) != nullptr) return library->probeStill(path, verbose, reason);
     *reason = "cannot read pictures without FFmpeg's libraries: " + *reason;
     return StillProbe::Unreadable;
 }
@@ -73,7 +73,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     VideoInfo info{};
     std::string reason;
     const std::string name = path == "-" ? "standard input" : path;
-    if (LoadLibrary(&reason) == nullptr) {
+    if (LoadVideoLibrary(&reason) == nullptr) {
         *error = name + ": cannot read video without FFmpeg's libraries: " + reason;
         return false;
     }
@@ -95,10 +95,8 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
     source->scale = info.scale;
     // The decoder's count is a promise: fewer frames end in Damaged.
     source->knownFrames = source->expectedFrames = info.frameCount;
-    source->variableRate = info.variableRate;
     source->timed = info.timed;
     source->interlaced = info.interlaced;
-    source->description = info.description;
     if (!Allocate(&source->pixels, FrameBytes(info.width, info.height), &reason)) {
         *error = name + ": " + reason;
         CloseSource(source);

@@ -4,10 +4,13 @@
 
 #include "platform/stop_signal_thread.h"
 
-void HoldStopSignals(bool hold) {
+bool HoldStopSignals(bool hold) {
     sigset_t stops;
     sigemptyset(&stops);
     sigaddset(&stops, SIGINT);
     sigaddset(&stops, SIGTERM);
-    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &stops, nullptr);
+    sigset_t before;
+    sigemptyset(&before);
+    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &stops, &before);
+    return sigismember(&before, SIGINT) == 1;
 }

@@ -1165,8 +1165,10 @@ CASES
   # Stopped while waiting on a silent pipe, before a frame and after the
   # header: out within a second (a tenth, as the stop is looked at), the
   # earlier file as it was.
+  # H.264 too: its decoder's frame threads must not take the stop.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 10 -c:v libx264 -f mpegts -y clip.ts
   cp before.gif out.gif
-  for feed in "sleep 4" "head -1 clip.y4m; sleep 4"; do
+  for feed in "sleep 4" "head -1 clip.y4m; sleep 4" "cat clip.ts; sleep 4"; do
     { eval "$feed"; } | $emulator "$rozove" export - out.gif >out.txt 2>err.txt &
     host=$!
     sleep 1

@@ -91,6 +91,11 @@ bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage);
 // PATH names something other than a regular file (a device, a pipe by
 // name) that a writer's errors could go unseen on. Windows names none.
 bool NamesDeviceOrPipe(const std::string& path);
+// Opens PATH for writing ("wb"). A pipe by name with no reader yet is
+// waited for, STOPPED asked every 20 ms meanwhile, so that a stop ends the
+// wait whichever thread took it: null with errno EINTR then. Null with
+// errno set when it cannot be opened.
+std::FILE* OpenForWriting(const std::string& path, bool (*stopped)());
 
 // Points standard output's descriptor at FILE; gives back a copy of the
 // old one for RestoreStandardOutput, or -1 (nothing changed) on failure.

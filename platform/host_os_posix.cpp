@@ -227,6 +227,30 @@ bool NamesDeviceOrPipe(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
 }
 
+std::FILE* OpenForWriting(const std::string& path, bool (*stopped)()) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISFIFO(status.st_mode)) return std::fopen(path.c_str(), "wb");
+    // Opened without blocking, a pipe with no reader fails with ENXIO
+    // instead of waiting where no stop could reach.
+    int fd = -1;
+    while ((fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && (errno == ENXIO || errno == EINTR)) {
+        if (stopped()) {
+            errno = EINTR;
+            return nullptr;
+        }
+        usleep(20000);
+    }
+    if (fd < 0) return nullptr;
+    const int flags = fcntl(fd, F_GETFL);
+    std::FILE* file = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
 int RedirectStandardOutput(std::FILE* file) {
     const int saved = dup(STDOUT_FILENO);
     if (saved < 0) return -1;

@@ -189,6 +189,10 @@ bool NamesDeviceOrPipe(const std::string&) {
     return false;
 }
 
+std::FILE* OpenForWriting(const std::string& path, bool (*)()) {
+    return std::fopen(path.c_str(), "wb");
+}
+
 int RedirectStandardOutput(std::FILE* file) {
     const int saved = _dup(1);
     if (saved < 0) return -1;

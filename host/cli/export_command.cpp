@@ -34,7 +34,7 @@ int64_t FrameBound(const FrameSource& source) {
 
 // What the output holds after a job that did not finish.
 std::string Kept(const OutputTarget& target) {
-    if (target.spooled || target.path == "-") return target.name + " got nothing";
+    if (target.spooled || target.streamed || target.path == "-") return target.name + " got nothing";
     return target.existed ? "the earlier " + target.name + " was kept as it was" : "no file was made";
 }
 
@@ -139,6 +139,10 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     std::string caption = target->savePath;
     if (target->streamed || (source->timed && StagesOutput())) {
         std::FILE* sink = OpenStageSink(*target, &error);
+        if (sink == nullptr && StopRequested()) {
+            Fail("interrupted; " + Kept(*target));
+            return RunOutcome::Interrupted;
+        }
         if (sink == nullptr || !StartStage(&stage, sink, source->timed, &error)) {
             Fail(error + "; " + Kept(*target));
             return RunOutcome::Failed;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/common/stop_signal.h"
 #include "platform/host_os.h"
 
 namespace {
@@ -163,7 +164,7 @@ std::FILE* OpenStageSink(const OutputTarget& target, std::string* error) {
         SetBinaryMode(StandardStream::Output);
         sink = CopyOfStandardOutput();
     } else {
-        sink = std::fopen(target.savePath.c_str(), "wb");
+        sink = OpenForWriting(target.savePath, StopRequested);
     }
     if (sink == nullptr) *error = "cannot write " + target.name + ": " + WriteErrorReason(errno);
     return sink;

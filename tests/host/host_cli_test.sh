@@ -1184,6 +1184,17 @@ CASES
     expect_one_line_error "silent pipe ($feed)" "the earlier out.gif was kept"
     cmp -s before.gif out.gif || fail "silent pipe ($feed): the earlier file was changed"
   done
+  # A FIFO as the output that nobody reads: a stop ends the wait for a
+  # reader, and nothing is left behind (here or in TMPDIR).
+  rm -f out.fifo && mkfifo out.fifo && mkdir -p spool
+  TMPDIR=$PWD/spool $emulator "$rozove" export clip.y4m out.fifo >out.txt 2>err.txt &
+  host=$!
+  sleep 1
+  kill -s INT "$host"
+  wait_host "$host"
+  expect_status 130 "stopped waiting for the FIFO's reader"
+  expect_one_line_error "stopped waiting for the FIFO's reader" "interrupted; out.fifo got nothing"
+  [ -z "$(ls spool)" ] || fail "a FIFO's stop left in TMPDIR: $(ls spool)"
   # A stop after some frames: the new file, complete, takes the place.
   make_y4m long.y4m 60 64x36 25
   interrupt_export INT long.y4m out.gif

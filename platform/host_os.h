@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 enum class StandardStream { Input, Output, Error };
 
@@ -116,6 +117,30 @@ bool OpenModulePipe(ModulePipe* pipe);
 // errno set (an interrupted read is tried again).
 int64_t ReadDescriptor(int descriptor, void* into, size_t bytes);
 void CloseDescriptor(int descriptor);
+// Writes all BYTES to DESCRIPTOR; false with errno set (EPIPE once its
+// reader has gone) when it cannot.
+bool WriteDescriptor(int descriptor, const void* bytes, size_t count);
+
+// A process of rozove's own making, talking through pipes: INPUT is the
+// write end of its standard input, OUTPUT and ERRORS the read ends of its
+// standard output and error. It is in a process group of its own, so a
+// terminal's Ctrl-C reaches rozove alone, which passes the stop on.
+struct ChildProcess {
+    int id;
+    int input;
+    int output;
+    int errors;
+};
+// The processors this process may run on (1 where it cannot tell).
+int UsableCores();
+// Starts the program at ARGS[0] with ARGS; false (errno set) where it
+// cannot, and on Windows, which starts none.
+bool StartChild(const std::vector<std::string>& args, ChildProcess* child);
+// Asks the child to stop, as a first Ctrl-C would.
+void StopChild(const ChildProcess& child);
+// Waits for the child to end (its descriptors left to the caller): its
+// exit status, 128 plus the signal that ended it, or -1.
+int WaitForChild(ChildProcess* child);
 // A stream of its own over standard output as it is now, which a later
 // RedirectStandardOutput does not move; null when it cannot be made.
 std::FILE* CopyOfStandardOutput();

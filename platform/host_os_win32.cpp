@@ -217,6 +217,36 @@ bool OpenModulePipe(ModulePipe*) {
     return false;
 }
 
+bool WriteDescriptor(int descriptor, const void* bytes, size_t count) {
+    const char* at = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const unsigned piece = count > (1u << 30) ? (1u << 30) : static_cast<unsigned>(count);
+        const int put = _write(descriptor, at, piece);
+        if (put <= 0) return false;
+        at += put;
+        count -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+int UsableCores() {
+    return 1;
+}
+
+// rozove.exe has no output stage to put parts together, so it starts no
+// child: --jobs runs one job there.
+bool StartChild(const std::vector<std::string>&, ChildProcess* child) {
+    *child = ChildProcess{-1, -1, -1, -1};
+    errno = ENOSYS;
+    return false;
+}
+
+void StopChild(const ChildProcess&) {}
+
+int WaitForChild(ChildProcess*) {
+    return -1;
+}
+
 int64_t ReadDescriptor(int, void*, size_t) {
     errno = ENOSYS;
     return -1;

@@ -12,12 +12,14 @@
 #include "host/input/input_stream.h"
 #include "host/input/sources.h"
 #include "host/job/job.h"
+#include "host/job/job_parts.h"
 #include "host/job/module_loader.h"
 #include "host/output/output_target.h"
 #include "host/cli/frame_rate.h"
 #include "host/job/progress.h"
 #include "host/cli/report.h"
 #include "host/common/stop_signal.h"
+#include "platform/host_os.h"
 #include "settings/settings_block.h"
 
 namespace {
@@ -93,10 +95,69 @@ void SayHowTimed(const JobReport& report) {
     }
 }
 
+// How many parts the job runs in: --jobs (by default the cores rozove may
+// use), never more than the frames, and one where no stage can stitch them
+// (rozove.exe) or the module's delays could not be written again from the
+// rate (one above 65535, which the module first scales down).
+int PartsFor(const CommandLine& commandLine, const FrameSource& source) {
+    int64_t parts = commandLine.jobs > 0 ? commandLine.jobs : UsableCores();
+    int64_t frames = source.knownFrames;
+    if (commandLine.frameLimit >= 0 && (frames < 0 || commandLine.frameLimit < frames)) frames = commandLine.frameLimit;
+    if (frames >= 0 && frames < parts) parts = frames;
+    if (parts <= 1 || !StagesOutput() || (!source.timed && source.rate > 65535)) return 1;
+    return static_cast<int>(parts);
+}
+
 // Whether the file the module wrote replaces the output: only a GIF with
 // frames in it, from a job that ended as documented (done, cut, stopped).
 bool Keeps(const JobReport& report) {
     return report.framesDelivered > 0 && report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
+}
+
+// The job in PARTS parts (host/job/job_parts.h), stitched by the output
+// stage: the same messages and outcome as one job.
+RunOutcome RunOutputInParts(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
+                            OutputTarget* target, const JobPlan& plan, int parts) {
+    std::string error;
+    JobParts running;
+    const PartCommand command = {ExecutablePath(), module.path, commandLine.loopCount, commandLine.mask,
+                                 source->width, source->height};
+    if (!StartParts(command, parts, &running, &error)) {
+        Fail(error + "; " + Kept(*target));
+        return RunOutcome::Failed;
+    }
+    OutputStage stage;
+    std::FILE* sink = OpenStageSink(*target, &error);
+    if (sink == nullptr && StopRequested()) {
+        Fail("interrupted; " + Kept(*target));
+        return RunOutcome::Interrupted;
+    }
+    if (sink == nullptr || !StartPartsStage(&stage, sink, PartOutputs(&running), &error)) {
+        Fail(error + "; " + Kept(*target));
+        return RunOutcome::Failed;
+    }
+    JobPlan staged = plan;
+    staged.stage = &stage;
+    JobReport report = RunPartsJob(source, &running, target->savePath, staged);
+    const bool written = FinishStage(&stage, &error);
+    std::string partError;
+    const bool partsDone = EndParts(&running, &partError);
+    if (!written || !partsDone) {
+        FinishOutput(target, false, &error);
+        Fail("cannot write " + target->name + ": " + (written ? partError : error) + "; " + Kept(*target));
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
+    // A stop keeps the frames before the first one a part did not finish.
+    if (report.end == JobEnd::Interrupted) report.framesDelivered = stage.relay.frames;
+    if (!FinishOutput(target, Keeps(report), &error)) {
+        Fail(error);
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
+    if (!commandLine.quiet) SayHowTimed(report);
+    if (report.end == JobEnd::Done && !commandLine.quiet) {
+        PassMessageOn(PartsMessage(running, report.framesDelivered), "standard output", *target);
+    }
+    return Report(report, *source, *target);
 }
 
 RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
@@ -132,6 +193,8 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
                             "where combing shows, deinterlace first with ffmpeg -vf yadif");
     }
 
+    const int parts = PartsFor(commandLine, *source);
+    if (parts > 1) return RunOutputInParts(commandLine, module, source, target, plan, parts);
     // A timed source, or a destination written as the GIF is made, goes
     // through the output stage; the module then writes into its pipe.
     OutputStage stage;

@@ -117,6 +117,9 @@ bool OpenModulePipe(ModulePipe* pipe);
 // errno set (an interrupted read is tried again).
 int64_t ReadDescriptor(int descriptor, void* into, size_t bytes);
 void CloseDescriptor(int descriptor);
+// Reads DESCRIPTORS to their ends all at once, dropping what comes, so
+// that no writer into any of them waits on another; then closes them.
+void DrainDescriptors(const std::vector<int>& descriptors);
 // Writes all BYTES to DESCRIPTOR; false with errno set (EPIPE once its
 // reader has gone) when it cannot.
 bool WriteDescriptor(int descriptor, const void* bytes, size_t count);

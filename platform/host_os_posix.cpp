@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -300,6 +301,24 @@ bool WriteDescriptor(int descriptor, const void* bytes, size_t count) {
         count -= static_cast<size_t>(put);
     }
     return true;
+}
+
+void DrainDescriptors(const std::vector<int>& descriptors) {
+    std::vector<pollfd> open;
+    for (int descriptor : descriptors) {
+        if (descriptor >= 0) open.push_back(pollfd{descriptor, POLLIN, 0});
+    }
+    char dropped[1 << 16];
+    while (!open.empty()) {
+        if (poll(open.data(), open.size(), -1) < 0 && errno != EINTR) break;
+        for (size_t i = open.size(); i-- > 0;) {
+            if (open[i].revents == 0) continue;
+            if (ReadDescriptor(open[i].fd, dropped, sizeof dropped) > 0) continue;
+            close(open[i].fd);
+            open.erase(open.begin() + static_cast<ptrdiff_t>(i));
+        }
+    }
+    for (const pollfd& left : open) close(left.fd);
 }
 
 namespace {

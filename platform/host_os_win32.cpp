@@ -229,6 +229,15 @@ bool WriteDescriptor(int descriptor, const void* bytes, size_t count) {
     return true;
 }
 
+void DrainDescriptors(const std::vector<int>& descriptors) {
+    char dropped[1 << 16];
+    for (int descriptor : descriptors) {
+        while (ReadDescriptor(descriptor, dropped, sizeof dropped) > 0) {
+        }
+        CloseDescriptor(descriptor);
+    }
+}
+
 int UsableCores() {
     return 1;
 }

@@ -63,9 +63,12 @@ bool TakeOpening(PartStream* part, GifRelay* relay, bool passOn) {
 }
 
 // The closing blocks after the last frame: PART's, whose PIECE (not a
-// frame) opens them, else the first part's, once it ends.
-void PassClosing(PartStream* part, Piece piece, PartStream* first, GifRelay* relay) {
+// frame) opens them; where PART was given no frame, the first part's once
+// it ends (every frame has been dealt then).
+void PassClosing(PartStream* part, bool framed, Piece piece, PartStream* first, GifRelay* relay) {
     if (part->ended) {
+        // A part that ended inside its frames has failed: no closing.
+        if (framed) return;
         part = first;
         while (NextPartPiece(part, &piece) && piece.kind == PieceKind::Frame) {
         }
@@ -85,26 +88,22 @@ void StitchParts(const std::vector<int>& parts, GifRelay* relay) {
     for (size_t k = 0; k < streams.size(); ++k) framed[k] = TakeOpening(&streams[k], relay, k == 0);
     if (!streams.empty() && framed[0]) {
         Piece piece{PieceKind::Trailer, 0, kNoDelay};
-        PartStream* part = nullptr;
+        size_t k = 0;
         for (size_t i = 0;; ++i) {
-            part = &streams[i % streams.size()];
-            if (!framed[i % streams.size()]) {
-                part->ended = true;
+            k = i % streams.size();
+            if (!framed[k]) {
+                streams[k].ended = true;
                 break;
             }
-            if (!NextPartPiece(part, &piece) || piece.kind != PieceKind::Frame) break;
-            Pass(relay, *part, piece);
+            if (!NextPartPiece(&streams[k], &piece) || piece.kind != PieceKind::Frame) break;
+            Pass(relay, streams[k], piece);
         }
-        PassClosing(part, piece, &streams[0], relay);
+        PassClosing(&streams[k], framed[k], piece, &streams[0], relay);
     }
     EndRelay(relay);
     // What the parts write after the frames taken (their own closing
-    // blocks, frames past a missing one) is read and dropped: a part is
-    // never stopped by a reader gone, which would be its failure.
-    std::vector<uint8_t> dropped(kReadChunk);
-    for (int descriptor : parts) {
-        while (ReadDescriptor(descriptor, dropped.data(), dropped.size()) > 0) {
-        }
-        CloseDescriptor(descriptor);
-    }
+    // blocks; after a part failed, frames past it) is read and dropped, all
+    // parts at once: a part is never stopped by its reader gone, which
+    // would be its failure, nor left waiting while another is read.
+    DrainDescriptors(parts);
 }

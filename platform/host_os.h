@@ -120,13 +120,15 @@ void CloseDescriptor(int descriptor);
 // Reads DESCRIPTORS to their ends all at once, dropping what comes, so
 // that no writer into any of them waits on another; then closes them.
 void DrainDescriptors(const std::vector<int>& descriptors);
-// Writes all BYTES to DESCRIPTOR; false with errno set (EPIPE once its
-// reader has gone) when it cannot.
-bool WriteDescriptor(int descriptor, const void* bytes, size_t count);
+// Writes all BYTES to DESCRIPTOR, asking STOPPED every 20 ms while its
+// reader takes nothing; false with errno set when it cannot (EPIPE once
+// the reader has gone, EINTR when STOPPED said so).
+bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*stopped)());
 
 // A process of rozove's own making, talking through pipes: INPUT is the
-// write end of its standard input, OUTPUT and ERRORS the read ends of its
-// standard output and error. It is in a process group of its own, so a
+// write end of its standard input (written without blocking: see
+// WriteDescriptor), OUTPUT and ERRORS the read ends of its standard output
+// and error. It is in a process group of its own, so a
 // terminal's Ctrl-C reaches rozove alone, which passes the stop on.
 struct ChildProcess {
     int id;

@@ -291,11 +291,19 @@ void CloseDescriptor(int descriptor) {
     if (descriptor >= 0) close(descriptor);
 }
 
-bool WriteDescriptor(int descriptor, const void* bytes, size_t count) {
+bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*stopped)()) {
     const char* at = static_cast<const char*>(bytes);
     while (count > 0) {
         const ssize_t put = write(descriptor, at, count);
-        if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && (errno == EINTR || errno == EAGAIN)) {
+            if (stopped()) {
+                errno = EINTR;
+                return false;
+            }
+            struct pollfd wait = {descriptor, POLLOUT, 0};
+            poll(&wait, 1, 20);
+            continue;
+        }
         if (put <= 0) return false;
         at += put;
         count -= static_cast<size_t>(put);
@@ -374,6 +382,8 @@ bool StartChild(const std::vector<std::string>& args, ChildProcess* child) {
         pid_t id = -1;
         result = posix_spawn(&id, argv[0], &actions, &attributes, argv.data(), environ);
         if (result == 0) {
+            // Our end only: the child's end of the pipe keeps blocking reads.
+            fcntl(pipes[0][1], F_SETFL, fcntl(pipes[0][1], F_GETFL) | O_NONBLOCK);
             *child = ChildProcess{id, pipes[0][1], pipes[1][0], pipes[2][0]};
             pipes[0][1] = pipes[1][0] = pipes[2][0] = -1;
         }

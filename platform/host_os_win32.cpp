@@ -217,7 +217,7 @@ bool OpenModulePipe(ModulePipe*) {
     return false;
 }
 
-bool WriteDescriptor(int descriptor, const void* bytes, size_t count) {
+bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*)()) {
     const char* at = static_cast<const char*>(bytes);
     while (count > 0) {
         const unsigned piece = count > (1u << 30) ? (1u << 30) : static_cast<unsigned>(count);

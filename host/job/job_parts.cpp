@@ -40,7 +40,7 @@ bool Send(const OutputRequest* request, int32_t index, const uint8_t* pixels) {
     }
     const std::vector<ChildProcess>& parts = dealing.parts->parts;
     const ChildProcess& part = parts[static_cast<size_t>(index) % parts.size()];
-    return WriteDescriptor(part.input, dealing.rows.data(), dealing.rows.size());
+    return WriteDescriptor(part.input, dealing.rows.data(), dealing.rows.size(), StopRequested);
 }
 
 void CloseInputs(JobParts* parts) {
@@ -62,14 +62,17 @@ int32_t ROZOVE_CDECL DealFrames(OutputRequest* request) {
                                                   StartOf(int64_t{i} + 1, request->rate, request->scale)});
         }
         if (pixels == nullptr || !Send(request, i, static_cast<const uint8_t*>(pixels))) {
-            result = 0;
+            // A stop while a part was busy is a stop, not a failure.
+            if (!StopRequested()) result = 0;
             break;
         }
         dealing.parts->dealt = int64_t{i} + 1;
     }
-    // Stopped: every part stops at its next frame, as a single job would.
+    // Stopped: every part stops at its next frame, as a single job would;
+    // asked once more, the job takes the stop as its end.
     if (StopRequested()) {
         for (const ChildProcess& part : dealing.parts->parts) StopChild(part);
+        request->isAborted();
     }
     CloseInputs(dealing.parts);
     request->afterClose();

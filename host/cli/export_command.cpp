@@ -114,18 +114,26 @@ bool Keeps(const JobReport& report) {
     return report.framesDelivered > 0 && report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
 }
 
-// The job in PARTS parts (host/job/job_parts.h), stitched by the output
-// stage: the same messages and outcome as one job.
-RunOutcome RunOutputInParts(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
-                            OutputTarget* target, const JobPlan& plan, int parts) {
-    std::string error;
-    JobParts running;
+// Starts the job's parts when it runs in more than one; false for one job
+// (said once where parts could not be started).
+bool StartJobParts(const CommandLine& commandLine, const LoadedModule& module, const FrameSource& source,
+                   JobParts* running) {
+    const int parts = PartsFor(commandLine, source);
+    if (parts <= 1) return false;
     const PartCommand command = {ExecutablePath(), module.path, commandLine.loopCount, commandLine.mask,
-                                 source->width, source->height};
-    if (!StartParts(command, parts, &running, &error)) {
-        Fail(error + "; " + Kept(*target));
-        return RunOutcome::Failed;
-    }
+                                 source.width, source.height};
+    std::string error;
+    if (StartParts(command, parts, running, &error)) return true;
+    if (!commandLine.quiet) Warn(error + "; the export runs as one job");
+    return false;
+}
+
+// The job in the parts RUNNING (host/job/job_parts.h), stitched by the
+// output stage: the same messages and outcome as one job.
+RunOutcome RunOutputInParts(const CommandLine& commandLine, JobParts* parts, FrameSource* source,
+                            OutputTarget* target, const JobPlan& plan) {
+    JobParts& running = *parts;
+    std::string error;
     OutputStage stage;
     std::FILE* sink = OpenStageSink(*target, &error);
     if (sink == nullptr && StopRequested()) {
@@ -193,8 +201,10 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
                             "where combing shows, deinterlace first with ffmpeg -vf yadif");
     }
 
-    const int parts = PartsFor(commandLine, *source);
-    if (parts > 1) return RunOutputInParts(commandLine, module, source, target, plan, parts);
+    JobParts parts;
+    if (StartJobParts(commandLine, module, *source, &parts)) {
+        return RunOutputInParts(commandLine, &parts, source, target, plan);
+    }
     // A timed source, or a destination written as the GIF is made, goes
     // through the output stage; the module then writes into its pipe.
     OutputStage stage;

@@ -114,6 +114,32 @@ bool Keeps(const JobReport& report) {
     return report.framesDelivered > 0 && report.end != JobEnd::NoFrame && report.end != JobEnd::ModuleFailed;
 }
 
+// A timed source, or a destination written as the GIF is made, goes
+// through the output stage; the module then writes into its pipe. False
+// (said) when the stage cannot start, or a stop came while it waited for
+// the destination (a FIFO without a reader).
+bool StartStaging(const FrameSource& source, const OutputTarget& target, OutputStage* stage) {
+    if (!target.streamed && !(source.timed && StagesOutput())) return true;
+    std::string error;
+    std::FILE* sink = OpenStageSink(target, &error);
+    if (sink != nullptr && StartStage(stage, sink, source.timed, &error)) return true;
+    Fail((sink == nullptr && StopRequested() ? "interrupted" : error) + "; " + Kept(target));
+    return false;
+}
+
+// Waits for the stage to write the rest; false (said, and the new file
+// removed) when a write there failed.
+bool StageFinished(OutputStage* stage, OutputTarget* target) {
+    std::string error;
+    if (FinishStage(stage, &error)) return true;
+    const bool some = target->streamed && stage->relay.written > 0;
+    std::string ignored;
+    FinishOutput(target, false, &ignored);
+    Fail("cannot write " + target->name + ": " + error + "; " +
+         (some ? target->name + " got the part of the GIF written before" : Kept(*target)));
+    return false;
+}
+
 // Starts the job's parts when it runs in more than one; false for one job
 // (said once where parts could not be started).
 bool StartJobParts(const CommandLine& commandLine, const LoadedModule& module, const FrameSource& source,
@@ -136,23 +162,19 @@ RunOutcome RunOutputInParts(const CommandLine& commandLine, JobParts* parts, Fra
     std::string error;
     OutputStage stage;
     std::FILE* sink = OpenStageSink(*target, &error);
-    if (sink == nullptr && StopRequested()) {
-        Fail("interrupted; " + Kept(*target));
-        return RunOutcome::Interrupted;
-    }
     if (sink == nullptr || !StartPartsStage(&stage, sink, PartOutputs(&running), &error)) {
-        Fail(error + "; " + Kept(*target));
-        return RunOutcome::Failed;
+        Fail((sink == nullptr && StopRequested() ? "interrupted" : error) + "; " + Kept(*target));
+        return StopRequested() ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
     JobPlan staged = plan;
     staged.stage = &stage;
     JobReport report = RunPartsJob(source, &running, target->savePath, staged);
-    const bool written = FinishStage(&stage, &error);
-    std::string partError;
-    const bool partsDone = EndParts(&running, &partError);
-    if (!written || !partsDone) {
+    if (!StageFinished(&stage, target)) {
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
+    if (!EndParts(&running, &error)) {
         FinishOutput(target, false, &error);
-        Fail("cannot write " + target->name + ": " + (written ? partError : error) + "; " + Kept(*target));
+        Fail("cannot write " + target->name + ": " + error + "; " + Kept(*target));
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
     // A stop keeps the frames before the first one a part did not finish.
@@ -205,23 +227,10 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     if (StartJobParts(commandLine, module, *source, &parts)) {
         return RunOutputInParts(commandLine, &parts, source, target, plan);
     }
-    // A timed source, or a destination written as the GIF is made, goes
-    // through the output stage; the module then writes into its pipe.
     OutputStage stage;
     std::string error;
-    std::string caption = target->savePath;
-    if (target->streamed || (source->timed && StagesOutput())) {
-        std::FILE* sink = OpenStageSink(*target, &error);
-        if (sink == nullptr && StopRequested()) {
-            Fail("interrupted; " + Kept(*target));
-            return RunOutcome::Interrupted;
-        }
-        if (sink == nullptr || !StartStage(&stage, sink, source->timed, &error)) {
-            Fail(error + "; " + Kept(*target));
-            return RunOutcome::Failed;
-        }
-        caption = stage.pipe.writePath;
-    }
+    if (!StartStaging(*source, *target, &stage)) return StopRequested() ? RunOutcome::Interrupted : RunOutcome::Failed;
+    const std::string caption = stage.running ? stage.pipe.writePath : target->savePath;
     // The module prints its message on standard output as soon as it has
     // closed the file: it is caught, and shown only when the job is done.
     MessageCapture capture;
@@ -235,12 +244,9 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     staged.stage = stage.running ? &stage : nullptr;
     const JobReport report = RunJob(table, source, caption, staged);
     const std::string message = capturing ? EndCapture(&capture) : std::string();
-    if (!FinishStage(&stage, &error)) {
-        FinishOutput(target, false, &error);
-        Fail("cannot write " + target->name + ": " + error + "; " + Kept(*target));
+    if (!StageFinished(&stage, target)) {
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
-
     if (!FinishOutput(target, Keeps(report), &error)) {
         Fail(error);
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;

@@ -10,9 +10,7 @@ FrameRead DrawNext(FrameSource* source, std::string*) {
     return FrameRead::Frame;
 }
 
-void CloseDemo(FrameSource*) {}
-
-const SourceReader kDemoReader = {DrawNext, CloseDemo};
+const SourceReader kDemoReader = {DrawNext};
 
 }  // namespace
 

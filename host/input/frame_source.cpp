@@ -3,10 +3,11 @@
 // was cut), the kind's own reader for the rest.
 #include "host/input/frame_source.h"
 
-void StartSource(FrameSource* source, const SourceReader* reader, void* state, const std::string& name) {
+void StartSource(FrameSource* source, const SourceReader* reader, std::shared_ptr<void> state,
+                 const std::string& name) {
     *source = FrameSource{};
     source->reader = reader;
-    source->state = state;
+    source->state = std::move(state);
     source->name = name;
 }
 
@@ -34,8 +35,7 @@ FrameRead ReadNextFrame(FrameSource* source, std::string* problem) {
 }
 
 void CloseSource(FrameSource* source) {
-    if (source->reader != nullptr) source->reader->close(source);
     source->reader = nullptr;
-    source->state = nullptr;
+    source->state.reset();
     FramePixels().swap(source->pixels);
 }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,15 +24,16 @@
 struct FrameSource;
 
 // What a kind of input does: read its next frame into the record's pixels
-// (the record's loaded index says which one that is) and free its state.
+// (the record's loaded index says which one that is).
 struct SourceReader {
     FrameRead (*read)(FrameSource* source, std::string* problem);
-    void (*close)(FrameSource* source);
 };
 
 struct FrameSource {
     const SourceReader* reader = nullptr;  // null once closed, or before an open
-    void* state = nullptr;                 // the kind's own record
+    // The kind's own record, with the owner that releases it and what it
+    // holds (files, the decoder, the reading thread) when the source closes.
+    std::shared_ptr<void> state;
     std::string name;                      // for messages: the path, or "standard input"
     int32_t width = 0;
     int32_t height = 0;
@@ -60,7 +62,14 @@ struct FrameSource {
 };
 
 // The record emptied and given to READER with STATE; NAME as messages show it.
-void StartSource(FrameSource* source, const SourceReader* reader, void* state, const std::string& name);
+void StartSource(FrameSource* source, const SourceReader* reader, std::shared_ptr<void> state,
+                 const std::string& name);
+
+// The kind's record in SOURCE, of the type the kind gave StartSource.
+template <typename State>
+State* StateOf(FrameSource* source) {
+    return static_cast<State*>(source->state.get());
+}
 
 // Reads the next frame into `pixels`. Anything but Frame ends the frames;
 // PROBLEM then says why for Damaged and Failed. After the last counted

@@ -50,15 +50,11 @@ struct Prefetch {
     std::vector<FramePixels> spare;            // buffers for the reader (empty: not taken yet)
     bool reading = true;     // false once the reader has stopped reading
     bool closing = false;    // the source is being closed: the reader leaves
-    std::thread reader;      // joined by ClosePrefetched
+    std::thread reader;      // joined by ClosePrefetch
     // The job's thread only: the outcome that ended the frames, once taken.
     bool ended = false;
     Handed end{FrameRead::End, std::string(), {}, 0, 0, 0};
 };
-
-Prefetch* StateOf(FrameSource* source) {
-    return static_cast<Prefetch*>(source->state);
-}
 
 // Whether the reader may read another frame: false once it may not (the
 // frame limit is reached, or the source is closing). Waits for a buffer.
@@ -128,7 +124,7 @@ FrameRead ReadDirectly(FrameSource* source, Prefetch* prefetch, std::string* pro
 }
 
 FrameRead ReadPrefetched(FrameSource* source, std::string* problem) {
-    Prefetch* prefetch = StateOf(source);
+    Prefetch* prefetch = StateOf<Prefetch>(source);
     if (prefetch->ended) {
         *problem = prefetch->end.problem;
         return prefetch->end.read;
@@ -159,8 +155,9 @@ FrameRead ReadPrefetched(FrameSource* source, std::string* problem) {
     return FrameRead::Frame;
 }
 
-void ClosePrefetched(FrameSource* source) {
-    const std::unique_ptr<Prefetch> prefetch(StateOf(source));
+// The record's closing function, on the job's thread: the reader leaves
+// and is joined, then the wrapped source is closed.
+void ClosePrefetch(Prefetch* prefetch) {
     {
         std::lock_guard<std::mutex> hold(prefetch->lock);
         prefetch->closing = true;
@@ -169,9 +166,10 @@ void ClosePrefetched(FrameSource* source) {
     prefetch->reader.join();
     CloseSource(&prefetch->inner);
     HoldStopSignals(false);
+    delete prefetch;
 }
 
-const SourceReader kPrefetchReader = {ReadPrefetched, ClosePrefetched};
+const SourceReader kPrefetchReader = {ReadPrefetched};
 
 }  // namespace
 
@@ -189,7 +187,7 @@ bool StartPrefetch(FrameSource* source, int64_t frameLimit) {
     innerPixels.swap(source->pixels);
     FrameSource outer = *source;
     outer.reader = &kPrefetchReader;
-    outer.state = prefetch.get();
+    outer.state.reset();
     outer.walked = false;
     outer.tail.clear();
     prefetch->inner = std::move(*source);
@@ -202,7 +200,7 @@ bool StartPrefetch(FrameSource* source, int64_t frameLimit) {
         *source = std::move(prefetch->inner);
         return false;
     }
+    outer.state = std::shared_ptr<Prefetch>(prefetch.release(), ClosePrefetch);
     *source = std::move(outer);
-    prefetch.release();  // ClosePrefetched takes it back
     return true;
 }

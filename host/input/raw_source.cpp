@@ -18,18 +18,15 @@ namespace {
 struct RawState {
     InputStream input;
     std::vector<ReadPiece> rows;  // where each row of the file goes, rebuilt for every frame
+    ~RawState() { CloseInput(&input); }
 };
 
-RawState* StateOf(FrameSource* source) {
-    return static_cast<RawState*>(source->state);
-}
-
 InputStream* StreamOf(FrameSource* source) {
-    return &StateOf(source)->input;
+    return &StateOf<RawState>(source)->input;
 }
 
 FrameRead ReadRawFrame(FrameSource* source, std::string* problem) {
-    RawState* raw = StateOf(source);
+    RawState* raw = StateOf<RawState>(source);
     const size_t rowBytes = 3 * static_cast<size_t>(source->width);
     // The frame buffer changes from frame to frame (the reading thread swaps them).
     for (int32_t y = 0; y < source->height; ++y) {
@@ -40,13 +37,7 @@ FrameRead ReadRawFrame(FrameSource* source, std::string* problem) {
     return read;
 }
 
-void CloseRaw(FrameSource* source) {
-    RawState* raw = StateOf(source);
-    CloseInput(&raw->input);
-    delete raw;
-}
-
-const SourceReader kRawReader = {ReadRawFrame, CloseRaw};
+const SourceReader kRawReader = {ReadRawFrame};
 
 // A regular file's frames, counted from its length. A length that is not
 // a whole number of frames says the size given is not the file's: read on,
@@ -69,12 +60,9 @@ std::string CountFrames(FrameSource* source) {
 }  // namespace
 
 bool OpenRawSource(const std::string& path, const RawFormat& format, FrameSource* source, std::string* error) {
-    RawState* raw = new RawState{};
+    const auto raw = std::make_shared<RawState>();
     InputStream* input = &raw->input;
-    if (!OpenInput(path, input, error)) {
-        delete raw;
-        return false;
-    }
+    if (!OpenInput(path, input, error)) return false;
     StartSource(source, &kRawReader, raw, input->name);
     source->width = format.width;
     source->height = format.height;

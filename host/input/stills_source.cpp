@@ -36,10 +36,6 @@ struct StillsState {
     std::string firstReason;         // why the first skipped image could not be shown
 };
 
-StillsState* StateOf(FrameSource* source) {
-    return static_cast<StillsState*>(source->state);
-}
-
 // The skipped images in one line, the way the video decoder names its
 // skipped frames.
 std::string SkipSummary(const StillsState& stills) {
@@ -77,7 +73,7 @@ FrameRead DecodeImage(const std::string& path, const VideoOptions& options, Fram
 // or the one before it held when it cannot be decoded.
 FrameRead ReadStill(FrameSource* source, std::string* problem) {
     const int64_t index = source->loaded + 1;
-    StillsState* stills = StateOf(source);
+    StillsState* stills = StateOf<StillsState>(source);
     problem->clear();
     if (index > 0) {
         const std::string& path = stills->paths[static_cast<size_t>(index)];
@@ -97,11 +93,7 @@ FrameRead ReadStill(FrameSource* source, std::string* problem) {
     return FrameRead::Frame;
 }
 
-void CloseStills(FrameSource* source) {
-    delete StateOf(source);
-}
-
-const SourceReader kStillsReader = {ReadStill, CloseStills};
+const SourceReader kStillsReader = {ReadStill};
 
 // The images --start, --duration and --to keep, [*FIRST, *LAST) of COUNT
 // at RATE / SCALE a second; false with REASON when none is left.
@@ -158,7 +150,7 @@ bool OpenStillsSource(const InputRequest& request, FrameSource* source, std::str
         CloseSource(&image);
         return false;
     }
-    StillsState* stills = new (std::nothrow) StillsState;
+    std::shared_ptr<StillsState> stills(new (std::nothrow) StillsState);
     if (stills == nullptr) {
         *error = name + ": out of memory";
         CloseSource(&image);

@@ -2,7 +2,7 @@
 // a regular file walked for its count (one frame header read and one seek
 // per frame), then each frame's planes converted into the host frame.
 #include <cstdint>
-#include <new>
+#include <memory>
 
 #include "host/input/frame_buffer.h"
 #include "host/input/input_stream.h"
@@ -15,16 +15,13 @@ struct Y4mState {
     InputStream input;
     Y4mHeader header;
     std::vector<uint8_t> planes;  // one frame as read
+    ~Y4mState() { CloseInput(&input); }
 };
-
-Y4mState* StateOf(FrameSource* source) {
-    return static_cast<Y4mState*>(source->state);
-}
 
 // Walks a regular file from its first frame header to the end. Returns the
 // count of complete frames and notes in `tail` what stops the walk early.
 int64_t CountFrames(FrameSource* source, int64_t firstFrame) {
-    Y4mState* y4m = StateOf(source);
+    Y4mState* y4m = StateOf<Y4mState>(source);
     const uint64_t frameBytes = Y4mFrameBytes(y4m->header);
     int64_t position = firstFrame;
     int64_t count = 0;
@@ -53,7 +50,7 @@ int64_t CountFrames(FrameSource* source, int64_t firstFrame) {
 }
 
 FrameRead ReadY4mFrame(FrameSource* source, std::string* problem) {
-    Y4mState* y4m = StateOf(source);
+    Y4mState* y4m = StateOf<Y4mState>(source);
     const int64_t index = source->loaded + 1;
     std::string line;
     FrameRead read = ReadLine(&y4m->input, &line, kY4mMaxLineBytes);
@@ -71,13 +68,7 @@ FrameRead ReadY4mFrame(FrameSource* source, std::string* problem) {
     return FrameRead::Frame;
 }
 
-void CloseY4m(FrameSource* source) {
-    Y4mState* y4m = StateOf(source);
-    CloseInput(&y4m->input);
-    delete y4m;
-}
-
-const SourceReader kY4mReader = {ReadY4mFrame, CloseY4m};
+const SourceReader kY4mReader = {ReadY4mFrame};
 
 // Why the header line cannot be read, or empty once it is parsed into HEADER.
 std::string ReadHeader(InputStream* input, std::string* line, Y4mHeader* header) {
@@ -98,7 +89,7 @@ std::string ReadHeader(InputStream* input, std::string* line, Y4mHeader* header)
 
 // The header read, the file counted, the buffers taken; empty or why not.
 std::string Prepare(FrameSource* source) {
-    Y4mState* y4m = StateOf(source);
+    Y4mState* y4m = StateOf<Y4mState>(source);
     std::string line;
     std::string reason = ReadHeader(&y4m->input, &line, &y4m->header);
     if (!reason.empty()) return reason;
@@ -124,11 +115,8 @@ std::string Prepare(FrameSource* source) {
 }  // namespace
 
 bool OpenY4mSource(const std::string& path, FrameSource* source, std::string* error) {
-    Y4mState* y4m = new Y4mState{};
-    if (!OpenInput(path, &y4m->input, error)) {
-        delete y4m;
-        return false;
-    }
+    const auto y4m = std::make_shared<Y4mState>();
+    if (!OpenInput(path, &y4m->input, error)) return false;
     StartSource(source, &kY4mReader, y4m, y4m->input.name);
     const std::string reason = Prepare(source);
     if (reason.empty()) return true;

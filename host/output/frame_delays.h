@@ -8,14 +8,15 @@
 
 #include <cstdint>
 
+#include "gif/gif_limits.h"
+
 namespace frame_delays {
 
 constexpr int64_t kPerHundredth = 10000;  // microseconds
-// Two hundredths: the shortest delay players keep (a shorter one is shown
-// as a tenth), the 50-a-second rule on real times.
-constexpr int64_t kShortest = 2 * kPerHundredth;
-// The largest delay one frame can carry (16 bits); longer ones are split.
-constexpr int64_t kLongest = 65535;
+// The shortest frame that plays smoothly (the 50-a-second rule, on real times).
+constexpr int64_t kShortest = 100 / gif_limits::kMaxSmoothRate * kPerHundredth;
+// The longest delay one frame can carry; longer ones are split.
+constexpr int64_t kLongest = gif_limits::kMaxDelayHundredths;
 
 // A frame at TIME, less than two hundredths after the frame kept before
 // it at KEPT, is folded into that one: its picture dropped, its time

@@ -80,35 +80,4 @@ TEST(FrameTiming, LargeTimesNeedNoMoreThanTheirOwnWidth) {
     EXPECT_EQ(OutputFramesBefore(ticks, TimeBase{INT32_MAX, 1}, INT32_MAX, 1), INT64_MAX);
 }
 
-TEST(FrameTiming, TheGridUnevenTimestampsLieOn) {
-    struct Case {
-        const char* name;
-        std::vector<int64_t> times;
-        TimeBase base;
-        bool found;
-        int32_t rate, scale;
-    };
-    std::vector<int64_t> ntsc = Even(5, 3003);
-    for (int i = 10; i < 400; ++i) ntsc.push_back(i * 3003);  // a gap, then 13 s more
-    std::vector<int64_t> milliseconds;
-    for (int i = 0; i < 300; ++i) milliseconds.push_back((i * 1000 + 15) / 30);  // 30 fps, rounded
-    const Case cases[] = {
-        {"25 fps with a gap, in ms", {0, 40, 80, 400, 440}, TimeBase{1, 1000}, true, 25, 1},
-        {"25 fps with a gap, 1/12800", {0, 512, 1024, 5120}, TimeBase{1, 12800}, true, 25, 1},
-        {"29.97 fps with a gap, 90 kHz", ntsc, TimeBase{1, 90000}, true, 30000, 1001},
-        {"30 fps rounded to ms over 10 s", milliseconds, TimeBase{1, 1000}, true, 30, 1},
-        {"12.5 fps", {0, 80, 240}, TimeBase{1, 1000}, true, 25, 2},
-        {"a step off the grid", {0, 40, 70, 120}, TimeBase{1, 1000}, false, 0, 0},
-        {"one time", {0}, TimeBase{1, 1000}, false, 0, 0},
-        {"all at one time", {5, 5}, TimeBase{1, 1000}, false, 0, 0},
-    };
-    for (const Case& c : cases) {
-        int32_t rate = 0;
-        int32_t scale = 0;
-        EXPECT_EQ(FindGrid(c.times, c.base, &rate, &scale), c.found) << c.name;
-        EXPECT_EQ(rate, c.rate) << c.name;
-        EXPECT_EQ(scale, c.scale) << c.name;
-    }
-}
-
 }  // namespace

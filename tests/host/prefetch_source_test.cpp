@@ -52,7 +52,7 @@ int ReadsAfterWaiting(const Counting& counting, int reads, milliseconds timeout)
 }
 
 FrameRead ReadCounting(FrameSource* source, std::string* problem) {
-    Counting* counting = static_cast<Counting*>(source->state);
+    Counting* counting = StateOf<Counting>(source);
     const int index = counting->reads++;
     if (counting->blockAt >= 0 && index >= counting->blockAt) {
         std::unique_lock<std::mutex> hold(counting->lock);
@@ -66,14 +66,12 @@ FrameRead ReadCounting(FrameSource* source, std::string* problem) {
     return FrameRead::Frame;
 }
 
-void CloseCounting(FrameSource* source) {
-    static_cast<Counting*>(source->state)->closed = true;
-}
+const SourceReader kCounting = {ReadCounting};
 
-const SourceReader kCounting = {ReadCounting, CloseCounting};
-
+// COUNTING stays the test's; closing the source marks it closed.
 void Open(FrameSource* source, Counting* counting) {
-    StartSource(source, &kCounting, counting, "counting");
+    const std::shared_ptr<void> state(counting, [](void* closed) { static_cast<Counting*>(closed)->closed = true; });
+    StartSource(source, &kCounting, state, "counting");
     source->width = 4;
     source->height = 2;
     source->knownFrames = counting->frames;

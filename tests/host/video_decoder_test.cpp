@@ -156,18 +156,17 @@ TEST_F(VideoDecoderTest, ContainersGiveCountRateSizeAndColour) {
     struct Case {
         const char* name;
         const char* encoding;
-        const char* codec;
         int tolerance;
     };
     const Case cases[] = {
-        {"h264.mp4", "-c:v libx264 -qp 0 -pix_fmt yuv420p", "h264", 3},
+        {"h264.mp4", "-c:v libx264 -qp 0 -pix_fmt yuv420p", 3},
         // AVI with B-frames: packets without presentation times.
-        {"mpeg4.avi", "-c:v mpeg4 -q:v 1 -bf 2 -pix_fmt yuv420p", "mpeg4", 6},
-        {"h264-b.avi", "-c:v libx264 -qp 0 -bf 3 -pix_fmt yuv420p", "h264", 3},
-        {"ffv1.mkv", "-c:v ffv1 -pix_fmt yuv444p", "ffv1", 3},
-        {"vp9.webm", "-c:v libvpx-vp9 -lossless 1 -pix_fmt yuv420p", "vp9", 3},
-        {"qtrle.mov", "-c:v qtrle -pix_fmt rgb24", "qtrle", 0},
-        {"clip.y4m", "-pix_fmt yuv420p", "rawvideo", 3},
+        {"mpeg4.avi", "-c:v mpeg4 -q:v 1 -bf 2 -pix_fmt yuv420p", 6},
+        {"h264-b.avi", "-c:v libx264 -qp 0 -bf 3 -pix_fmt yuv420p", 3},
+        {"ffv1.mkv", "-c:v ffv1 -pix_fmt yuv444p", 3},
+        {"vp9.webm", "-c:v libvpx-vp9 -lossless 1 -pix_fmt yuv420p", 3},
+        {"qtrle.mov", "-c:v qtrle -pix_fmt rgb24", 0},
+        {"clip.y4m", "-pix_fmt yuv420p", 3},
     };
     // 50 wide: not a whole number of the scaler's 16-pixel blocks, whose
     // last pixels it would skip in rows as tight as the host frame's.
@@ -179,8 +178,6 @@ TEST_F(VideoDecoderTest, ContainersGiveCountRateSizeAndColour) {
         EXPECT_EQ(d.info.width, 50) << c.name;
         EXPECT_EQ(d.info.height, 28) << c.name;
         EXPECT_EQ(d.info.rate * 1.0 / d.info.scale, 25.0) << c.name;
-        EXPECT_FALSE(d.info.variableRate) << c.name;
-        EXPECT_EQ(d.info.description.rfind(c.codec, 0), 0u) << c.name << ": " << d.info.description;
         ExpectColour(d, 40, 200, 100, c.tolerance, c.name);
     }
 }
@@ -231,16 +228,13 @@ TEST_F(VideoDecoderTest, MatrixAndRangeFromTheStreamOrItsSize) {
 
 TEST_F(VideoDecoderTest, TenBitAndAlphaStreams) {
     const Decoded deep = DecodeAll(MakeColour("10bit.mkv", "0x28C864", "32x18", 3, "-pix_fmt yuv420p10le -c:v ffv1"));
-    EXPECT_EQ(deep.info.description, "ffv1 32x18 yuv420p10le, 25/1 fps");
     ExpectColour(deep, 40, 200, 100, 3, "10-bit");
     // Alpha is ignored: half-transparent colour comes out as the colour.
     const Decoded rgba = DecodeAll(Make("alpha.mov", "-f lavfi -i color=c=0x336699@0.5:s=32x18:r=25,format=argb "
                                                       "-frames:v 3 -c:v qtrle -pix_fmt argb"));
-    EXPECT_NE(rgba.info.description.find("argb"), std::string::npos) << rgba.info.description;
     ExpectColour(rgba, 0x33, 0x66, 0x99, 0, "argb");
     const Decoded yuva = DecodeAll(Make("alpha.mkv", "-f lavfi -i color=c=0x28C864@0.25:s=32x18:r=25,format=rgba "
                                                       "-frames:v 3 -pix_fmt yuva420p -c:v ffv1"));
-    EXPECT_NE(yuva.info.description.find("yuva420p"), std::string::npos) << yuva.info.description;
     ExpectColour(yuva, 40, 200, 100, 3, "yuva420p");
 }
 

@@ -4,6 +4,7 @@
 // pipe's unknown count and the grid it is timed by, and the refusals. Expected values are worked out by
 // hand from the rules in video_plan.h.
 #include "host/input/video/video_plan.h"
+#include "host/input/video/video_decoder_state.h"
 
 #include <gtest/gtest.h>
 
@@ -48,10 +49,9 @@ StreamFacts Variable(Fraction average, int64_t packets, int64_t endTicks, TimeBa
     return facts;
 }
 
-// 20 frames on a grid with a gap, 1 s in ms; the container averages 20 fps.
-StreamFacts OnGrid(Fraction grid, int64_t lastTicks) {
+// 20 frames with a gap, 1 s in ms; the container averages 20 fps.
+StreamFacts Paused(int64_t lastTicks) {
     StreamFacts facts = Variable(Fraction{20, 1}, 20, 1000, TimeBase{1, 1000});
-    facts.grid = grid;
     facts.lastTicks = lastTicks;
     return facts;
 }
@@ -152,9 +152,9 @@ TEST(VideoPlan, SizeRateAndCountFromTheFactsAndTheOptions) {
         // No average: 10 intervals over 1100 ms, 100/11 fps.
         {"variable, packets' average", Variable(Fraction{0, 0}, 11, 1100, TimeBase{1, 1000}), Asked(0, 0),
          {640, 480, kTimed, 100, 11, 11, TimeBase{1, 1000}}, ""},
-        {"variable, on a 25 fps grid", OnGrid(Fraction{25, 1}, 920), Asked(0, 0),
+        {"variable, paused", Paused(920), Asked(0, 0),
          {640, 480, kTimed, 20, 1, 20, TimeBase{1, 1000}}, ""},
-        {"variable, on a grid, rate given", OnGrid(Fraction{25, 1}, 920), Asked(0, 0, 10, 1),
+        {"variable, rate given", Paused(920), Asked(0, 0, 10, 1),
          {640, 480, kResampled, 10, 1, 10, TimeBase{1, 1000}}, ""},
         {"stills at 25", Stills(), Asked(0, 0), {640, 480, kOneForOne, 25, 1, 50, clipBase}, ""},
         // A rate given times the images by it: their ticks last 90000 / 12800 / 10 s.
@@ -232,6 +232,45 @@ TEST(VideoPlan, OrientationFromTheDisplayMatrixAsFfmpegReadsIt) {
     EXPECT_EQ(plan.height, 1024);
     ASSERT_TRUE(PlanVideo(turned, Asked(288, 0), &plan, &reason)) << reason;
     EXPECT_EQ(plan.height, 512);
+}
+
+// Timed frames, in ms at 25 a second: a pause stays a pause, a jump in a
+// format whose times restart and a time that runs back are closed up to
+// the frame before (and the frames after move with it), a trim passes over
+// what lies before its start and stops at its end.
+TEST(VideoTimed, PausesStayJumpsAreClosedUp) {
+    struct Case {
+        const char* name;
+        bool restarts;
+        int64_t startMs, stopMs;       // the trim, -1: none
+        std::vector<int64_t> ticks;    // the frames' times after the first, in ms
+        std::vector<int64_t> times;    // when each is shown, in ms; -1: passed over; -2: the stop
+        int64_t mended;
+    };
+    const Case cases[] = {
+        {"a 60 s pause", false, 0, -1, {0, 40, 60040, 60080}, {0, 40, 60040, 60080}, 0},
+        {"a restart's jump", true, 0, -1, {0, 40, 5594000, 5594040}, {0, 40, 80, 120}, 1},
+        {"a time that runs back", false, 0, -1, {60000, 40, 80}, {60000, 60040, 60080}, 1},
+        {"trimmed", false, 100, 200, {0, 40, 120, 160, 200, 240}, {-1, -1, 20, 60, -2}, 0},
+    };
+    for (const Case& c : cases) {
+        VideoPlan plan;
+        plan.timed = true;
+        plan.rate = 25;
+        plan.scale = 1;
+        plan.timeBase = TimeBase{1, 1000};
+        plan.startTicks = c.startMs;
+        plan.stopTicks = c.stopMs;
+        TimedFrames timed;
+        std::vector<int64_t> times;
+        for (const int64_t ticks : c.ticks) {
+            const TimedPlace place = TimeFrame(&timed, plan, c.restarts, ticks, 40);
+            times.push_back(place == TimedPlace::Shown ? timed.time / 1000 : place == TimedPlace::Early ? -1 : -2);
+            if (place == TimedPlace::PastStop) break;
+        }
+        EXPECT_EQ(times, c.times) << c.name;
+        EXPECT_EQ(timed.mended, c.mended) << c.name;
+    }
 }
 
 }  // namespace

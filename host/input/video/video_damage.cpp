@@ -48,15 +48,15 @@ int64_t Before(const std::vector<int64_t>& times, int64_t time) {
 bool Counts(const VideoDecoder* decoder, int64_t ticks) {
     const VideoPlan& plan = decoder->demux.plan;
     const DamageLog& log = decoder->damage;
-    const Timeline& line = decoder->timeline;
+    const Timeline& timeline = decoder->timeline;
     const int64_t from = log.keyTime != AV_NOPTS_VALUE ? log.keyTime
                          : log.shownTimes.empty()     ? INT64_MAX
                                                       : log.shownTimes.front();
     if (ticks < from) return false;
-    const bool drained = line.sourceEnded && line.draining;
+    const bool drained = timeline.sourceEnded && timeline.draining;
     if (!drained && (log.shownTimes.empty() || ticks > log.shownTimes.back())) return false;
-    if (line.firstTicks == AV_NOPTS_VALUE) return true;
-    const int64_t time = ticks - line.firstTicks;
+    if (timeline.firstTicks == AV_NOPTS_VALUE) return true;
+    const int64_t time = ticks - timeline.firstTicks;
     return time >= plan.startTicks && (plan.stopTicks < 0 || time < plan.stopTicks);
 }
 
@@ -121,9 +121,9 @@ namespace {
 
 // Untimed: the frames lost, counted once the decoder is drained.
 std::string UntimedSummary(const VideoDecoder* decoder) {
-    const Timeline& line = decoder->timeline;
-    const bool drained = line.sourceEnded && line.draining;
-    const int64_t count = drained ? std::max<int64_t>(0, decoder->damage.sentShown - line.decoded) : 0;
+    const Timeline& timeline = decoder->timeline;
+    const bool drained = timeline.sourceEnded && timeline.draining;
+    const int64_t count = drained ? std::max<int64_t>(0, decoder->damage.sentShown - timeline.decoded) : 0;
     if (count == 0) return std::string();
     return (count == 1 ? std::string("a frame") : std::to_string(count) + " frames") +
            " cannot be decoded (where is not known: the packets carry no presentation times" +

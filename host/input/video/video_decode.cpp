@@ -32,10 +32,10 @@ namespace {
 // Stops feeding the decoder: the frames of the packets it already has
 // still come out, then DAMAGE (if any) is the outcome instead of the end.
 void StartDraining(VideoDecoder* decoder, const std::string& damage) {
-    Timeline& line = decoder->timeline;
-    line.draining = true;
-    line.drainReason = damage;
-    avcodec_send_packet(line.codec.get(), nullptr);
+    Timeline& timeline = decoder->timeline;
+    timeline.draining = true;
+    timeline.drainReason = damage;
+    avcodec_send_packet(timeline.codec.get(), nullptr);
 }
 
 // The outcome of an input whose frames all came: End, or Damaged when the
@@ -49,14 +49,14 @@ FrameRead CleanEnd(const VideoDecoder* decoder, std::string* problem) {
 
 // The outcome once the decoder has given its last frame.
 FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
-    const Timeline& line = decoder->timeline;
-    if (line.decoded == 0 && decoder->damage.sentShown > 0 && line.drainReason.empty()) {
-        const std::string why = line.lastError != 0 ? " (" + ErrorText(line.lastError) + ")" : std::string();
+    const Timeline& timeline = decoder->timeline;
+    if (timeline.decoded == 0 && decoder->damage.sentShown > 0 && timeline.drainReason.empty()) {
+        const std::string why = timeline.lastError != 0 ? " (" + ErrorText(timeline.lastError) + ")" : std::string();
         *problem = "no frame of its video stream can be decoded" + why;
         return FrameRead::Damaged;
     }
-    if (line.drainReason.empty()) return FrameRead::End;
-    *problem = line.drainReason;
+    if (timeline.drainReason.empty()) return FrameRead::End;
+    *problem = timeline.drainReason;
     return FrameRead::Damaged;
 }
 
@@ -65,15 +65,15 @@ FrameRead EndOfFrames(const VideoDecoder* decoder, std::string* problem) {
 // decoding error is passed over, as ffmpeg passes it over: the frames that
 // did not come are found by their times at the end (video_damage.cpp).
 bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    Timeline& line = decoder->timeline;
+    Timeline& timeline = decoder->timeline;
     for (;;) {
-        const int result = avcodec_receive_frame(line.codec.get(), line.pending.get());
+        const int result = avcodec_receive_frame(timeline.codec.get(), timeline.pending.get());
         if (result == 0) {
-            ++line.decoded;
+            ++timeline.decoded;
             *read = FrameRead::Frame;
             return true;
         }
-        if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && line.draining)) {
+        if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && timeline.draining)) {
             *read = EndOfFrames(decoder, problem);
             return true;
         }
@@ -83,51 +83,51 @@ bool ReceiveFrame(VideoDecoder* decoder, FrameRead* read, std::string* problem) 
             *read = FrameRead::Failed;
             return true;
         }
-        line.lastError = result;
+        timeline.lastError = result;
     }
 }
 
 // Gives the video packet in `packet` to the decoder (and unreferences it).
 // True with the outcome in READ when decoding cannot go on.
 bool SendPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    Timeline& line = decoder->timeline;
-    AVPacket* packet = line.packet.get();
+    Timeline& timeline = decoder->timeline;
+    AVPacket* packet = timeline.packet.get();
     const bool corrupt = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
-    if (!corrupt) AddPacket(&line.span, packet);
+    if (!corrupt) AddPacket(&timeline.span, packet);
     const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-    if (line.waitForKey && !key) {
+    if (timeline.waitForKey && !key) {
         av_packet_unref(packet);  // as the walk did: nothing to decode before a key frame
         return false;
     }
-    line.waitForKey = false;
+    timeline.waitForKey = false;
     if (corrupt) {
         av_packet_unref(packet);
-        StartDraining(decoder, FrameName(line.sent) + " is cut off or corrupt");
+        StartDraining(decoder, FrameName(timeline.sent) + " is cut off or corrupt");
         return false;
     }
     // Packets marked for discarding (before an edit list's start) are
     // decoded for their references; the decoder drops their frames.
     const int result =
-        NoteSent(&decoder->damage, packet) ? avcodec_send_packet(line.codec.get(), packet) : AVERROR(ENOMEM);
+        NoteSent(&decoder->damage, packet) ? avcodec_send_packet(timeline.codec.get(), packet) : AVERROR(ENOMEM);
     av_packet_unref(packet);
     if (result == AVERROR(ENOMEM)) {
         *problem = "out of memory";
         *read = FrameRead::Failed;
         return true;
     }
-    if (result < 0 && result != AVERROR(EAGAIN)) line.lastError = result;
-    ++line.sent;
+    if (result < 0 && result != AVERROR(EAGAIN)) timeline.lastError = result;
+    ++timeline.sent;
     return false;
 }
 
 // Reads the next packet and gives it to the decoder, or starts draining at
 // the input's end. True with the outcome in READ when decoding cannot go on.
 bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
-    Timeline& line = decoder->timeline;
-    const int result = av_read_frame(decoder->demux.format.get(), line.packet.get());
+    Timeline& timeline = decoder->timeline;
+    const int result = av_read_frame(decoder->demux.format.get(), timeline.packet.get());
     if (result == AVERROR_EOF) {
         const Demuxing& demux = decoder->demux;
-        StartDraining(decoder, CutShort(demux.format.get(), demux.format->streams[demux.streamIndex], line.span,
+        StartDraining(decoder, CutShort(demux.format.get(), demux.format->streams[demux.streamIndex], timeline.span,
                                         demux.nominalRate));
         return false;
     }
@@ -136,16 +136,16 @@ bool FeedPacket(VideoDecoder* decoder, FrameRead* read, std::string* problem) {
         return true;
     }
     if (result == AVERROR(ENOMEM) || result == AVERROR(EIO)) {
-        *problem = ReadFailure(line.sent, result);
+        *problem = ReadFailure(timeline.sent, result);
         *read = FrameRead::Failed;
         return true;
     }
     if (result < 0) {
-        StartDraining(decoder, ReadFailure(line.sent, result));
+        StartDraining(decoder, ReadFailure(timeline.sent, result));
         return false;
     }
-    if (line.packet->stream_index != decoder->demux.streamIndex) {
-        av_packet_unref(line.packet.get());
+    if (timeline.packet->stream_index != decoder->demux.streamIndex) {
+        av_packet_unref(timeline.packet.get());
         return false;
     }
     return SendPacket(decoder, read, problem);
@@ -196,82 +196,82 @@ Placed PlaceTimed(VideoDecoder* decoder, int64_t ticks) {
 // decoder gives a lost key frame's leading frames late) is passed over, as
 // ffmpeg passes it over, and counts as lost.
 Placed PlacePending(VideoDecoder* decoder) {
-    Timeline& line = decoder->timeline;
+    Timeline& timeline = decoder->timeline;
     const VideoPlan& plan = decoder->demux.plan;
-    const AVFrame* frame = line.pending.get();
+    const AVFrame* frame = timeline.pending.get();
     // The packet's own time, which the frame carries through the threads;
     // libavcodec's best guess where the packets have none (AVI), not over
     // it: the guess takes decoding times once times run backwards (after a
     // lost key frame), and would then match no packet.
     const int64_t ticks = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
     const std::vector<int64_t>& shown = decoder->damage.shownTimes;
-    if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back()) return Placed::Late;
+    // Timed, a time far behind is the timing's damage, mended where it is placed.
+    const bool backJump = plan.timed && !shown.empty() && shown.back() - ticks > JumpTicks(plan);
+    if (ticks != AV_NOPTS_VALUE && !shown.empty() && ticks <= shown.back() && !backJump) return Placed::Late;
     if (!NoteShown(&decoder->damage, ticks)) return Placed::NoMemory;
-    if (line.firstTicks == AV_NOPTS_VALUE) line.firstTicks = FirstOfPipe(decoder, ticks);
+    if (timeline.firstTicks == AV_NOPTS_VALUE) timeline.firstTicks = FirstOfPipe(decoder, ticks);
     if (plan.timed) return PlaceTimed(decoder, ticks);
     if (!plan.resample) {
         // The first frame that decodes stands in for any before it; a
         // frame without a time follows the one before it.
-        if (line.decoded == 1) {
-            line.pendingStart = 0;
+        if (timeline.decoded == 1) {
+            timeline.pendingStart = 0;
         } else if (ticks == AV_NOPTS_VALUE || decoder->damage.untimed) {
-            line.pendingStart = line.lastStart + 1;
+            timeline.pendingStart = timeline.lastStart + 1;
         } else {
-            line.pendingStart = PlaceOneForOne(decoder, ticks);
+            timeline.pendingStart = PlaceOneForOne(decoder, ticks);
         }
-        line.lastStart = std::max(line.lastStart, line.pendingStart);
+        timeline.lastStart = std::max(timeline.lastStart, timeline.pendingStart);
         return Placed::Shown;
     }
     // A frame without a time follows the one before it by a frame.
     const int64_t time =
-        ticks == AV_NOPTS_VALUE ? line.lastEnd : ticks - line.firstTicks - plan.startTicks;
+        ticks == AV_NOPTS_VALUE ? timeline.lastEnd : ticks - timeline.firstTicks - plan.startTicks;
     if (plan.stopTicks >= 0 && time >= plan.stopTicks - plan.startTicks) return Placed::PastStop;
-    line.pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
-    line.lastStart = std::max(line.lastStart, line.pendingStart);
+    timeline.pendingStart = OutputFramesBefore(time, plan.timeBase, plan.rate, plan.scale);
+    timeline.lastStart = std::max(timeline.lastStart, timeline.pendingStart);
     int64_t duration = FrameDuration(frame);
     if (duration <= 0) {
         duration = std::max<int64_t>(1, av_rescale_q(1, AVRational{plan.scale, plan.rate},
                                                      AVRational{plan.timeBase.num, plan.timeBase.den}));
     }
-    line.lastEnd = std::max(line.lastEnd, time + duration);
-    if (plan.stopTicks >= 0) line.lastEnd = std::min(line.lastEnd, plan.stopTicks - plan.startTicks);
+    timeline.lastEnd = std::max(timeline.lastEnd, time + duration);
+    if (plan.stopTicks >= 0) timeline.lastEnd = std::min(timeline.lastEnd, plan.stopTicks - plan.startTicks);
     return Placed::Shown;
 }
 
 FrameRead Finish(VideoDecoder* decoder, FrameRead outcome, const std::string& problem) {
-    Timeline& line = decoder->timeline;
-    line.finished = true;
-    line.outcome = outcome;
-    line.problem = problem;
+    Timeline& timeline = decoder->timeline;
+    timeline.finished = true;
+    timeline.outcome = outcome;
+    timeline.problem = problem;
     return outcome;
 }
 
 // The output index where the last source frame stops being shown once the
 // source has ended: one for one, after the frames of the packets sent (the
 // last ones held for any the decoder did not give); resampled, at the
-// walked end of a sound input; on a pipe timed by its grid, a grid step
-// after the last frame's time, as a walked file on its grid ends; else as
-// far as the last frame reaches.
+// walked end of a sound input, else as far as the last frame reaches.
 int64_t EndIndex(const VideoDecoder* decoder) {
-    const Timeline& line = decoder->timeline;
+    const Timeline& timeline = decoder->timeline;
     const VideoPlan& plan = decoder->demux.plan;
-    if (!plan.resample) return std::max(line.lastStart + 1, SentFrames(decoder));
-    if (plan.frameCount >= 0 && line.endOutcome == FrameRead::End) return plan.frameCount;
-    return OutputFramesBefore(line.lastEnd, plan.timeBase, plan.rate, plan.scale);
+    if (!plan.resample) return std::max(timeline.lastStart + 1, SentFrames(decoder));
+    if (plan.frameCount >= 0 && timeline.endOutcome == FrameRead::End) return plan.frameCount;
+    return OutputFramesBefore(timeline.lastEnd, plan.timeBase, plan.rate, plan.scale);
 }
 
 // The outcome once the source has ended and its last frame has been shown.
 FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
-    Timeline& line = decoder->timeline;
-    if (line.endOutcome != FrameRead::End) {
-        const std::string damage = line.decoded > 0 ? DamageSummary(decoder) : std::string();
-        *problem = line.endProblem + (damage.empty() || line.endProblem.empty() ? "" : "; ") + damage;
-        return Finish(decoder, line.endOutcome, *problem);
+    Timeline& timeline = decoder->timeline;
+    if (timeline.endOutcome != FrameRead::End) {
+        const std::string damage = timeline.decoded > 0 ? DamageSummary(decoder) : std::string();
+        *problem = timeline.endProblem + (damage.empty() || timeline.endProblem.empty() ? "" : "; ") + damage;
+        return Finish(decoder, timeline.endOutcome, *problem);
     }
     // Fewer frames than the walk counted: the input changed or the decoder
     // dropped some (timed, those are named by the damage summary).
     if (decoder->demux.plan.frameCount >= 0 && !decoder->demux.plan.timed) {
-        *problem = "the input ends after " + std::to_string(line.delivered) + " of its " +
+        *problem = "the input ends after " + std::to_string(timeline.delivered) + " of its " +
                    std::to_string(decoder->demux.plan.frameCount) + " frames";
         return Finish(decoder, FrameRead::Damaged, *problem);
     }
@@ -282,8 +282,8 @@ FrameRead FinishSource(VideoDecoder* decoder, std::string* problem) {
 // Takes what became of a decoded frame that is not delivered; true with
 // the outcome in READ when the frames end at it.
 bool PassOver(VideoDecoder* decoder, Placed placed, FrameRead* read, std::string* problem) {
-    Timeline& line = decoder->timeline;
-    av_frame_unref(line.pending.get());
+    Timeline& timeline = decoder->timeline;
+    av_frame_unref(timeline.pending.get());
     if (placed == Placed::NoMemory) {
         *problem = "out of memory";
         *read = Finish(decoder, FrameRead::Failed, *problem);
@@ -291,26 +291,26 @@ bool PassOver(VideoDecoder* decoder, Placed placed, FrameRead* read, std::string
     }
     if (placed == Placed::PastStop) {
         // The source ends here for a trimmed output.
-        line.sourceEnded = true;
-        line.endOutcome = FrameRead::End;
+        timeline.sourceEnded = true;
+        timeline.endOutcome = FrameRead::End;
     }
     return false;
 }
 
 // A timed plan's frames: each one the decoder gives, once, as it comes.
 FrameRead ReadTimedFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
-    Timeline& line = decoder->timeline;
+    Timeline& timeline = decoder->timeline;
     for (;;) {
-        if (line.sourceEnded) return FinishSource(decoder, problem);
+        if (timeline.sourceEnded) return FinishSource(decoder, problem);
         FrameRead read = DecodeNext(decoder, problem);
         if (read == FrameRead::Interrupted) {
             problem->clear();  // not final: the stop request ends the job anyway
             return read;
         }
         if (read != FrameRead::Frame) {
-            line.sourceEnded = true;
-            line.endOutcome = read;
-            line.endProblem = read == FrameRead::End ? std::string() : *problem;
+            timeline.sourceEnded = true;
+            timeline.endOutcome = read;
+            timeline.endProblem = read == FrameRead::End ? std::string() : *problem;
             continue;
         }
         const Placed placed = PlacePending(decoder);
@@ -318,13 +318,13 @@ FrameRead ReadTimedFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
             if (PassOver(decoder, placed, &read, problem)) return read;
             continue;
         }
-        const bool converted = ConvertFrame(&decoder->scaler, decoder->demux.plan, line.pending.get(), pixels);
-        av_frame_unref(line.pending.get());
+        const bool converted = ConvertFrame(&decoder->scaler, decoder->demux.plan, timeline.pending.get(), pixels);
+        av_frame_unref(timeline.pending.get());
         if (!converted) {
-            *problem = FrameName(line.delivered) + " cannot be converted to BGR";
+            *problem = FrameName(timeline.delivered) + " cannot be converted to BGR";
             return Finish(decoder, FrameRead::Failed, *problem);
         }
-        ++line.delivered;
+        ++timeline.delivered;
         return FrameRead::Frame;
     }
 }
@@ -374,39 +374,39 @@ void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey) {
 }
 
 FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* problem) {
-    Timeline& line = decoder->timeline;
-    if (line.finished) {
-        *problem = line.problem;
-        return line.outcome;
+    Timeline& timeline = decoder->timeline;
+    if (timeline.finished) {
+        *problem = timeline.problem;
+        return timeline.outcome;
     }
     if (decoder->demux.plan.timed) return ReadTimedFrame(decoder, pixels, problem);
     for (;;) {
-        if (decoder->demux.plan.frameCount >= 0 && line.delivered >= decoder->demux.plan.frameCount) {
+        if (decoder->demux.plan.frameCount >= 0 && timeline.delivered >= decoder->demux.plan.frameCount) {
             const FrameRead outcome = CleanEnd(decoder, problem);
             return Finish(decoder, outcome, *problem);
         }
-        const int64_t heldUntil = line.pendingValid ? line.pendingStart
-                                  : line.sourceEnded ? EndIndex(decoder) : -1;
-        if (line.heldValid && line.delivered < heldUntil) {
-            if (!ConvertFrame(&decoder->scaler, decoder->demux.plan, line.held.get(), pixels)) {
-                *problem = FrameName(line.delivered) + " cannot be converted to BGR";
+        const int64_t heldUntil = timeline.pendingValid ? timeline.pendingStart
+                                  : timeline.sourceEnded ? EndIndex(decoder) : -1;
+        if (timeline.heldValid && timeline.delivered < heldUntil) {
+            if (!ConvertFrame(&decoder->scaler, decoder->demux.plan, timeline.held.get(), pixels)) {
+                *problem = FrameName(timeline.delivered) + " cannot be converted to BGR";
                 return Finish(decoder, FrameRead::Failed, *problem);
             }
-            ++line.delivered;
+            ++timeline.delivered;
             return FrameRead::Frame;
         }
-        if (line.pendingValid) {
-            av_frame_unref(line.held.get());
-            av_frame_move_ref(line.held.get(), line.pending.get());
-            line.heldValid = true;
-            line.pendingValid = false;
+        if (timeline.pendingValid) {
+            av_frame_unref(timeline.held.get());
+            av_frame_move_ref(timeline.held.get(), timeline.pending.get());
+            timeline.heldValid = true;
+            timeline.pendingValid = false;
             continue;
         }
-        if (line.sourceEnded) return FinishSource(decoder, problem);
+        if (timeline.sourceEnded) return FinishSource(decoder, problem);
         const FrameRead read = DecodeNext(decoder, problem);
         if (read == FrameRead::Frame) {
             const Placed placed = PlacePending(decoder);
-            line.pendingValid = placed == Placed::Shown;
+            timeline.pendingValid = placed == Placed::Shown;
             FrameRead ended = read;
             if (placed != Placed::Shown && PassOver(decoder, placed, &ended, problem)) return ended;
         } else if (read == FrameRead::Interrupted) {
@@ -415,9 +415,9 @@ FrameRead ReadVideoFrame(VideoDecoder* decoder, uint8_t* pixels, std::string* pr
             return read;
         } else {
             // The frame on screen is sound; it is shown before the outcome.
-            line.sourceEnded = true;
-            line.endOutcome = read;
-            line.endProblem = read == FrameRead::End ? std::string() : *problem;
+            timeline.sourceEnded = true;
+            timeline.endOutcome = read;
+            timeline.endProblem = read == FrameRead::End ? std::string() : *problem;
         }
     }
 }

@@ -4,47 +4,16 @@
 // built when pkg-config finds the libraries; the Windows build keeps its own
 // Y4M and raw readers.
 //
-// Choices the callers can rely on, each told in full in the file that
-// makes it:
-// - Colour: the stream's matrix and range are honoured (BT.709 for HD and
-//   BT.601 below when it names none); RGB streams are taken as they are;
-//   10-bit and deeper streams work; alpha is ignored (video_convert.cpp).
-// - Picture: as a player shows it: turned and mirrored by the display
-//   matrix, square pixels at the display aspect (the stored height kept,
-//   the width within one pixel of the aspect), or scaled to the size given
-//   for the displayed picture; one side given, the other follows the
-//   displayed aspect (video_plan.h, video_convert.cpp).
-// - Rate: an evenly spaced file keeps its own, one for one. Any other
-//   stream (uneven timestamps, or a pipe) is `timed`: every frame the
-//   decoder gives is delivered once, and VideoFrameTime says when it is
-//   shown; a jump in a format whose times may restart is closed up.
-//   `fpsRate`/`fpsScale` resample any stream to the rate given; output
-//   frame k shows the latest source frame whose time is at most k / rate
-//   (video_plan.h, host/input/frame_timing.h).
-// - Frame count: a seekable input is walked once at open time, demuxing
-//   only, and its count is exact where the container's own is missing or
-//   differs from what is shown (video_walk.cpp). A pipe's count is -1: the
-//   host reads ahead.
-// - A cut-off input is Damaged, not a short clean end: what the input held
-//   is checked against what it declares (video_walk.cpp).
-// - Decoding is plain ffmpeg's, on frame threads: a concealed frame is
-//   shown; a frame the decoder does not give is skipped and the frame
-//   before it held for its time; the input then ends Damaged, the skipped
-//   frames counted and named by their place in one line (video_damage.cpp).
-// - Start: a seekable input starts at its first key frame; the first frame
-//   given stands in for any before it; leading frames that fail for want of
-//   their references are not damage, a damaged key frame is
-//   (video_decode.cpp).
-// - Trimming (`startMicroseconds`, `durationMicroseconds`): a seekable
-//   input is sought to the key frame before the start; the frames are
-//   placed by their timestamps from the first frame at or after it
-//   (video_plan.h, video_open.cpp).
-// - Stills (an image sequence, one image, a cover picture) are one frame
-//   an image, at the rate given or 25 (video_plan.h).
-// - Interlaced streams are taken as they are, both fields woven into each
-//   frame, not deinterlaced; `interlaced` says the stream is one.
-// - Only files and standard input are read, never a network address; the
-//   libraries' log goes to stderr when `verbose` is set (video_open.cpp).
+// What users see of it (colour, turning, aspect, timing, damage, stills,
+// trimming) is told once, in README.md ("How video is read"); each rule is
+// made, and told in full, in one file: colour and turning in
+// video_convert.cpp; size, rate and count in video_plan.h, over
+// host/input/frame_timing.h; a file's count and a cut-off file in
+// video_walk.cpp; frames at their own times (a stream not evenly spaced,
+// and every pipe) in video_timed.cpp; the start, damage and the end in
+// video_decode.cpp and video_damage.cpp; what is opened, and
+// the libraries' log, in video_open.cpp. Interlaced streams are taken as
+// they are, both fields woven into each frame; `interlaced` says so.
 #pragma once
 
 #include <cstdint>
@@ -60,10 +29,8 @@ struct VideoInfo {
     int32_t rate = 0;          // frames per second = rate / scale of the frames delivered
     int32_t scale = 0;
     int64_t frameCount = -1;   // frames a sound input delivers, -1 when unknown (a pipe)
-    bool variableRate = false; // timestamps not evenly spaced
     bool timed = false;        // each frame delivered once at its own time (VideoFrameTime)
     bool interlaced = false;   // the stream says its frames hold two fields (woven, taken as they are)
-    std::string description;   // e.g. "h264 1280x720 yuv420p, 30/1 fps", for messages
 };
 
 

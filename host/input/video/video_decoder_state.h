@@ -49,8 +49,6 @@ struct Walk {
     bool variable = false;
     int64_t first = AV_NOPTS_VALUE;  // the first frame's time, in ticks
     int64_t last = -1;  // ticks after the first frame where the last one starts
-    int32_t gridRate = 0;  // the grid the frames lie on (FindGrid), 0 when none
-    int32_t gridScale = 0;
     std::string problem;
     int interruptedOrFailed = 0;  // an error code that must fail the open
 };
@@ -209,6 +207,8 @@ void StartTimeline(Timeline* timeline, int64_t firstTicks, bool waitForKey);
 // start again (MPEG-TS and the others FFmpeg marks so).
 enum class TimedPlace { Early, Shown, PastStop };
 TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration);
+// How far a timed stream's times jump before the jump is damage, in ticks.
+int64_t JumpTicks(const VideoPlan& plan);
 
 // video_convert.cpp: FRAME into the host frame at PIXELS as PLAN lays it
 // out; false when the scaler cannot be set up or fails.

@@ -10,10 +10,6 @@
 #include <memory>
 #include <new>
 
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
-
 #include "host/input/video/still_probe.h"
 #include "host/input/video/video_decoder_state.h"
 
@@ -123,7 +119,6 @@ StreamFacts FactsOf(AVFormatContext* format, AVStream* stream, AVRational rate, 
     facts.endTicks = walk.end;
     facts.variable = walk.variable;
     facts.lastTicks = walk.last;
-    facts.grid = Fraction{walk.gridRate, walk.gridScale};
     return facts;
 }
 
@@ -188,13 +183,6 @@ std::string OpenAll(VideoDecoder* decoder, const std::string& url, const VideoOp
     return reason;
 }
 
-std::string Describe(const AVCodecParameters* parameters, AVRational rate) {
-    const char* pixels = av_get_pix_fmt_name(static_cast<AVPixelFormat>(parameters->format));
-    return std::string(avcodec_get_name(parameters->codec_id)) + " " + std::to_string(parameters->width) + "x" +
-           std::to_string(parameters->height) + " " + (pixels != nullptr ? pixels : "unknown") + ", " +
-           std::to_string(rate.num) + "/" + std::to_string(rate.den) + " fps";
-}
-
 }  // namespace
 
 bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecoder** decoderOut, VideoInfo* info,
@@ -219,11 +207,9 @@ bool OpenVideo(const std::string& path, const VideoOptions& options, VideoDecode
     info->rate = plan.rate;
     info->scale = plan.scale;
     info->frameCount = plan.frameCount;
-    info->variableRate = walk.variable;
     info->timed = plan.timed;
     const AVCodecParameters* parameters = demux.format->streams[demux.streamIndex]->codecpar;
     info->interlaced = parameters->field_order != AV_FIELD_UNKNOWN && parameters->field_order != AV_FIELD_PROGRESSIVE;
-    info->description = Describe(parameters, demux.nominalRate);
     *decoderOut = decoder.release();
     return true;
 }

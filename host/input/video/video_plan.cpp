@@ -18,8 +18,6 @@ extern "C" {
 
 namespace {
 
-using gif_limits::kMaxSmoothRate;
-
 bool Given(Fraction value) {
     return value.num > 0 && value.den > 0;
 }

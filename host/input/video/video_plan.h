@@ -81,8 +81,6 @@ struct StreamFacts {
     int64_t endTicks = -1;     // walked: ticks after the first frame where the last ends, -1 unknown
     bool variable = false;     // walked: the timestamps are not evenly spaced
     int64_t lastTicks = -1;    // walked: ticks after the first frame where the last starts, -1 unknown
-    Fraction grid;             // the rate whose frame times all timestamps lie on (a pipe: its first
-                               // packets' times); not given: none
 };
 
 struct VideoPlan {

@@ -31,23 +31,15 @@ const VideoLibrary* LoadVideoLibrary(std::string* error) {
     return library;
 }
 
-VideoDecoder* DecoderOf(FrameSource* source) {
-    return static_cast<VideoDecoder*>(source->state);
-}
-
 FrameRead ReadDecoded(FrameSource* source, std::string* problem) {
-    const FrameRead read = library->read(DecoderOf(source), source->pixels.data(), problem);
+    const FrameRead read = library->read(StateOf<VideoDecoder>(source), source->pixels.data(), problem);
     if (read == FrameRead::Frame && source->timed) {
-        library->timeOf(DecoderOf(source), &source->time, &source->duration, &source->mended);
+        library->timeOf(StateOf<VideoDecoder>(source), &source->time, &source->duration, &source->mended);
     }
     return read;
 }
 
-void CloseDecoder(FrameSource* source) {
-    library->close(DecoderOf(source));
-}
-
-const SourceReader kVideoReader = {ReadDecoded, CloseDecoder};
+const SourceReader kVideoReader = {ReadDecoded};
 
 bool Deliverable(const VideoInfo& info) {
     return info.width >= 1 && info.height >= 1 && info.width <= gif_limits::kMaxSide &&
@@ -82,7 +74,7 @@ bool OpenVideoSource(const std::string& path, const VideoOptions& options, Frame
         *error = reason.empty() ? name + ": cannot read it as video" : reason;
         return false;
     }
-    StartSource(source, &kVideoReader, decoder, name);
+    StartSource(source, &kVideoReader, std::shared_ptr<VideoDecoder>(decoder, library->close), name);
     if (!Deliverable(info)) {
         *error = name + ": frames of " + std::to_string(info.width) + "x" + std::to_string(info.height) + " at " +
                  std::to_string(info.rate) + "/" + std::to_string(info.scale) + " per second cannot go into a GIF";

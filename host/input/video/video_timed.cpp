@@ -1,10 +1,11 @@
 // The times of frames delivered at their own times. A pause in the
 // stream's own time stays a pause: the output gives it as one long delay.
 // A jump in a format whose timestamps may restart (MPEG-TS, say) is damage
-// to the timing, not a pause: past FFmpeg's own discontinuity threshold
+// to the timing, not a pause, and so is a time that runs back (a first
+// frame stamped late, say): past FFmpeg's own discontinuity threshold
 // (10 s) the frame is closed up to the one before at the stream's rate,
 // and every later frame moves with it, so that a broken timestamp cannot
-// make a GIF of hours from a second of frames.
+// make a GIF of hours from a second of frames, nor lose the frames after it.
 #include <algorithm>
 
 #include "host/input/video/video_decoder_state.h"
@@ -21,14 +22,20 @@ int64_t FrameTicks(const VideoPlan& plan, AVRational base) {
 
 }  // namespace
 
+int64_t JumpTicks(const VideoPlan& plan) {
+    return av_rescale_q(kDiscontinuitySeconds, AVRational{1, 1}, AVRational{plan.timeBase.num, plan.timeBase.den});
+}
+
 TimedPlace TimeFrame(TimedFrames* timed, const VideoPlan& plan, bool restarts, int64_t ticks, int64_t duration) {
     const AVRational base = {plan.timeBase.num, plan.timeBase.den};
     const int64_t step = FrameTicks(plan, base);
     // A frame without a time follows the one before it by a frame.
     int64_t at = ticks == AV_NOPTS_VALUE ? (timed->lastTicks == AV_NOPTS_VALUE ? 0 : timed->lastTicks + step)
                                          : ticks - plan.startTicks - timed->shift;
-    const int64_t threshold = av_rescale_q(kDiscontinuitySeconds, AVRational{1, 1}, base);
-    if (restarts && timed->lastTicks != AV_NOPTS_VALUE && at - timed->lastTicks > threshold) {
+    const int64_t threshold = JumpTicks(plan);
+    const bool backwards = timed->lastTicks != AV_NOPTS_VALUE && timed->lastTicks - at > threshold;
+    const bool forwards = restarts && timed->lastTicks != AV_NOPTS_VALUE && at - timed->lastTicks > threshold;
+    if (backwards || forwards) {
         timed->shift += at - (timed->lastTicks + step);
         at = timed->lastTicks + step;
         ++timed->mended;

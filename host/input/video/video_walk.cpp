@@ -180,7 +180,7 @@ std::string CutShort(AVFormatContext* format, const AVStream* stream, const Pack
 // The count of the video stream's packets that are shown (not marked for
 // discarding, and from the first key frame on: a recording that starts
 // between key frames has nothing to decode before one), the end of the
-// last one, whether they are evenly spaced and the grid they lie on, and whether the input is cut
+// last one, whether they are evenly spaced, and whether the input is cut
 // short or damaged.
 Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate) {
     Walk walk;
@@ -211,6 +211,5 @@ Walk WalkStream(AVFormatContext* format, int streamIndex, AVRational nominalRate
         walk.first = times.front();
         walk.last = times.back() - times.front();
     }
-    FindGrid(times, TimeBase{stream->time_base.num, stream->time_base.den}, &walk.gridRate, &walk.gridScale);
     return walk;
 }

@@ -15,6 +15,7 @@
 #include "host/cli/module_origin.h"
 #include "host/cli/report.h"
 #include "host/cli/run_outcome.h"
+#include "host/common/closed_streams.h"
 #include "host/common/stop_signal.h"
 
 #ifndef ROZOVE_VERSION
@@ -38,15 +39,24 @@ int ExitStatus(RunOutcome outcome) {
     return 1;
 }
 
+// The version, the terms, what the build reads (with the versions of the
+// libraries it reads video through, as loaded) and the module it loads.
+void PrintVersion(const CommandLine& commandLine) {
+    std::printf("rozove %s\n%s\nvideo input: %s\n", ROZOVE_VERSION, kLicenceLine,
+                VideoInputBuilt() ? "any video FFmpeg's libraries read, Y4M, raw bgr24"
+                                  : "Y4M and raw bgr24 (no FFmpeg in this build)");
+    if (VideoInputBuilt()) {
+        std::string versions;
+        const bool loaded = VideoLibraryVersions(&versions);
+        std::printf("video libraries: %s%s\n", loaded ? "" : "none loaded: ", versions.c_str());
+    }
+    std::printf("%s\n", ModuleOrigin(commandLine.modulePath).c_str());
+}
+
 RunOutcome Run(const CommandLine& commandLine) {
     switch (commandLine.command) {
         case Command::Help: std::fputs(kUsage, stdout); return RunOutcome::Done;
-        case Command::Version:
-            std::printf("rozove %s\nvideo input: %s\n", ROZOVE_VERSION,
-                        VideoInputBuilt() ? "any video FFmpeg's libraries read, Y4M, raw bgr24"
-                                          : "Y4M and raw bgr24 (no FFmpeg in this build)");
-            std::printf("%s\n", ModuleOrigin(commandLine.modulePath).c_str());
-            return RunOutcome::Done;
+        case Command::Version: PrintVersion(commandLine); return RunOutcome::Done;
         case Command::Info: return RunInfo(commandLine);
         case Command::Demo: return RunDemo(commandLine);
         case Command::Export: return RunExport(commandLine);
@@ -57,6 +67,7 @@ RunOutcome Run(const CommandLine& commandLine) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenClosedStreams();
     CommandLine commandLine;
     std::string error;
     if (!ParseCommandLine(argc, argv, &commandLine, &error)) {

@@ -38,27 +38,31 @@ std::string CodePage932ToUtf8(const char* text) {
 
 #include <cerrno>
 
-std::string CodePage932ToUtf8(const char* text) {
-    if (text == nullptr) return std::string();
-    iconv_t converter = iconv_open("UTF-8", "CP932");
+std::string ConvertText(const std::string& text, const char* from, const char* to) {
+    iconv_t converter = iconv_open(to, from);
     if (converter == reinterpret_cast<iconv_t>(-1)) return text;
     std::string out;
     char buffer[256];
-    char* in = const_cast<char*>(text);
-    size_t inLeft = std::strlen(text);
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
     while (inLeft > 0) {
         char* outPtr = buffer;
         size_t outLeft = sizeof buffer;
         const size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
         out.append(buffer, static_cast<size_t>(outPtr - buffer));
         if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-            out += '?';  // not code page 932: skip the byte
+            out += '?';  // not in FROM, or nothing in TO for it: skip the byte
             ++in;
             --inLeft;
         }
     }
     iconv_close(converter);
     return out;
+}
+
+std::string CodePage932ToUtf8(const char* text) {
+    if (text == nullptr) return std::string();
+    return ConvertText(text, "CP932", "UTF-8");
 }
 
 #endif

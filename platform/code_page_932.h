@@ -11,6 +11,13 @@
 // system's replacement character (Windows).
 std::string CodePage932ToUtf8(const char* text);
 
+#if !defined(_WIN32)
+// TEXT from the charset FROM to the charset TO (iconv's names); a byte
+// that cannot be converted becomes '?', TEXT itself where iconv knows no
+// such conversion.
+std::string ConvertText(const std::string& text, const char* from, const char* to);
+#endif
+
 #if defined(_WIN32)
 // The steps of that conversion, for text that goes to a console as UTF-16
 // (WriteConsoleW) or comes in another code page (CP_ACP for paths).

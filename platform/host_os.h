@@ -55,14 +55,27 @@ bool IsFolder(const std::string& path);
 // PREFIX; false (errno set where the system sets it) when it cannot.
 bool MakeTemporaryFile(const char* prefix, std::string* path);
 
+// An empty file for scratch bytes, read and written, with no name that a
+// killed process could leave behind: memory on Linux (memfd), else an
+// unnamed temporary file; on Windows a temporary file deleted on close.
+// Null when none can be had.
+std::FILE* OpenScratchFile();
+
 // Creates an empty file of its own beside PATH, in the same folder so that
-// MoveIntoPlace is a rename within one volume, with the permissions PATH
-// has (or a new file there would get); false (errno set) when it cannot.
+// MoveIntoPlace is a rename within one volume, with the owner, group and
+// permissions PATH has as far as the process may give them (or those a new
+// file there would get), under a name that fits however long PATH's is;
+// false (errno set) when it cannot.
 bool MakeFileBeside(const std::string& path, std::string* made);
+// PATH and OTHER have one owner and group (true when either cannot be
+// told, and always on Windows).
+bool SameOwner(const std::string& path, const std::string& other);
 // Puts FROM in TO's place in one step, replacing TO; false with errno set.
 bool MoveIntoPlace(const std::string& from, const std::string& to);
 // PATH with its links followed, so that a link as the output is written
-// through rather than replaced; PATH itself where there is nothing to follow.
+// through rather than replaced, also when its target does not exist yet;
+// PATH itself where there is nothing to follow, and for links in a loop
+// (which CannotWrite then names).
 std::string FollowLinks(const std::string& path);
 
 // The characters that end a folder's name in a path, the first of them
@@ -73,12 +86,16 @@ bool IsFolderSeparator(char c);
 std::string FolderOf(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);
 // Why PATH cannot be written (it is a folder, read-only, not permitted,
-// or its folder is missing); empty when nothing is found against it.
+// its folder is missing, its links loop, its name is too long); empty when
+// nothing is found against it.
 std::string CannotWrite(const std::string& path);
 // The device that holds PATH's folder has no space left.
 bool DeviceIsFull(const std::string& path);
 // The bytes PATH's folder still takes from us; -1 when it cannot be told.
 int64_t SpaceLeft(const std::string& path);
+// The most bytes a file of this process may hold (ulimit -f); -1 when
+// there is no such limit (and on Windows).
+int64_t FileSizeLimit();
 // Running out of room, as a write's error tells it: no space on the
 // device (ENOSPC), or the user's disk quota used up (EDQUOT, where the
 // system has quotas).
@@ -98,10 +115,19 @@ bool NamesDeviceOrPipe(const std::string& path);
 // errno set when it cannot be opened.
 std::FILE* OpenForWriting(const std::string& path, bool (*stopped)());
 
+// Points each standard stream that was closed when rozove started (as
+// with >&-) at the null device, so that no file rozove opens takes its
+// number and gets what was meant for that stream; true when standard
+// output was one of them. Windows: false, nothing done.
+bool OpenClosedStandardStreams();
+
 // Points standard output's descriptor at FILE; gives back a copy of the
 // old one for RestoreStandardOutput, or -1 (nothing changed) on failure.
 int RedirectStandardOutput(std::FILE* file);
 void RestoreStandardOutput(int saved);
+// A stream of its own on what standard output is now, which a later
+// RedirectStandardOutput does not move; null when it cannot be had.
+std::FILE* OpenStandardOutputCopy();
 
 // The pipe the module writes its GIF into by name (the write end's
 // /dev/fd path) while a thread of rozove reads the other end, so that the
@@ -165,11 +191,20 @@ void CloseModule(void* module);
 std::string ExecutablePath();
 extern const char kModuleFileName[];
 
-// Sends SIGINT and SIGTERM to ON_STOP once each; the next one ends the
-// process the usual way. On POSIX a blocked read returns at a stop (no
-// SA_RESTART), and SIGPIPE is ignored so that a closed output is a write
-// error with its reason.
+// Sends the first stop request to ON_STOP: SIGINT or SIGTERM, and on POSIX
+// SIGHUP (unless ignored from the start, as under nohup), SIGQUIT, and
+// SIGPIPE or SIGXFSZ sent by another process (one that rozove's own write
+// raised is no request: the write fails with its reason, EPIPE or EFBIG).
+// The same signal again within half a second is the same request
+// (coreutils' timeout signals the process, then its group); any later one
+// ends the process at once, as that signal does, after removing the file
+// RemoveAtSuddenEnd names. On POSIX a blocked read returns at a stop (no
+// SA_RESTART). Windows: SIGINT and SIGTERM, the second ending the process
+// the usual way.
 void InstallSignalHandlers(void (*onStop)(int));
+// The file a sudden end removes (the hidden file beside the output), or
+// none when PATH is empty. Nothing on Windows.
+void RemoveAtSuddenEnd(const std::string& path);
 
 // A pipe read without blocking: a read finding it empty fails with EAGAIN,
 // and WaitForInput waits for bytes, so that a reader can look at its stop

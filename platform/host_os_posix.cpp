@@ -4,6 +4,7 @@
 // standard output, dlopen for the module, sigaction for stops, and tee()
 // to look at a pipe without emptying it; readv for scattered reads.
 #include "platform/host_os.h"
+#include "platform/stop_signals_posix.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -11,6 +12,10 @@
 #include <sched.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -18,15 +23,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace {
+
+// As many links as Linux follows in one path before it gives ELOOP.
+constexpr int kMostLinks = 40;
 
 int DescriptorOf(StandardStream stream) {
     switch (stream) {
@@ -49,6 +59,20 @@ int MakeUniqueFile(const std::string& pattern, std::string* made) {
     const int fd = mkstemp(buffer.data());
     if (fd >= 0) *made = buffer.data();
     return fd;
+}
+
+// Gives the file FD the owner and group of EARLIER, or the group alone;
+// false when neither may be given (SameOwner then tells).
+bool KeepOwner(int fd, const struct stat& earlier) {
+    return fchown(fd, earlier.st_uid, earlier.st_gid) == 0 || fchown(fd, static_cast<uid_t>(-1), earlier.st_gid) == 0;
+}
+
+// What is wrong with a path itself, told by the error a look-up gave:
+// empty for any other error.
+std::string NamingFault(int error) {
+    if (error == ELOOP) return "its symbolic links go round in a loop (ELOOP)";
+    if (error == ENAMETOOLONG) return "the name is too long for the system (ENAMETOOLONG)";
+    return std::string();
 }
 
 // Compares what arrived so far with the signature: 1 a match, 0 a
@@ -134,16 +158,27 @@ bool IsFolder(const std::string& path) {
 
 bool MakeFileBeside(const std::string& path, std::string* made) {
     const size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     // Hidden, and named after the output, so that one left by a killed job
-    // is easy to place.
+    // is easy to place; a name near the system's longest is cut (between
+    // UTF-8 characters) so that the file beside it fits.
+    const size_t room = NAME_MAX - std::strlen("..rozove-XXXXXX");
+    if (name.size() > room) {
+        size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
     const int fd = MakeUniqueFile(JoinPath(FolderOf(path), "." + name + ".rozove-XXXXXX"), made);
     if (fd < 0) return false;
-    // mkstemp makes the file private (0600); the GIF gets the mode the
-    // earlier file had, or the one the umask gives a new file.
+    // mkstemp makes the file ours and private (0600); the GIF gets the
+    // owner, group and mode the earlier file had, as far as we may give
+    // them (the owner only as root, a group only one of ours), or the mode
+    // the umask gives a new file. The mode goes last: a change of owner
+    // clears the set-ID bits.
     struct stat earlier;
     mode_t mode = 0;
     if (stat(path.c_str(), &earlier) == 0) {
+        KeepOwner(fd, earlier);
         mode = earlier.st_mode & 07777;
     } else {
         const mode_t mask = umask(0);
@@ -155,18 +190,32 @@ bool MakeFileBeside(const std::string& path, std::string* made) {
     return true;
 }
 
+bool SameOwner(const std::string& path, const std::string& other) {
+    struct stat a;
+    struct stat b;
+    if (stat(path.c_str(), &a) != 0 || stat(other.c_str(), &b) != 0) return true;
+    return a.st_uid == b.st_uid && a.st_gid == b.st_gid;
+}
+
 bool MoveIntoPlace(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }
 
+// The links are followed one by one rather than by realpath, which gives
+// up on a link whose target does not exist yet: that target is the file
+// to make.
 std::string FollowLinks(const std::string& path) {
-    struct stat status;
-    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
-    char* real = realpath(path.c_str(), nullptr);
-    if (real == nullptr) return path;
-    const std::string followed = real;
-    std::free(real);
-    return followed;
+    std::string at = path;
+    std::vector<char> target(PATH_MAX + 1);
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        struct stat status;
+        if (lstat(at.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return at;
+        const ssize_t length = readlink(at.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<size_t>(length) >= target.size()) return path;
+        const std::string to(target.data(), static_cast<size_t>(length));
+        at = to[0] == '/' ? to : JoinPath(FolderOf(at), to);
+    }
+    return path;  // a loop, or too many links: CannotWrite says so (ELOOP)
 }
 
 bool MakeTemporaryFile(const char* prefix, std::string* path) {
@@ -178,6 +227,16 @@ bool MakeTemporaryFile(const char* prefix, std::string* path) {
     return true;
 }
 
+std::FILE* OpenScratchFile() {
+#ifdef __linux__
+    const int fd = memfd_create("rozove-scratch", MFD_CLOEXEC);
+    std::FILE* file = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
+    if (file != nullptr) return file;
+    if (fd >= 0) close(fd);
+#endif
+    return std::tmpfile();
+}
+
 const char kFolderSeparators[] = "/";
 
 std::string CannotWrite(const std::string& path) {
@@ -187,8 +246,13 @@ std::string CannotWrite(const std::string& path) {
         if (access(path.c_str(), W_OK) != 0) return std::strerror(errno);
         return std::string();
     }
+    const std::string named = NamingFault(errno);
+    if (!named.empty()) return named;
     const std::string folder = FolderOf(path);
-    if (stat(folder.c_str(), &status) != 0) return "there is no folder " + folder;
+    if (stat(folder.c_str(), &status) != 0) {
+        const std::string fault = NamingFault(errno);
+        return fault.empty() ? "there is no folder " + folder : fault;
+    }
     if (!S_ISDIR(status.st_mode)) return folder + " is not a folder";
     if (access(folder.c_str(), W_OK | X_OK) != 0) return "cannot create files in " + folder + ": " + std::strerror(errno);
     return std::string();
@@ -204,6 +268,12 @@ int64_t SpaceLeft(const std::string& path) {
     struct statvfs status;
     if (statvfs(FolderOf(path).c_str(), &status) != 0 || status.f_blocks == 0) return -1;
     return static_cast<int64_t>(status.f_bavail) * static_cast<int64_t>(status.f_frsize);
+}
+
+int64_t FileSizeLimit() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+    return static_cast<int64_t>(limit.rlim_cur);
 }
 
 RoomShortage ShortageOfError(int error) {
@@ -253,6 +323,18 @@ std::FILE* OpenForWriting(const std::string& path, bool (*stopped)()) {
         errno = error;
     }
     return file;
+}
+
+bool OpenClosedStandardStreams() {
+    bool outputClosed = false;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // open takes the lowest free number, which is this one.
+        const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) close(null);
+        if (fd == STDOUT_FILENO) outputClosed = true;
+    }
+    return outputClosed;
 }
 
 int RedirectStandardOutput(std::FILE* file) {
@@ -419,6 +501,14 @@ std::FILE* CopyOfStandardOutput() {
     return stream;
 }
 
+std::FILE* OpenStandardOutputCopy() {
+    const int copy = dup(STDOUT_FILENO);
+    if (copy < 0) return nullptr;
+    std::FILE* stream = fdopen(copy, "w");
+    if (stream == nullptr) close(copy);
+    return stream;
+}
+
 void* OpenModule(const std::string& path, std::string* error) {
     const std::string name = path.find('/') == std::string::npos ? "./" + path : path;
     void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -449,14 +539,84 @@ std::string ExecutablePath() {
 
 const char kModuleFileName[] = "zezodav_odevad.so";
 
+namespace {
+
+// What the stop handler keeps: set before the handlers are installed, or
+// written only while the handler cannot read it (see RemoveAtSuddenEnd).
+void (*stopCallback)(int) = nullptr;
+volatile sig_atomic_t firstStop = 0;
+timespec firstStopAt = {};
+char suddenEndFile[PATH_MAX + 1];
+volatile sig_atomic_t suddenEndArmed = 0;
+
+// One stop sent twice, as coreutils' timeout sends it (to the process,
+// then to its group), arrives within this.
+constexpr long kSameStopNanoseconds = 500000000;
+
+bool WithinOneStop(const timespec& now) {
+    const long long apart = (now.tv_sec - firstStopAt.tv_sec) * 1000000000LL + (now.tv_nsec - firstStopAt.tv_nsec);
+    return apart >= 0 && apart < kSameStopNanoseconds;
+}
+
+// Async-signal-safe throughout: clock_gettime, unlink, sigaction, kill.
+extern "C" void TakeStopSignal(int signal, siginfo_t* info, void*) {
+    // A closed pipe or the file size limit met by a write of our own: the
+    // write fails with its reason (EPIPE, EFBIG), which is what to report.
+    if ((signal == SIGPIPE || signal == SIGXFSZ) && info != nullptr && info->si_code == SI_USER &&
+        info->si_pid == getpid()) {
+        return;
+    }
+    // The interrupted call's errno (EINTR, say) is left as it was.
+    const int interrupted = errno;
+    timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const bool first = firstStop == 0;
+    if (first) {
+        firstStop = signal;
+        firstStopAt = now;
+        stopCallback(signal);
+    }
+    if (first || (signal == firstStop && WithinOneStop(now))) {
+        errno = interrupted;
+        return;
+    }
+    // A second stop ends the process at once, as the signal does by
+    // default, leaving no hidden file behind.
+    if (suddenEndArmed) unlink(suddenEndFile);
+    struct sigaction fallback = {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signal, &fallback, nullptr);
+    kill(getpid(), signal);
+}
+
+}  // namespace
+
 void InstallSignalHandlers(void (*onStop)(int)) {
+    stopCallback = onStop;
     struct sigaction action = {};
-    action.sa_handler = onStop;
+    action.sa_sigaction = TakeStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    // One stop handled at a time: a second one waits until the first returns.
+    for (const int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
+    action.sa_flags = SA_SIGINFO;
+    for (const int signal : kStopSignals) {
+        // nohup's promise is kept: a hangup ignored from the start stays so.
+        struct sigaction before = {};
+        if (signal == SIGHUP && sigaction(SIGHUP, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+void RemoveAtSuddenEnd(const std::string& path) {
+    // Disarmed while the name is written, so that the handler never reads
+    // half of one; a name too long for the buffer is not kept.
+    suddenEndArmed = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (path.empty() || path.size() > PATH_MAX) return;
+    std::memcpy(suddenEndFile, path.c_str(), path.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    suddenEndArmed = 1;
 }
 
 bool ReadWithoutBlocking(std::FILE* file) {

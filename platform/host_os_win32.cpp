@@ -103,6 +103,10 @@ bool MakeFileBeside(const std::string& path, std::string* made) {
     return true;
 }
 
+bool SameOwner(const std::string&, const std::string&) {
+    return true;
+}
+
 bool MoveIntoPlace(const std::string& from, const std::string& to) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     const DWORD error = GetLastError();
@@ -123,6 +127,16 @@ bool MakeTemporaryFile(const char* prefix, std::string* path) {
     if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, prefix, 0, name) == 0) return false;
     *path = name;
     return true;
+}
+
+std::FILE* OpenScratchFile() {
+    std::string path;
+    if (!MakeTemporaryFile("rzv", &path)) return nullptr;
+    // "D": the C runtime deletes the file when it is closed, or when the
+    // process ends, however it ends.
+    std::FILE* file = std::fopen(path.c_str(), "w+bD");
+    if (file == nullptr) DeleteFileA(path.c_str());
+    return file;
 }
 
 const char kFolderSeparators[] = "\\/:";
@@ -158,6 +172,10 @@ int64_t SpaceLeft(const std::string& path) {
 // mingw-w64's headers lack.
 constexpr DWORD kDiskQuotaExceeded = 1295;
 
+int64_t FileSizeLimit() {
+    return -1;
+}
+
 RoomShortage ShortageOfError(int error) {
     return error == ENOSPC ? RoomShortage::Space : RoomShortage::None;
 }
@@ -191,6 +209,10 @@ bool NamesDeviceOrPipe(const std::string&) {
 
 std::FILE* OpenForWriting(const std::string& path, bool (*)()) {
     return std::fopen(path.c_str(), "wb");
+}
+
+bool OpenClosedStandardStreams() {
+    return false;
 }
 
 int RedirectStandardOutput(std::FILE* file) {
@@ -267,6 +289,14 @@ std::FILE* CopyOfStandardOutput() {
     return nullptr;
 }
 
+std::FILE* OpenStandardOutputCopy() {
+    const int copy = _dup(1);
+    if (copy < 0) return nullptr;
+    std::FILE* stream = _fdopen(copy, "wb");
+    if (stream == nullptr) _close(copy);
+    return stream;
+}
+
 void* OpenModule(const std::string& path, std::string* error) {
     char full[MAX_PATH * 2];
     const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
@@ -308,6 +338,8 @@ void InstallSignalHandlers(void (*onStop)(int)) {
     std::signal(SIGINT, onStop);
     std::signal(SIGTERM, onStop);
 }
+
+void RemoveAtSuddenEnd(const std::string&) {}
 
 bool ReadWithoutBlocking(std::FILE*) {
     return false;

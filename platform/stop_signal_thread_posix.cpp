@@ -3,12 +3,12 @@
 #include <signal.h>
 
 #include "platform/stop_signal_thread.h"
+#include "platform/stop_signals_posix.h"
 
 bool HoldStopSignals(bool hold) {
     sigset_t stops;
     sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
+    for (const int signal : kStopSignals) sigaddset(&stops, signal);
     sigset_t before;
     sigemptyset(&before);
     pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &stops, &before);

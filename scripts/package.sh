@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds a package. win32: the one for the application's users, dist/rozove-VERSION-win32.zip
-# with the plug-in zezodav_odevad.auo and readme.txt (Japanese and English),
-# VERSION being the project version in CMakeLists.txt. The read-me is written
+# with the plug-in zezodav_odevad.auo and the command-line host rozove.exe
+# that drives it, both stripped of their debugging sections (the build keeps
+# them), and readme.txt (Japanese and English, with the
+# licence), VERSION being the project version in CMakeLists.txt. The read-me is written
 # as UTF-8 with a byte-order mark and CRLF line ends, so that Windows Notepad
 # shows it correctly whatever the machine's code page.
 # linux: the Linux users' Debian package, dist/rozove_VERSION_amd64.deb
@@ -54,23 +56,36 @@ if [ "$target" = linux ]; then
   exit 0
 fi
 module="$build/zezodav_odevad.auo"
-if [ ! -f "$module" ]; then
-  echo "package: $module is missing" >&2
-  exit 1
-fi
+host="$build/rozove.exe"
+for file in "$module" "$host"; do
+  if [ ! -f "$file" ]; then
+    echo "package: $file is missing" >&2
+    exit 1
+  fi
+done
+
+case "$target" in
+  win32) strip_tool=i686-w64-mingw32-strip ;;
+  *) strip_tool=x86_64-w64-mingw32-strip ;;
+esac
+command -v "$strip_tool" >/dev/null || { echo "package: $strip_tool is missing (apt-get install binutils-mingw-w64)" >&2; exit 1; }
 
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
-cp "$module" "$staging/zezodav_odevad.auo"
+"$strip_tool" --strip-unneeded -o "$staging/zezodav_odevad.auo" "$module"
+"$strip_tool" --strip-unneeded -o "$staging/rozove.exe" "$host"
 {
   printf '\357\273\277'
   sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' resources/package/readme.txt
+  # The licence's own text closes it.
+  printf '\r\n'
+  sed -e 's/$/\r/' LICENSE
 } >"$staging/readme.txt"
 
 mkdir -p "$out"
 zip_path="$out/rozove-$version-$target.zip"
 rm -f "$zip_path"
 # -X: no Unix owners or extra time stamps, only what Windows' own unpacker reads.
-(cd "$staging" && zip -q -X package.zip zezodav_odevad.auo readme.txt)
+(cd "$staging" && zip -q -X package.zip zezodav_odevad.auo rozove.exe readme.txt)
 mv "$staging/package.zip" "$zip_path"
 echo "$zip_path"

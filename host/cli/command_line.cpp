@@ -4,11 +4,13 @@
 // file named like an option can still be given.
 #include "host/cli/command_line.h"
 
+#include <algorithm>
 #include <type_traits>
 #include <vector>
 
 #include "gif/gif_limits.h"
 #include "host/cli/frame_rate.h"
+#include "host/common/natural_order.h"
 
 namespace {
 
@@ -16,14 +18,19 @@ enum : unsigned { kDemo = 1, kExport = 2, kInfo = 4, kJobs = kDemo | kExport, kA
 
 struct OptionSpec;
 
+// A time not given: any value a time may have is a valid one, a minus sign
+// included, so "none" is one no parse gives.
+constexpr int64_t kNoTime = INT64_MIN;
+
 struct Parsed {
     CommandLine line;
     bool help = false;
     bool version = false;
     bool haveSize = false;
     bool haveRate = false;
-    int64_t duration = -1;  // --duration, microseconds
-    int64_t to = -1;        // --to, microseconds from the video's start
+    bool keepOrder = false;  // --no-sort
+    int64_t duration = kNoTime;  // --duration, microseconds
+    int64_t to = kNoTime;        // --to, microseconds from the video's start
     std::vector<const OptionSpec*> given;  // checked against the command once it is known
     std::vector<std::string> words;        // the command and its files
 };
@@ -81,19 +88,34 @@ const OptionSpec kOptions[] = {
      [](const std::string& v, Parsed* p) { return ParseRate(v, &p->line.input.video.fpsRate, &p->line.input.video.fpsScale); },
      "frames per second, e.g. 15, 12.5 or 30000/1001"},
     {"--start", nullptr, true, kExport,
-     [](const std::string& v, Parsed* p) { return ParseTime(v, &p->line.input.video.startMicroseconds); },
-     "a time: seconds (12.5) or [HH:]MM:SS[.frac]"},
+     [](const std::string& v, Parsed* p) {
+         return ParseTime(v, &p->line.input.video.startMicroseconds) && p->line.input.video.startMicroseconds >= 0;
+     },
+     "a time from 0 on: seconds (12.5, 65s, 1500ms) or [HH:]MM:SS[.frac]"},
     {"--duration", nullptr, true, kExport,
      [](const std::string& v, Parsed* p) { return ParseTime(v, &p->duration); },
-     "a time: seconds (3) or [HH:]MM:SS[.frac]"},
+     "a time: seconds (3, 3s, 3000ms) or [HH:]MM:SS[.frac]"},
     {"--to", nullptr, true, kExport, [](const std::string& v, Parsed* p) { return ParseTime(v, &p->to); },
-     "a time: seconds (15) or [HH:]MM:SS[.frac]"},
+     "a time: seconds (15, 15s, 15000ms) or [HH:]MM:SS[.frac]"},
     {"--size", nullptr, true, kExport,
      [](const std::string& v, Parsed* p) { return p->haveSize = ParseSize(v, &p->line.input.raw.width, &p->line.input.raw.height); },
      "WIDTHxHEIGHT, each 1 to 65535, e.g. 320x180"},
     {"--rate", nullptr, true, kExport,
      [](const std::string& v, Parsed* p) { return p->haveRate = ParseRate(v, &p->line.input.raw.rate, &p->line.input.raw.scale); },
      "frames per second as RATE, RATE/SCALE or a decimal, e.g. 25, 30000/1001 or 29.97"},
+    // -y replaces an existing output, as rozove does anyway; ffmpeg's users type it.
+    {"-y", nullptr, false, kJobs, [](const std::string&, Parsed* p) {
+         p->line.noClobber = false;
+         return true;
+     }, ""},
+    {"--no-clobber", "-n", false, kJobs, [](const std::string&, Parsed* p) { return p->line.noClobber = true; }, ""},
+    {"--no-sort", nullptr, false, kExport, StoreFlag<&Parsed::keepOrder>, ""},
+    {"--progress", nullptr, true, kJobs,
+     [](const std::string& v, Parsed* p) {
+         p->line.progressPath = v;
+         return !v.empty();
+     },
+     "a file to write the progress to, or - for standard output"},
     {"--help", "-h", false, kAll, StoreFlag<&Parsed::help>, ""},
     {"--version", nullptr, false, kAll, StoreFlag<&Parsed::version>, ""},
 };
@@ -179,19 +201,20 @@ bool TakeFiles(const std::string& command, const std::vector<std::string>& files
 // --duration or --to into the video's one duration, as ffmpeg's -t and -to.
 bool SetDuration(Parsed* p, std::string* error) {
     VideoOptions& video = p->line.input.video;
-    if (p->duration >= 0 && p->to >= 0) {
+    if (p->duration != kNoTime && p->to != kNoTime) {
         *error = "--duration and --to both say where the GIF ends: give one";
         return false;
     }
-    if (p->to >= 0 && p->to <= video.startMicroseconds) {
+    if (p->to != kNoTime && p->to <= video.startMicroseconds) {
         *error = "--to must come after --start";
         return false;
     }
-    if (p->duration == 0) {
+    if (p->duration != kNoTime && p->duration <= 0) {
         *error = "--duration must be more than 0";
         return false;
     }
-    video.durationMicroseconds = p->to >= 0 ? p->to - video.startMicroseconds : p->duration;
+    video.durationMicroseconds = p->to != kNoTime ? p->to - video.startMicroseconds
+                                 : p->duration != kNoTime ? p->duration : -1;
     return true;
 }
 
@@ -211,6 +234,10 @@ bool CheckCombination(const Parsed& p, std::string* error) {
             *error = "standard input cannot be one of several inputs: several inputs are still image files";
             return false;
         }
+    }
+    if (c.progressPath == "-" && c.output == "-") {
+        *error = "--progress - and the GIF cannot both go to standard output: name a file for one of them";
+        return false;
     }
     if (p.haveSize && !c.input.stills.empty()) {
         *error = "raw bgr24 frames come from one input; several inputs are still image files";
@@ -264,6 +291,12 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* commandLine, std::stri
     if (!TakeFiles(command, p.words, &p.line, error) || !SetDuration(&p, error) ||
         !CheckCombination(p, error)) {
         return false;
+    }
+    // A shell's glob gives frame10.png before frame2.png.
+    std::vector<std::string>& stills = p.line.input.stills;
+    if (!p.keepOrder && !stills.empty()) {
+        std::stable_sort(stills.begin(), stills.end(), NaturalLess);
+        p.line.input.path = stills.front();
     }
     *commandLine = p.line;
     return true;

@@ -23,6 +23,8 @@ struct CommandLine {
     bool quiet = false;       // no progress bar, warnings or completion message; errors still
     int64_t frameLimit = -1;  // -1: every frame
     int32_t jobs = 0;         // processes the job is shared by; 0: one a usable core
+    bool noClobber = false;   // -n: an existing output is left alone (-y, the default, replaces it)
+    std::string progressPath; // --progress: key=value blocks to this file, "-" standard output; empty none
     InputRequest input;       // the input and what to make of it (export)
     std::string output;       // "-" for standard output
 };
@@ -40,9 +42,12 @@ bool ParseSize(const std::string& text, int32_t* width, int32_t* height);
 // rate N*1000/1001 when that is what the digits written round it to (29.97,
 // 23.976, 59.94), otherwise the decimal as an exact fraction (12.5 = 25/2).
 bool ParseRate(const std::string& text, int32_t* rate, int32_t* scale);
-// A time as ffmpeg takes it: seconds ("12", "2.5") or [HH:]MM:SS[.frac]
-// ("1:02.5", "00:01:02"), into whole MICROSECONDS (the fraction rounded
-// down past six digits). False for anything else or a negative time.
+// A time as ffmpeg takes it: [-]S[.frac][s|ms|us] ("12", "2.5", "65s",
+// "1500ms", "+3") or [-][HH:]MM:SS[.frac] ("1:02.5", "00:01:02"), into
+// whole MICROSECONDS, negative after a minus sign (the fraction cut past
+// the microsecond). False for anything else.
 bool ParseTime(const std::string& text, int64_t* microseconds);
 
 extern const char kUsage[];
+// The terms in one line, as --version shows them.
+extern const char kLicenceLine[];

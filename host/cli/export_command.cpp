@@ -5,7 +5,10 @@
 // output that replaces it when the job ends with frames in it.
 #include "host/cli/export_command.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -15,9 +18,11 @@
 #include "host/job/job_parts.h"
 #include "host/job/module_loader.h"
 #include "host/output/output_target.h"
+#include "host/cli/completion_text.h"
 #include "host/cli/frame_rate.h"
 #include "host/job/progress.h"
 #include "host/cli/report.h"
+#include "host/common/closed_streams.h"
 #include "host/common/stop_signal.h"
 #include "platform/host_os.h"
 #include "settings/settings_block.h"
@@ -34,9 +39,11 @@ int64_t FrameBound(const FrameSource& source) {
     return int64_t{source.width} * source.height * 2 + (int64_t{1} << 16);
 }
 
-// What the output holds after a job that did not finish.
-std::string Kept(const OutputTarget& target) {
+// What the output holds after a job that did not finish. OPENED: the
+// module opened the file, which loses an earlier one written in place.
+std::string Kept(const OutputTarget& target, bool opened = false) {
     if (target.spooled || target.streamed || target.path == "-") return target.name + " got nothing";
+    if (target.inPlace && opened) return "the earlier " + target.name + " is lost: it was written in place";
     return target.existed ? "the earlier " + target.name + " was kept as it was" : "no file was made";
 }
 
@@ -45,24 +52,24 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
     const std::string frames = Frames(report.framesDelivered);
     const std::string& output = target.name;
     const bool some = report.framesDelivered > 0;
+    const std::string kept = Kept(target, report.moduleAskedForFrames);
     switch (report.end) {
         case JobEnd::Done: return RunOutcome::Done;
         case JobEnd::Interrupted:
             Fail("interrupted; " + (some ? output + " holds the " + frames + " written before, as a complete GIF"
-                                         : Kept(target)));
+                                         : kept));
             return RunOutcome::Interrupted;
         case JobEnd::NoFrame:
-            Fail(source.name + ": " + (report.problem.empty() ? "holds no frame" : report.problem) + "; " +
-                 Kept(target));
+            Fail(source.name + ": " + (report.problem.empty() ? "holds no frame" : report.problem) + "; " + kept);
             return RunOutcome::Failed;
         case JobEnd::InputCut:
             Fail(source.name + ": " + report.problem + "; " +
-                 (some ? output + " holds the " + frames + " before it" : Kept(target)));
+                 (some ? output + " holds the " + frames + " of the GIF up to there" : kept));
             return RunOutcome::Failed;
         case JobEnd::ModuleFailed:
             Fail("cannot write " + output + ": " +
                  WriteFailureReason(target, report.moduleAskedForFrames, report.bytesWritten, FrameBound(source)) +
-                 (some ? " (after " + frames + ")" : std::string()) + "; " + Kept(target));
+                 (some ? " (after " + frames + ")" : std::string()) + "; " + kept);
             return RunOutcome::Failed;
     }
     return RunOutcome::Failed;
@@ -71,12 +78,15 @@ RunOutcome Report(const JobReport& report, const FrameSource& source, const Outp
 // The module's completion message, whose caption is the file it wrote
 // (the new file or the spool), shown once the output is in place with the
 // output as the user named it instead: on standard output, or on standard
-// error when the GIF went there.
-void PassMessageOn(const std::string& message, const std::string& caption, const OutputTarget& target) {
+// error when the GIF went there. The output's name is the user's own
+// bytes; the module's text follows in the user's language.
+void PassMessageOn(const std::string& message, const std::string& caption, const OutputTarget& target,
+                   bool progressOnOutput) {
     if (message.empty()) return;
-    std::string text = message;
-    if (text.compare(0, caption.size(), caption) == 0) text.replace(0, caption.size(), target.name);
-    std::FILE* stream = target.path == "-" ? stderr : stdout;
+    const bool captioned = message.compare(0, caption.size(), caption) == 0;
+    const std::string text =
+        captioned ? target.name + CompletionText(message.substr(caption.size())) : CompletionText(message);
+    std::FILE* stream = target.path == "-" || progressOnOutput ? stderr : stdout;
     std::fputs(text.c_str(), stream);
     std::fflush(stream);
 }
@@ -185,7 +195,8 @@ RunOutcome RunOutputInParts(const CommandLine& commandLine, JobParts* parts, Fra
     }
     if (!commandLine.quiet) SayHowTimed(report);
     if (report.end == JobEnd::Done && !commandLine.quiet) {
-        PassMessageOn(PartsMessage(running, report.framesDelivered), "standard output", *target);
+        // The parts are quiet: the message is the one one job would give.
+        PassMessageOn(ModuleCompletionText(report.framesDelivered), "", *target, commandLine.progressPath == "-");
     }
     return Report(report, *source, *target);
 }
@@ -252,7 +263,9 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     }
     if (!commandLine.quiet) SayHowTimed(report);
-    if (report.end == JobEnd::Done && !commandLine.quiet) PassMessageOn(message, caption, *target);
+    if (report.end == JobEnd::Done && !commandLine.quiet) {
+        PassMessageOn(message, caption, *target, commandLine.progressPath == "-");
+    }
     return Report(report, *source, *target);
 }
 
@@ -267,12 +280,37 @@ bool OpenDemo(const CommandLine&, FrameSource* source, std::string*) {
 
 using OpenSource = bool (*)(const CommandLine& commandLine, FrameSource* source, std::string* error);
 
+struct CloseReport {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using ReportFile = std::unique_ptr<std::FILE, CloseReport>;
+
+// --progress's file, "-" for standard output; false with the reason when
+// it cannot be written. Standard output is taken as a copy: while the job
+// runs, the module's own standard output is caught away from it.
+bool OpenReport(const std::string& path, ReportFile* report, std::string* error) {
+    if (path.empty()) return true;
+    report->reset(path == "-" ? OpenStandardOutputCopy() : std::fopen(path.c_str(), "w"));
+    if (*report == nullptr) *error = "cannot write the progress to " + path + ": " + std::strerror(errno);
+    return *report != nullptr;
+}
+
+// -n: an existing output (a dangling link too) is the user's to keep.
+bool OutputIsKept(const CommandLine& commandLine, const std::string& output, std::string* error) {
+    std::error_code failure;
+    if (!commandLine.noClobber || output == "-" ||
+        !std::filesystem::exists(std::filesystem::symlink_status(output, failure))) {
+        return false;
+    }
+    *error = output + " exists and -n (--no-clobber) leaves it alone; name another output, or leave out -n";
+    return true;
+}
+
 // The output checked, the module loaded, then the source opened: the order
 // that keeps an existing output safe from a bad input or module.
 RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
     // The job's clock starts here, before the input is probed or counted.
-    const JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet, ProgressClock::now(),
-                          nullptr};
+    JobPlan plan = {commandLine.frameLimit, ErrorIsTerminal() && !commandLine.quiet, ProgressClock::now()};
     const std::string output = OutputName(commandLine.output);
     const std::string modulePath = ChosenModulePath(commandLine.modulePath);
     std::string error;
@@ -280,16 +318,27 @@ RunOutcome RunFrom(const CommandLine& commandLine, OpenSource open) {
         Fail("standard output is a terminal: send the GIF into a file (> out.gif) or a pipe, or name the file");
         return RunOutcome::Usage;
     }
-    if (OutputIsProgram(output, modulePath, &error) || OutputIsFolder(output, &error) ||
-        OutputIsPicture(output, &error)) {
+    if (OutputIsKept(commandLine, output, &error) || OutputIsProgram(output, modulePath, &error) ||
+        OutputIsFolder(output, &error) || OutputIsPicture(output, &error)) {
         Fail(error);
         return RunOutcome::Usage;
     }
+    if (output == "-" && OutputWasClosed()) {
+        Fail("standard output is closed: name the GIF to write, or send it into a file (> out.gif) or a pipe");
+        return RunOutcome::Usage;
+    }
+    ReportFile report;
+    if (!OpenReport(commandLine.progressPath, &report, &error)) {
+        Fail(error);
+        return RunOutcome::Failed;
+    }
+    plan.progressReport = report.get();
     OutputTarget target;
     if (!StartOutput(output, StagesOutput(), &target, &error)) {
         Fail(error);
         return RunOutcome::Failed;
     }
+    if (!commandLine.quiet && !target.warning.empty()) Warn(target.warning);
     LoadedModule module;
     if (!LoadModule(modulePath, &module, &error)) {
         FinishOutput(&target, false, &error);

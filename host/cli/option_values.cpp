@@ -1,6 +1,8 @@
 // Option values that are more than a whole number: a frame size, a frame
 // rate and a time, as ffmpeg's users write them.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "gif/gif_limits.h"
 #include "host/cli/command_line.h"
@@ -54,6 +56,32 @@ std::string WithoutPlus(const std::string& text) {
     return text.compare(0, 1, "+") == 0 ? text.substr(1) : text;
 }
 
+// The most a time may count of its unit: ten digits, over three centuries
+// in seconds, and still far from overflowing in microseconds.
+constexpr int64_t kMaxCount = 9999999999;
+
+// [HH:]MM:SS as ffmpeg's clock form: minutes and seconds of one or two
+// digits below 60, hours any number; into whole seconds.
+bool ParseClock(const std::string& text, int64_t* seconds) {
+    int64_t total = 0;
+    size_t begin = 0;
+    int fields = 0;
+    for (;;) {
+        const size_t colon = text.find(':', begin);
+        const std::string field = text.substr(begin, colon == std::string::npos ? std::string::npos : colon - begin);
+        const bool hours = fields == 0 && std::count(text.begin(), text.end(), ':') == 2;
+        int64_t value = 0;
+        if ((!hours && field.size() > 2) || !ParseWhole(field, 0, hours ? 100000000 : 59, &value)) return false;
+        total = total * 60 + value;
+        ++fields;
+        if (colon == std::string::npos) break;
+        begin = colon + 1;
+    }
+    if (fields > 3) return false;
+    *seconds = total;
+    return true;
+}
+
 }  // namespace
 
 bool ParseSize(const std::string& text, int32_t* width, int32_t* height) {
@@ -86,34 +114,38 @@ bool ParseRate(const std::string& given, int32_t* rate, int32_t* scale) {
     return true;
 }
 
-bool ParseTime(const std::string& text, int64_t* microseconds) {
+bool ParseTime(const std::string& given, int64_t* microseconds) {
+    const bool negative = !given.empty() && given[0] == '-';
+    std::string text = WithoutPlus(negative ? given.substr(1) : given);
+    // The unit counts the whole number: ffmpeg reads "1:30ms" as 90 ms.
+    int64_t unit = 1000000;
+    const auto cut = [&text](const char* suffix) {
+        const size_t n = std::strlen(suffix);
+        if (text.size() < n || text.compare(text.size() - n, n, suffix) != 0) return false;
+        text.resize(text.size() - n);
+        return true;
+    };
+    if (cut("ms")) {
+        unit = 1000;
+    } else if (cut("us")) {
+        unit = 1;
+    } else {
+        cut("s");
+    }
     const size_t point = text.find('.');
-    const std::string clock = text.substr(0, point);
+    const std::string whole = text.substr(0, point);
     const std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
-    if (clock.empty() || (point != std::string::npos && fraction.empty())) return false;
+    int64_t count = 0;
+    if (whole.find(':') != std::string::npos ? !ParseClock(whole, &count) : !ParseWhole(whole, 0, kMaxCount, &count)) {
+        return false;
+    }
+    // Digits past the microsecond are dropped, as ffmpeg drops them.
     int64_t micro = 0;
-    for (size_t i = 0; i < 6; ++i) {
-        micro = micro * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+    for (size_t i = 0; i < fraction.size(); ++i) {
+        if (fraction[i] < '0' || fraction[i] > '9') return false;
     }
-    for (const char c : fraction) {
-        if (c < '0' || c > '9') return false;
-    }
-    // Fields from the right: seconds, minutes, hours; the leftmost unbounded.
-    int64_t seconds = 0;
-    size_t end = clock.size();
-    for (int field = 0; field < 3; ++field) {
-        const size_t colon = clock.rfind(':', end - 1);
-        const size_t begin = colon == std::string::npos ? 0 : colon + 1;
-        const bool last = colon == std::string::npos;
-        int64_t value = 0;
-        if (!ParseWhole(clock.substr(begin, end - begin), 0, last ? 100000000 : 59, &value)) return false;
-        seconds += value * (field == 0 ? 1 : field == 1 ? 60 : 3600);
-        if (last) {
-            *microseconds = seconds * 1000000 + micro;
-            return true;
-        }
-        if (begin == 0 || colon == 0) return false;
-        end = colon;
-    }
-    return false;
+    for (size_t i = 0; i < 6; ++i) micro = micro * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+    const int64_t value = count * unit + micro * unit / 1000000;
+    *microseconds = negative ? -value : value;
+    return true;
 }

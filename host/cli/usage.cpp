@@ -1,4 +1,5 @@
-// The text of rozove --help: commands, options, examples and exit statuses.
+// The text of rozove --help (commands, options, examples and exit
+// statuses) and the terms --version shows.
 #include "host/cli/command_line.h"
 
 const char kUsage[] =
@@ -8,7 +9,7 @@ const char kUsage[] =
     "module (zezodav_odevad), driving it as its host application does.\n"
     "\n"
     "Commands:\n"
-    "  demo [--loop N] [--mask] [--jobs N] [--quiet] [OUT.gif]\n"
+    "  demo [--loop N] [--mask] [--jobs N] [--quiet] [-y | -n] [--progress FILE] [OUT.gif]\n"
     "      Write a 3-second built-in clip (320x180, 29.97 frames per second)\n"
     "      to OUT.gif (default demo.gif).\n"
     "  export [OPTIONS] INPUT... OUT.gif\n"
@@ -16,8 +17,9 @@ const char kUsage[] =
     "      OUT.gif (- for standard output). INPUT is any video FFmpeg reads\n"
     "      (Linux build) or a Y4M stream; with --size and --rate, raw bgr24.\n"
     "      A pipe by name (a FIFO, <(...)) is read once. Several INPUTs must\n"
-    "      each be a still image (frame*.png): one frame each, in the order\n"
-    "      given, at 25 a second or --fps, all at the first one's size.\n"
+    "      each be a still image (frame*.png): one frame each, in natural\n"
+    "      order (frame2 before frame10; --no-sort: as given), at 25 a second\n"
+    "      or --fps, all at the first one's size.\n"
     "  info\n"
     "      Show what the module's table holds and its current settings.\n"
     "\n"
@@ -36,21 +38,32 @@ const char kUsage[] =
     "                 input, Linux build. Stills (frames/%04d.png, one image or\n"
     "                 several, a cover picture) are one frame each, R a second\n"
     "                 (default 25)\n"
-    "  --start TIME   begin at TIME: seconds (12.5) or [HH:]MM:SS[.frac]\n"
+    "  --start TIME   begin at TIME: seconds (12.5, 65s, 1500ms, 250us) or\n"
+    "                 [HH:]MM:SS[.frac]\n"
     "  --duration TIME  take TIME of video (--to TIME: up to TIME); video input\n"
     "  --to TIME      end at TIME; --start, --duration and --to as ffmpeg's\n"
     "                 -ss, -t and -to, accurate to the frame\n"
     "  --size WxH     frame size of raw bgr24 input (top-down rows, no padding)\n"
     "  --rate R       frame rate of raw input: 25, 30000/1001 or 29.97\n"
+    "  --no-sort      several images in the order given, not in natural order\n"
+    "  -y             replace an existing OUT.gif (the default)\n"
+    "  -n, --no-clobber  leave an existing OUT.gif alone: exit status 2\n"
+    "  --progress FILE  write the progress to FILE (- for standard output) as\n"
+    "                 key=value blocks, as ffmpeg's -progress does\n"
     "  -q, --quiet    no progress bar, warnings or completion message\n"
     "  --verbose      the video libraries' own messages on standard error\n"
     "  -h, --help     show this help\n"
     "  --version      show the version\n"
     "\n"
-    "Examples (after scripts/build.sh linux):\n"
-    "  build/linux/rozove demo\n"
-    "  build/linux/rozove export --width 320 --fps 15 clip.mp4 clip.gif\n"
-    "  ffmpeg -i clip.mp4 -vf scale=320:-2 -pix_fmt yuv420p -f yuv4mpegpipe - | build/linux/rozove export - clip.gif\n"
+    "Examples:\n"
+    "  rozove demo\n"
+    "  rozove export --width 320 --fps 15 clip.mp4 clip.gif\n"
+    "  rozove export --fps 10 frame*.png frames.gif\n"
+    "  ffmpeg -i clip.mp4 -vf scale=320:-2 -pix_fmt yuv420p -f yuv4mpegpipe - | rozove export - clip.gif\n"
     "\n"
     "Exit status: 0 done, 1 the job failed or wrote fewer frames than the input\n"
-    "held, 2 usage error, 130 (143) interrupted by SIGINT (SIGTERM).\n";
+    "held, 2 usage error, 130 (143, 129) interrupted by SIGINT (SIGTERM, SIGHUP):\n"
+    "128 plus the signal.\n";
+
+const char kLicenceLine[] =
+    "Copyright 2026 The Rozove developers. MIT licence: free to use, change and pass on; no warranty.";

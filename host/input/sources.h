@@ -20,6 +20,9 @@ void OpenDemoSource(FrameSource* source);
 // without them (VideoInputBuilt() false) it refuses.
 bool OpenVideoSource(const std::string& path, const VideoOptions& options, FrameSource* source, std::string* error);
 bool VideoInputBuilt();
+// "libavformat 59.27.100, ..." as the video library loads them; false with
+// the reason where it does not load (or the build has none).
+bool VideoLibraryVersions(std::string* versions);
 // Whether PATH is one still picture, asked of FFmpeg's libraries without
 // decoding it (video/still_probe.h); a build without them says NotStill.
 StillProbe ProbeStillImage(const std::string& path, bool verbose, std::string* reason);

@@ -168,6 +168,7 @@ JobReport RunJob(const OutputPluginTable* table, FrameSource* source, const std:
                                     static_cast<int32_t>(frames >= 0 ? frames : INT32_MAX), savePath.c_str(),
                                     JobCallbacks{GetFrame, IsAborted, ReportProgress, AfterClose});
     StartProgress(&job.progress, expected, plan.showProgress, plan.started);
+    if (plan.progressReport != nullptr) ReportProgressTo(&job.progress, plan.progressReport, source->rate, source->scale);
 
     // The module's completion message goes to the same standard output.
     std::fflush(stdout);

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "host/input/frame_source.h"
@@ -29,7 +30,7 @@ enum class JobEnd {
     Done,          // every frame the input holds (or --frames asks for) is in the file
     NoFrame,       // not a single frame could be read; the module was not called
     InputCut,      // the input ended early or was damaged; the file holds the frames before
-    Interrupted,   // SIGINT or SIGTERM ended the job; the file holds the frames before
+    Interrupted,   // a stop request ended the job; the file holds the frames before
     ModuleFailed,  // the module reported failure (it could not open or write the file)
 };
 
@@ -52,6 +53,7 @@ struct JobPlan {
     // the file itself. The job gives it the frames' times (a timed
     // source), and stops the module once a write there has failed.
     OutputStage* stage = nullptr;
+    std::FILE* progressReport = nullptr;  // --progress's file (the caller's), nullptr none
 };
 
 // Runs one job on TABLE with the frames of SOURCE. The first frame is read

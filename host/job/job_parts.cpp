@@ -95,12 +95,12 @@ JobParts::~JobParts() {
 }
 
 bool StartParts(const PartCommand& command, int count, JobParts* parts, std::string* error) {
-    std::vector<std::string> args = {command.executable, "--module", command.modulePath, "export",
+    std::vector<std::string> args = {command.executable, "--module", command.modulePath, "export", "-q",
                                      "--loop", std::to_string(command.loopCount), "--size",
                                      std::to_string(command.width) + "x" + std::to_string(command.height),
                                      // Any rate: the stage writes every delay from the whole job's times.
                                      "--rate", "25", "--jobs", "1", "-", "-"};
-    if (command.mask) args.insert(args.begin() + 4, "--mask");
+    if (command.mask) args.insert(args.begin() + 5, "--mask");
     for (int k = 0; k < count; ++k) {
         ChildProcess part;
         if (!StartChild(args, &part)) {
@@ -144,8 +144,6 @@ bool EndParts(JobParts* parts, std::string* error) {
         const std::string words = ReadAll(part.errors);
         CloseDescriptor(part.errors);
         const int status = WaitForChild(&part);
-        parts->errors.push_back(words);
-        parts->statuses.push_back(status);
         // A part dealt no frame has none to write, which it says by failing.
         if (status != 0 && ok && !StopRequested() && static_cast<int64_t>(k) < parts->dealt) {
             ok = false;
@@ -158,16 +156,4 @@ bool EndParts(JobParts* parts, std::string* error) {
     }
     parts->parts.clear();
     return ok;
-}
-
-std::string PartsMessage(const JobParts& parts, int64_t total) {
-    if (parts.errors.empty()) return std::string();
-    std::string message = parts.errors[0];
-    // The module's message ends "%d コマ": its count is that part's frames.
-    size_t line = message.rfind('\n', message.empty() ? 0 : message.size() - 2);
-    line = line == std::string::npos ? 0 : line + 1;
-    size_t digits = line;
-    while (digits < message.size() && message[digits] >= '0' && message[digits] <= '9') ++digits;
-    if (digits > line) message.replace(line, digits - line, std::to_string(total));
-    return message;
 }

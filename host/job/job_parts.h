@@ -19,8 +19,6 @@
 // EndParts, or the destructor on any other path.
 struct JobParts {
     std::vector<ChildProcess> parts;
-    std::vector<std::string> errors;  // what each part said on standard error, once it has ended
-    std::vector<int> statuses;        // each part's exit status, once it has ended
     int64_t dealt = 0;                // frames sent to the parts: part k has some when k < dealt
 
     JobParts() = default;
@@ -56,7 +54,3 @@ JobReport RunPartsJob(FrameSource* source, JobParts* parts, const std::string& s
 // words when a part that was given frames failed without a stop.
 bool EndParts(JobParts* parts, std::string* error);
 
-// The job's completion message as the first part's module gave it, with
-// the whole job's frame count (TOTAL) in place of that part's; "" when the
-// part said none.
-std::string PartsMessage(const JobParts& parts, int64_t total);

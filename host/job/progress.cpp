@@ -14,6 +14,7 @@ constexpr int kBarCells = 30;
 constexpr int kFewestBarCells = 8;  // below this a bar says too little to be worth its room
 constexpr int kDefaultColumns = 80;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr auto kReportInterval = std::chrono::milliseconds(500);  // ffmpeg's -stats_period
 
 std::string Clock(double seconds) {
     const long long whole = static_cast<long long>(seconds + 0.5);
@@ -26,10 +27,13 @@ std::string Clock(double seconds) {
     return text;
 }
 
+double SecondsSince(ProgressClock::time_point start) {
+    return std::chrono::duration<double>(ProgressClock::now() - start).count();
+}
+
 void Draw(Progress* progress, int64_t done) {
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - progress->start).count();
-    std::string line = FormatProgress(done, progress->total, seconds, TerminalColumns(StandardStream::Error));
+    std::string line =
+        FormatProgress(done, progress->total, SecondsSince(progress->start), TerminalColumns(StandardStream::Error));
     const size_t length = line.size();
     if (length < progress->lastLength) line.append(progress->lastLength - length, ' ');
     std::fprintf(stderr, "\r%s", line.c_str());
@@ -38,7 +42,33 @@ void Draw(Progress* progress, int64_t done) {
     progress->drawn = true;
 }
 
+void WriteReport(Progress* progress, int64_t done, bool end) {
+    const std::string block =
+        FormatProgressBlock(done, progress->total, SecondsSince(progress->start), progress->rate, progress->scale, end);
+    std::fputs(block.c_str(), progress->report);
+    std::fflush(progress->report);
+    progress->lastReport = ProgressClock::now();
+    progress->reported = true;
+    // A reader that went away is no reason to stop the job.
+    if (end || std::ferror(progress->report)) progress->report = nullptr;
+}
+
 }  // namespace
+
+std::string FormatProgressBlock(int64_t done, int64_t total, double seconds, int32_t rate, int32_t scale,
+                                bool end) {
+    const long long microseconds =
+        rate > 0 ? static_cast<long long>(static_cast<long double>(done) * scale * 1000000 / rate) : 0;
+    const std::string totalText = total >= 0 ? std::to_string(total) : "N/A";
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "frame=%lld\ntotal=%s\nfps=%.2f\nout_time_us=%lld\nout_time=%02lld:%02lld:%02lld.%06lld\n"
+                  "progress=%s\n",
+                  static_cast<long long>(done), totalText.c_str(), seconds > 0 ? done / seconds : 0.0, microseconds,
+                  microseconds / 3600000000, microseconds / 60000000 % 60, microseconds / 1000000 % 60,
+                  microseconds % 1000000, end ? "end" : "continue");
+    return text;
+}
 
 std::string FormatProgress(int64_t done, int64_t total, double seconds, int columns) {
     // One column is kept free: some terminals wrap when the last one is written.
@@ -86,17 +116,29 @@ void StartProgress(Progress* progress, int64_t total, bool enabled, ProgressCloc
     progress->lastDraw = ProgressClock::now();
     progress->drawn = false;
     progress->lastLength = 0;
+    progress->report = nullptr;
+    progress->reported = false;
+}
+
+void ReportProgressTo(Progress* progress, std::FILE* report, int32_t rate, int32_t scale) {
+    progress->report = report;
+    progress->rate = rate;
+    progress->scale = scale;
 }
 
 void UpdateProgress(Progress* progress, int64_t done) {
-    if (!progress->enabled) return;
     const auto now = std::chrono::steady_clock::now();
+    if (progress->report != nullptr && (!progress->reported || now - progress->lastReport >= kReportInterval)) {
+        WriteReport(progress, done, false);
+    }
+    if (!progress->enabled) return;
     if (progress->drawn && now - progress->lastDraw < kRedrawInterval) return;
     progress->lastDraw = now;
     Draw(progress, done);
 }
 
 void FinishProgress(Progress* progress, int64_t done) {
+    if (progress->report != nullptr) WriteReport(progress, done, true);
     // Nothing drawn yet: the module stopped before its first frame.
     if (!progress->enabled || !progress->drawn) {
         progress->enabled = false;

@@ -1,8 +1,8 @@
 // The output's checks, the new file beside the output and its move into
 // place, the spool for destinations the module cannot be trusted with, and
-// the capture of the module's message. On Linux a
-// broken pipe on standard output is an error to report (SIGPIPE is
-// ignored, see stop_signal), never a silent death.
+// the capture of the module's message. On Linux a broken pipe on standard
+// output is an error to report (a SIGPIPE our own write raises is no stop,
+// see stop_signal), never a silent death.
 #include "host/output/output_target.h"
 
 #include <cerrno>
@@ -43,6 +43,31 @@ bool Copy(std::FILE* from, std::FILE* to, std::string* error) {
         }
     }
     *error = WriteErrorReason(errno);
+    return false;
+}
+
+// The new file beside FINAL (the output with its links followed), or,
+// where its folder takes no new file, FINAL itself when it may be written.
+bool StartBeside(const std::string& final, OutputTarget* target, std::string* error) {
+    target->finalPath = final;
+    target->savePath = final;
+    target->existed = IdOfPath(final).known;
+    if (MakeFileBeside(final, &target->savePath)) {
+        RemoveAtSuddenEnd(target->savePath);
+        if (target->existed && !SameOwner(target->savePath, final)) {
+            target->warning = target->name + " belongs to another user or group: the new file is yours "
+                              "(only root may give a file away)";
+        }
+        return true;
+    }
+    const int reason = errno;
+    if (target->existed && (reason == EACCES || reason == EPERM)) {
+        target->inPlace = true;
+        target->warning = "cannot create files in " + FolderOf(final) + ", so " + target->name +
+                          " is written in place: if the job fails, the earlier file cannot be kept";
+        return true;
+    }
+    *error = "cannot write " + target->name + ": cannot create a file beside it: " + WriteErrorReason(reason);
     return false;
 }
 
@@ -130,22 +155,17 @@ bool OutputIsTerminal(const std::string& output) {
 }
 
 bool StartOutput(const std::string& output, bool staged, OutputTarget* target, std::string* error) {
-    *target = OutputTarget{output, output == "-" ? "standard output" : output, output, output, false, false, false};
+    const std::string name = output == "-" ? "standard output" : output;
+    *target = OutputTarget{output, name, output, output, false, false, false, false, std::string()};
+    const std::string final = output == "-" ? output : FollowLinks(output);
     if (output != "-") {
-        const std::string reason = CannotWrite(output);
+        const std::string reason = CannotWrite(final);
         if (!reason.empty()) {
             *error = "cannot write " + output + ": " + reason;
             return false;
         }
     }
-    if (!NeedsSpool(output)) {
-        target->finalPath = FollowLinks(output);
-        target->savePath = target->finalPath;
-        target->existed = IdOfPath(target->finalPath).known;
-        if (MakeFileBeside(target->finalPath, &target->savePath)) return true;
-        *error = "cannot write " + output + ": cannot create a file beside it: " + WriteErrorReason(errno);
-        return false;
-    }
+    if (!NeedsSpool(final)) return StartBeside(final, target, error);
     if (staged) {
         target->streamed = true;
         return true;
@@ -154,6 +174,7 @@ bool StartOutput(const std::string& output, bool staged, OutputTarget* target, s
         *error = "cannot create a spool file for " + target->name + ": " + WriteErrorReason(errno);
         return false;
     }
+    RemoveAtSuddenEnd(target->savePath);
     target->spooled = true;
     return true;
 }
@@ -171,7 +192,7 @@ std::FILE* OpenStageSink(const OutputTarget& target, std::string* error) {
 }
 
 bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
-    if (target->savePath == target->finalPath) return true;  // finished already
+    if (target->savePath == target->finalPath) return true;  // finished already, or written in place
     if (!target->spooled) {
         const bool moved = keep && MoveIntoPlace(target->savePath, target->finalPath);
         if (keep && !moved) {
@@ -179,6 +200,7 @@ bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
                      WriteErrorReason(errno) + (target->existed ? "; the earlier file was kept" : "");
         }
         if (!moved) std::remove(target->savePath.c_str());
+        RemoveAtSuddenEnd(std::string());
         target->savePath = target->finalPath;
         return moved || !keep;
     }
@@ -203,14 +225,25 @@ bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
     }
     if (spool != nullptr) std::fclose(spool);
     std::remove(target->savePath.c_str());
+    RemoveAtSuddenEnd(std::string());
     target->spooled = false;
     target->savePath = target->finalPath;
     if (!copied) *error = "cannot write " + target->name + ": " + *error;
     return copied;
 }
 
+namespace {
+
+std::string OutgrewLimit(int64_t limit) {
+    return "the GIF outgrew the file size limit of " + std::to_string(limit) + " bytes (ulimit -f; EFBIG)";
+}
+
+}  // namespace
+
 std::string WriteErrorReason(int error) {
     if (error == EPIPE) return "the program reading it has closed it";
+    // The output stage's own write met the limit.
+    if (error == EFBIG && FileSizeLimit() >= 0) return OutgrewLimit(FileSizeLimit());
     const std::string shortage = ShortageText(ShortageOfError(error));
     return shortage.empty() ? std::strerror(error) : shortage;
 }
@@ -220,6 +253,10 @@ std::string WriteFailureReason(const OutputTarget& target, bool opened, int64_t 
     const std::string reason = CannotWrite(destination);
     if (!reason.empty()) return reason;
     if (DeviceIsFull(destination)) return ShortageText(RoomShortage::Space);
+    const int64_t limit = FileSizeLimit();
+    if (opened && written >= 0 && limit >= 0 && written + frameBytes > limit) {
+        return OutgrewLimit(limit);
+    }
     // The module removes a file it could not finish, which gives back the
     // room it took; the file system is asked now for that file and one
     // more frame. Refused, it names why the write failed: a full device,
@@ -237,9 +274,7 @@ std::string WriteFailureReason(const OutputTarget& target, bool opened, int64_t 
 }
 
 bool StartCapture(MessageCapture* capture) {
-    *capture = MessageCapture{nullptr, std::string(), -1};
-    if (!MakeTemporaryFile("rozove-message", &capture->path)) return false;
-    capture->file = std::fopen(capture->path.c_str(), "w+b");
+    *capture = MessageCapture{OpenScratchFile(), -1};
     std::fflush(stdout);
     capture->savedOutput = capture->file != nullptr ? RedirectStandardOutput(capture->file) : -1;
     if (capture->savedOutput < 0) {
@@ -260,7 +295,6 @@ std::string EndCapture(MessageCapture* capture) {
         while ((got = std::fread(buffer, 1, sizeof buffer, capture->file)) > 0) text.append(buffer, got);
         std::fclose(capture->file);
     }
-    if (!capture->path.empty()) std::remove(capture->path.c_str());
-    *capture = MessageCapture{nullptr, std::string(), -1};
+    *capture = MessageCapture{nullptr, -1};
     return text;
 }

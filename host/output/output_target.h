@@ -20,6 +20,8 @@ struct OutputTarget {
     bool spooled;          // savePath is a spool, copied to the destination by FinishOutput
     bool streamed;         // the output stage writes PATH itself, as the GIF is made
     bool existed;          // an earlier file was at PATH
+    bool inPlace;          // no file could be made beside it: the module writes finalPath itself
+    std::string warning;   // what the user should know before the job: in place, another owner
 };
 
 // Refuses, before anything is opened, an output that is the input: the
@@ -48,7 +50,9 @@ std::string OutputName(const std::string& output);
 bool OutputIsTerminal(const std::string& output);
 
 // Checks that OUTPUT can be written (in a folder that exists and lets us
-// write) and sets up TARGET; the spool or the new file is created here.
+// write) and sets up TARGET; the spool or the new file is created here. A
+// link is written through: its target is made or replaced. A writable file
+// in a folder where no file can be made is written in place, with a warning.
 // STAGED: the output stage can take the module's GIF (StagesOutput).
 bool StartOutput(const std::string& output, bool staged, OutputTarget* target, std::string* error);
 // Where the output stage writes TARGET: standard output, the device, or
@@ -68,10 +72,9 @@ std::string WriteErrorReason(int error);
 std::string WriteFailureReason(const OutputTarget& target, bool opened, int64_t written, int64_t frameBytes);
 
 // The module's completion message, caught from standard output while a job
-// runs (when the GIF goes there, or the run is quiet).
+// runs, into a scratch file that has no name to leave behind.
 struct MessageCapture {
     std::FILE* file;
-    std::string path;
     int savedOutput;  // standard output's descriptor, kept while it points at the capture
 };
 bool StartCapture(MessageCapture* capture);

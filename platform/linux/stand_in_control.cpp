@@ -2,7 +2,7 @@
 // one-shot failures for every stand-in call that can fail, what is still
 // held, how the image library and the memory blocks behave, and the reset
 // to the initial state. The module users install answers the same
-// questions from stand_in_fixed.cpp.
+// questions from stand_in_fixed.h.
 #include <array>
 #include <cstring>
 #include <vector>

@@ -9,11 +9,17 @@
 #include "platform/linux/stand_in_control.h"
 #include "platform/linux/stand_ins.h"
 
+// Prints the message to standard output, as the host shows it.
+void StandInPrintMessage(const std::string& caption, const std::string& text);
+
 // What the stand-ins ask of their control. The tests' build of the
 // stand-ins answers as the tests set it (stand_in_control.cpp,
-// stand_in_user.cpp); the module users install answers as the system does
-// (stand_in_fixed.cpp): no call fails, nothing is kept for a test to read,
-// no user plays the dialog.
+// stand_in_user.cpp); the module users install answers as the system does,
+// inlined (stand_in_fixed.h): no call fails, nothing is kept for a test to
+// read, no user plays the dialog.
+#if defined(ROZOVE_STAND_INS_FIXED)
+#include "platform/linux/stand_in_fixed.h"
+#else
 // Whether this call of CALL fails.
 bool StandInShouldFail(StandInCall call);
 // Whether the image library lists a GIF encoder, and before it one whose
@@ -35,12 +41,11 @@ void StandInKeepDebugLine(const char* text);
 bool StandInRoutesMessageBox(HWND owner, const char* text, const char* caption, unsigned type, int* answer);
 // Shows the message: printed, or to a test's handler.
 void StandInShowMessage(const std::string& caption, const std::string& text);
-// Prints the message to standard output, as the host shows it.
-void StandInPrintMessage(const std::string& caption, const std::string& text);
 // Notes the template a dialog was asked for; whether a user plays it.
 bool StandInDialogHasUser(const std::string& templateName);
 // The user's turn, once the dialog procedure has had WM_INITDIALOG.
 void StandInPlayDialog(HWND dialog);
+#endif
 
 struct StandInWindow {
     DLGPROC procedure;

@@ -2,7 +2,7 @@
 // user's place: read the debugger lines, catch the message box, play the
 // dialog, and route the loaded module's lines and boxes to the catchers of
 // the tests that load it. The module users install prints its message and
-// has no user for the dialog (stand_in_fixed.cpp).
+// has no user for the dialog (stand_in_fixed.h).
 #include "platform/linux/stand_in_control.h"
 #include "platform/linux/stand_in_internal.h"
 

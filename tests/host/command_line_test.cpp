@@ -2,6 +2,7 @@
 // --loop and --frames, and the usage errors that must stop rozove before it
 // loads or opens anything.
 #include "host/cli/command_line.h"
+#include "host/common/natural_order.h"
 
 #include <gtest/gtest.h>
 
@@ -46,17 +47,55 @@ TEST(CommandLine, RawInputNeedsSizeAndRate) {
     EXPECT_FALSE(Parse({"export", "--rate", "25", "-", "out.gif"}, &c));
 }
 
-// gifski's habit: a shell glob of images, then the GIF; one input keeps
-// `stills` empty.
-TEST(CommandLine, SeveralStillsStandBeforeTheOutputInTheirOrder) {
+// gifski's habit: a shell glob of images, then the GIF, taken in natural
+// order unless --no-sort; one input keeps `stills` empty.
+TEST(CommandLine, SeveralStillsStandBeforeTheOutputInNaturalOrder) {
     CommandLine c;
-    ASSERT_TRUE(Parse({"export", "--fps", "10", "c.png", "a b.png", "--width=64", "é.jpg", "out.gif"}, &c));
-    EXPECT_EQ(c.input.stills, (std::vector<std::string>{"c.png", "a b.png", "é.jpg"}));
-    EXPECT_EQ(c.input.path, "c.png");
+    ASSERT_TRUE(Parse({"export", "--fps", "10", "f10.png", "f9.png", "--width=64", "é.jpg", "f09b.png", "out.gif"}, &c));
+    EXPECT_EQ(c.input.stills, (std::vector<std::string>{"f9.png", "f09b.png", "f10.png", "é.jpg"}));
+    EXPECT_EQ(c.input.path, "f9.png");
     EXPECT_EQ(c.output, "out.gif");
     EXPECT_EQ(c.input.video.width, 64);
+    ASSERT_TRUE(Parse({"export", "f10.png", "f9.png", "out.gif", "--no-sort"}, &c));
+    EXPECT_EQ(c.input.stills, (std::vector<std::string>{"f10.png", "f9.png"}));
+    EXPECT_EQ(c.input.path, "f10.png");
     ASSERT_TRUE(Parse({"export", "a.png", "out.gif"}, &c));
     EXPECT_TRUE(c.input.stills.empty());
+}
+
+TEST(NaturalLess, DigitRunsCompareAsNumbers) {
+    const struct {
+        const char* a;
+        const char* b;
+    } ordered[] = {
+        {"frame2.png", "frame10.png"}, {"frame1.png", "frame01.png"}, {"frame01.png", "frame2.png"},
+        {"a1b2", "a1b10"},             {"a", "a0"},                   {"9", "a"},
+        {"x007y", "x7z"},              {"img99999999999999999999", "img100000000000000000000"},
+    };
+    for (const auto& pair : ordered) {
+        EXPECT_TRUE(NaturalLess(pair.a, pair.b)) << pair.a << " < " << pair.b;
+        EXPECT_FALSE(NaturalLess(pair.b, pair.a)) << pair.b << " !< " << pair.a;
+    }
+    EXPECT_FALSE(NaturalLess("same10", "same10"));
+}
+
+// ffmpeg's -y and -n (the last given counts) and --progress.
+TEST(CommandLine, OverwriteAndProgressAsFfmpegTakesThem) {
+    CommandLine c;
+    ASSERT_TRUE(Parse({"export", "-y", "in.y4m", "out.gif"}, &c));
+    EXPECT_FALSE(c.noClobber);
+    EXPECT_TRUE(c.progressPath.empty());
+    ASSERT_TRUE(Parse({"-y", "demo", "-n", "--progress", "-"}, &c));
+    EXPECT_TRUE(c.noClobber);
+    EXPECT_EQ(c.progressPath, "-");
+    ASSERT_TRUE(Parse({"export", "--no-clobber", "-y", "--progress=p.txt", "in.y4m", "out.gif"}, &c));
+    EXPECT_FALSE(c.noClobber);
+    EXPECT_EQ(c.progressPath, "p.txt");
+    std::string error;
+    EXPECT_FALSE(Parse({"export", "--progress", "-", "in.y4m", "-"}, &c, &error));
+    EXPECT_NE(error.find("standard output"), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"info", "-n"}, &c));
+    EXPECT_FALSE(Parse({"demo", "--no-sort"}, &c));
 }
 
 TEST(CommandLine, DemoDefaultsToDemoGif) {
@@ -106,6 +145,9 @@ TEST(CommandLine, UsageErrors) {
         {"export", "a", "b", "--module"},
         {"export", "--start", "1:60", "a", "b"},              // 60 is no second
         {"export", "--duration", "0", "a", "b"},
+        {"export", "--duration", "-2", "a", "b"},
+        {"export", "--start", "-2", "a", "b"},                 // before the video begins
+        {"export", "--to", "-1s", "a", "b"},
         {"export", "--duration", "2", "--to", "3", "a", "b"},  // one end only
         {"export", "--start", "5", "--to", "4", "a", "b"},
         {"demo", "--start", "1"},
@@ -141,13 +183,17 @@ TEST(ParseTime, SecondsOrClockAsFfmpegTakesThem) {
         const char* text;
         int64_t microseconds;
     } good[] = {{"12", 12000000},      {"2.5", 2500000},         {"0.0000009", 0},  {"1:02.5", 62500000},
-                {"00:01:02", 62000000}, {"1:00:00.25", 3600250000}, {"90", 90000000}, {"0", 0}};
+                {"00:01:02", 62000000}, {"1:00:00.25", 3600250000}, {"90", 90000000}, {"0", 0},
+                {"1.", 1000000},        {"65s", 65000000},        {"65000ms", 65000000}, {"1.5ms", 1500},
+                {"250us", 250},         {"2.7us", 2},             {"+3", 3000000},   {"-1.5", -1500000},
+                {"-0:30", -30000000},   {"1:30ms", 90000},        {"100:00:00", 360000000000}};
     for (const auto& c : good) {
         int64_t got = -1;
         EXPECT_TRUE(ParseTime(c.text, &got)) << c.text;
         EXPECT_EQ(got, c.microseconds) << c.text;
     }
-    for (const char* text : {"", "-1", "1:", ":1", "1:60", "1:2:3:4", "1.", "a", "1.2.3", "1:2a", "1::2"}) {
+    for (const char* text : {"", "-", "1:", ":1", "1:60", "90:00", "1:2:3:4", "1:100:00", ".5", "a", "1.2.3",
+                             "1:2a", "1::2", "5m", "5 s", "ms", "--5", "+-5", "5sms", "1.5e3"}) {
         int64_t got = 0;
         EXPECT_FALSE(ParseTime(text, &got)) << text;
     }
@@ -157,6 +203,9 @@ TEST(ParseTime, SecondsOrClockAsFfmpegTakesThem) {
     EXPECT_EQ(c.input.video.durationMicroseconds, 3500000);
     ASSERT_TRUE(Parse({"export", "--duration", "3", "a", "b"}, &c));
     EXPECT_EQ(c.input.video.durationMicroseconds, 3000000);
+    ASSERT_TRUE(Parse({"export", "--start=65s", "--to", "66500ms", "a", "b"}, &c));
+    EXPECT_EQ(c.input.video.startMicroseconds, 65000000);
+    EXPECT_EQ(c.input.video.durationMicroseconds, 1500000);
 }
 
 TEST(ParseRate, WholeOrFractionPositiveOnly) {

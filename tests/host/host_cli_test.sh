@@ -20,6 +20,11 @@ no_table_module=$4
 work=$5/$case_name
 emulator=${6:-}
 
+# The completion message follows the user's locale: English here, as most
+# users see it; the Windows case runs in the Japanese locale wine-tests.sh
+# sets, and the module's own words come back.
+[ -n "$emulator" ] || export LC_ALL=C.UTF-8
+
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
@@ -52,10 +57,16 @@ expect_one_line_error() {
 }
 
 # The completion message, exactly once: caption (the path), then the text.
+completion_text() {
+  local noun=frames
+  [ "$2" != 1 ] || noun=frame
+  if [ -n "$emulator" ]; then printf '%s\n出力しました\n%s コマ' "$1" "$2"; else printf '%s\nExported\n%s %s' "$1" "$2" "$noun"; fi
+}
+
 expect_message() {
   local path=$1 frames=$2
   local expected
-  expected=$(printf '%s\n出力しました\n%s コマ' "$path" "$frames")
+  expected=$(completion_text "$path" "$frames")
   [ "$out" == "$expected" ] || fail "completion message: got [$out], expected [$expected]"
 }
 
@@ -147,12 +158,9 @@ wait_host() {
   err=$(cat err.txt)
 }
 
-# interrupt_export SIGNAL INPUT.y4m OUT.gif [OPTIONS...]: exports INPUT, fed through a
-# pipe one frame every 0.2 s, and sends SIGNAL once the first frame is in
-# OUT.gif. Sets status, out and err. (A pipe, not a named FIFO: Wine reads a
-# FIFO opened by name as if it ended whenever it is momentarily empty.)
-interrupt_export() {
-  local sig=$1 input=$2 output=$3 host
+# feed_slowly INPUT.y4m: writes INPUT to standard output one frame every
+# 0.2 s, as a live source would.
+feed_slowly() {
   python3 -c '
 import sys, time
 data = open(sys.argv[1], "rb").read()
@@ -168,19 +176,39 @@ try:
         time.sleep(0.2)
 except BrokenPipeError:
     pass
-' "$input" 2>/dev/null | $emulator "$rozove" export "${@:4}" - "$output" >out.txt 2>err.txt &
-  # Started without `timeout`, which would pass the signal on a second
-  # time; the loops below are the time limit instead.
+' "$1" 2>/dev/null
+}
+
+# interrupt_export SIGNAL INPUT.y4m OUT.gif [SECOND]: exports INPUT, fed
+# through a pipe one frame every 0.2 s, and sends SIGNAL once the first
+# frame is in OUT.gif (and SECOND right after it). Sets status, out and err.
+# (A pipe, not a named FIFO: Wine reads a FIFO opened by name as if it
+# ended whenever it is momentarily empty.)
+interrupt_export() {
+  local sig=$1 input=$2 output=$3 host
+  feed_slowly "$input" | $emulator "$rozove" export - "$output" >out.txt 2>err.txt &
+  # Started without `timeout`, so that each signal is sent exactly as
+  # asked; the loops below are the time limit instead.
   host=$!
   # Once the first frame is in, let a few more arrive.
   wait_for_growth "$output"
   sleep 0.5
   kill -s "$sig" "$host"
+  [ -z "${4:-}" ] || kill -s "$4" "$host"
   wait_host "$host"
 }
 
+# as_nobody: the words that run a command as an unprivileged user when
+# this runs as root (root may write anywhere), in the array as_user;
+# false when that cannot be done here.
+as_nobody() {
+  as_user=()
+  [ "$(id -u)" -ne 0 ] && return 0
+  command -v setpriv >/dev/null || return 1
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+}
 
-# The completion message's frame count (its last line, "N コマ").
+# The completion message's frame count (its last line, "N frames").
 message_count() {
   printf '%s' "$1" | tail -1 | cut -d' ' -f1
 }
@@ -512,7 +540,7 @@ standard_output)
   status=$?; err=$(cat err.txt)
   expect_status 0 "export to standard output"
   cmp -s file.gif piped.gif || fail "the GIF on standard output differs from the file's"
-  expected=$(printf 'standard output\n出力しました\n20 コマ')
+  expected=$(completion_text 'standard output' 20)
   [ "$err" == "$expected" ] || fail "standard error: [$err], expected [$expected]"
   # Through a pipe, from a pipe.
   cat clip.y4m | timeout 60 $emulator "$rozove" export - - 2>err.txt | cat >pipe.gif
@@ -559,11 +587,7 @@ write_failures)
   run export clip.y4m folder.gif
   expect_one_line_error "output is a folder" "the output must be a file, not the folder folder.gif"
   # Root may write anywhere: it runs rozove as nobody for these.
-  as_user=()
-  if [ "$(id -u)" -eq 0 ]; then
-    command -v setpriv >/dev/null && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-  fi
-  if [ "$(id -u)" -ne 0 ] || [ ${#as_user[@]} -gt 0 ]; then
+  if as_nobody; then
     mkdir locked && chmod 555 locked
     keep_output readonly.gif && chmod 444 readonly.gif
     for output in locked/out.gif readonly.gif; do
@@ -613,8 +637,11 @@ readme_examples)
     fail "ffmpeg could not make clip.mp4"
   examples=$(awk '/^## The command line/ { on = 1; next } /^## / { on = 0 } on && /^    / && /rozove/ { sub(/^    /, ""); print }' "$readme")
   [ -n "$examples" ] || fail "no examples found in $readme"
-  # And the examples of --help.
-  examples+=$'\n'$("$rozove" --help | awk '/^Examples/ { on = 1; next } /^$/ { on = 0 } on { sub(/^  /, ""); print }')
+  # And the examples of --help, which are written for the installed rozove
+  # (no build folder), over the frames they name.
+  help_examples=$("$rozove" --help | awk '/^Examples/ { on = 1; next } /^$/ { on = 0 } on { sub(/^  /, ""); print }')
+  examples+=$'\n'$(sed -E 's#(^|\| )rozove #\1build/linux/rozove #' <<<"$help_examples")
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 3 -y frame%d.png
   video=yes
   "$rozove" --version | grep -q "FFmpeg's libraries" || video=no
   count=0
@@ -682,6 +709,60 @@ user_habits)
     timeout 60 script -qec "cat clip.y4m | $rozove export - open.gif" typescript.txt >/dev/null 2>&1
     grep -Eq '20 frames +[0-9.]+ fps +0:[0-9]{2}' typescript.txt || fail "pipe without a count: $(cat -v typescript.txt)"
   fi
+  ;;
+overwrite_and_progress)
+  # ffmpeg's -y and -n, and its -progress for scripts.
+  make_y4m clip.y4m 20 64x36 25
+  printf 'KEEP' >kept.gif
+  run -n export clip.y4m kept.gif
+  expect_status 2 "-n over an existing output"
+  expect_one_line_error "-n" "kept.gif exists"
+  [ "$(cat kept.gif)" == KEEP ] || fail "-n: the existing output was touched"
+  ln -s nowhere dangling.gif
+  run export --no-clobber clip.y4m dangling.gif
+  expect_status 2 "-n over a dangling link"
+  run export -n -y clip.y4m kept.gif
+  expect_status 0 "-n then -y: the last counts"
+  run export -n clip.y4m fresh.gif
+  expect_status 0 "-n with no output yet"
+  expect_message fresh.gif 20
+  # The report: blocks, the last one ending it with every frame.
+  run export --progress report.txt clip.y4m report.gif
+  expect_status 0 "--progress FILE"
+  expect_message report.gif 20
+  [ "$(grep -c '^progress=end$' report.txt)" -eq 1 ] || fail "--progress: not one end: $(cat report.txt)"
+  [ "$(tail -1 report.txt)" == progress=end ] || fail "--progress: the end is not last"
+  last=$(tail -6 report.txt | tr '\n' ' ')
+  [[ "$last" == "frame=20 total=20 fps="*" out_time_us=800000 out_time=00:00:00.800000 progress=end " ]] ||
+    fail "--progress: last block [$last]"
+  # On standard output: the blocks alone there, the message on standard error.
+  run export --progress - clip.y4m piped.gif
+  expect_status 0 "--progress -"
+  [ "$(printf '%s\n' "$out" | grep -vc '^[a-z_]*=')" -eq 0 ] || fail "--progress -: standard output holds [$out]"
+  [ "$err" == "$(completion_text piped.gif 20)" ] || fail "--progress -: standard error [$err]"
+  cat clip.y4m | timeout 60 "$rozove" export --progress - - - >/dev/null 2>err.txt
+  [ $? -eq 2 ] || fail "--progress - with the GIF on standard output: not refused"
+  cp report.gif keep.gif
+  run export --progress no/such/folder/report.txt clip.y4m keep.gif
+  expect_status 1 "--progress into a missing folder"
+  expect_one_line_error "--progress into a missing folder" "no/such/folder/report.txt"
+  cmp -s report.gif keep.gif || fail "--progress into a missing folder: the existing output was touched"
+  ;;
+completion_language)
+  # The message in the user's language and charset: the module's Japanese
+  # words in a Japanese locale, English in every other.
+  make_y4m clip.y4m 3 32x18 25
+  while IFS='|' read -r locale charset words; do
+    LC_ALL=$locale timeout 60 "$rozove" export clip.y4m out.gif >out.txt 2>err.txt
+    got=$(iconv -f "$charset" -t UTF-8 out.txt | tail -2 | tr '\n' ' ')
+    [ "$got" == "$words " ] || fail "LC_ALL=$locale: [$got], expected [$words] in $charset"
+  done <<'TABLE'
+C|ASCII|Exported 3 frames
+POSIX|ASCII|Exported 3 frames
+en_US.UTF-8|UTF-8|Exported 3 frames
+ja_JP.UTF-8|UTF-8|出力しました 3 コマ
+ja_JP.eucJP|EUC-JP|出力しました 3 コマ
+TABLE
   ;;
 video_input)
   # Any video through FFmpeg's libraries (the Linux build): files, a pipe,
@@ -794,6 +875,8 @@ CASES
 --start 12 --duration 3|-ss 12 -i long.mp4 -t 3
 --start 0:12.2 --to 00:00:13|-ss 12.2 -i long.mp4 -to 0.8
 --start 19.5|-ss 19.5 -i long.mp4
+--start 12s --duration 1500ms|-ss 12s -i long.mp4 -t 1500ms
+--start +12200000us --to 13s|-ss 12200000us -i long.mp4 -to 0.8
 CASES
   # A pipe by name is read once: a shell's <(...) (/dev/fd/N) and a FIFO,
   # Matroska and Y4M, all 30 frames.
@@ -967,8 +1050,8 @@ several_stills)
     ffmpeg -v error -nostdin -f lavfi -i "color=c=gray:size=64x36,drawbox=x=$((i * 20)):y=0:w=8:h=8:c=white:t=fill" \
       -frames:v 1 -y "${names[$i]}" || fail "ffmpeg could not make ${names[$i]}"
   done
-  # Given out of their making order: the GIF keeps the order given.
-  run export "${names[2]}" "${names[0]}" "${names[1]}" stills.gif
+  # Given out of their making order, with --no-sort: the GIF keeps the order given.
+  run export --no-sort "${names[2]}" "${names[0]}" "${names[1]}" stills.gif
   expect_status 0 "three stills"
   expect_message stills.gif 3
   probe stills.gif 0:42:2 1:2:2 2:22:2 0:2:2
@@ -996,6 +1079,17 @@ several_stills)
 --to 0.1
 --fps 10 --start 0.2 --to 0.5
 CASES
+  # A shell's glob of 1.png ... 12.png gives 1, 10, 11, 12, 2, ...: they
+  # are taken in natural order, as the numbered sequence is; --no-sort
+  # keeps the glob's order.
+  mkdir -p natural
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 12 -y natural/%d.png
+  run export natural/%d.png pattern.gif
+  run export natural/*.png list.gif
+  expect_status 0 "natural/*.png"
+  cmp -s pattern.gif list.gif || fail "natural/*.png: not in natural order"
+  run export --no-sort natural/*.png glob.gif
+  cmp -s pattern.gif glob.gif && fail "--no-sort: the images were sorted"
   # At 10 a second image i is at i / 10: 0.2 to 0.5 s holds images 3 to 5.
   run export --fps 10 --start 0.2 --to 0.5 seq/*.png fps.gif
   expect_message fps.gif 3
@@ -1014,7 +1108,7 @@ CASES
   expect_probe size "64 36"
   level=$(grep '^pixel 1 21 2 ' probe.txt | cut -d' ' -f5)
   [ "${level:-0}" -ge 200 ] || fail "two sizes: the wide image's marker is not where its scale puts it: $level"
-  run export --width 32 stills/wide.jpg "${names[0]}" narrow.gif
+  run export --no-sort --width 32 stills/wide.jpg "${names[0]}" narrow.gif
   probe narrow.gif
   expect_probe size "32 9"
   # Refused before the output is touched: what is no still image (exit 2),
@@ -1047,7 +1141,7 @@ CASES
   # An image that cannot be decoded once the GIF has begun: the one before
   # it is held in its place, named at the end, exit status 1.
   printf 'not a picture\n' >stills/broken.png
-  run export "${names[0]}" stills/broken.png "${names[1]}" held.gif
+  run export --no-sort "${names[0]}" stills/broken.png "${names[1]}" held.gif
   expect_status 1 "a broken image among them"
   expect_one_line_error "a broken image" "stills/broken.png cannot be decoded"
   probe held.gif 1:2:2 2:22:2
@@ -1103,6 +1197,12 @@ info_help_version)
   run --version
   expect_status 0 "--version"
   [[ "$out" == "rozove "[0-9]* ]] || fail "--version: $out"
+  [[ "$out" == *"MIT licence"* ]] || fail "--version names no licence: $out"
+  if [[ "$out" == *"FFmpeg's libraries"* ]]; then
+    version=$(ffprobe -v quiet -version | awk '$1 == "libavformat" { gsub(/ /, ""); print }' | sed 's/libavformat//; s/\/.*//')
+    [[ "$out" == *"video libraries: libavformat $version, libavcodec "*", libswscale "*", libavutil "* ]] ||
+      fail "--version: no FFmpeg versions [$version]: $out"
+  fi
   ;;
 progress_bar)
   # Standard error on a terminal gets the bar; `script` gives it one.
@@ -1149,7 +1249,7 @@ CASES
     status=$?; err=$(cat err.txt)
     expect_status 0 "export to $output"
     cmp -s good.gif named.gif || fail "$output: the GIF differs from the file's"
-    [ "$err" == "$(printf 'standard output\n出力しました\n6 コマ')" ] || fail "$output: standard error [$err]"
+    [ "$err" == "$(completion_text 'standard output' 6)" ] || fail "$output: standard error [$err]"
   done
   # One mistake, one message and one status.
   mkdir folder
@@ -1309,7 +1409,12 @@ CASES
   # unfinished one, complete, and no part is left running.
   make_y4m long.y4m 60 64x36 25
   cp "$(dirname "$rozove")/zezodav_odevad.so" stopped-module.so
-  interrupt_export INT long.y4m out.gif --jobs 3 --module "$PWD/stopped-module.so"
+  feed_slowly long.y4m | "$rozove" export --jobs 3 --module "$PWD/stopped-module.so" - out.gif >out.txt 2>err.txt &
+  host=$!
+  wait_for_growth out.gif
+  sleep 0.5
+  kill -s INT "$host"
+  wait_host "$host"
   expect_status 130 "interrupted, --jobs 3"
   probe out.gif
   frames=$(probe_line frames)
@@ -1361,7 +1466,7 @@ wine_export)
   status=$?; err=$(tr -d '\r' <err.txt)
   expect_status 0 "rozove.exe to standard output"
   cmp -s plain.gif stdout.gif || fail "rozove.exe: the GIF on standard output differs from the file's"
-  expected=$(printf 'standard output\n出力しました\n20 コマ')
+  expected=$(completion_text 'standard output' 20)
   [ "$err" == "$expected" ] || fail "rozove.exe to standard output: stderr [$err], expected [$expected]"
   # The output that is the input is refused there too.
   run export clip.y4m clip.y4m
@@ -1392,6 +1497,138 @@ wine_export)
   [[ "$err" == *interrupted* ]] || fail "rozove.exe interrupted: $err"
   frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 int.gif)
   if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 20 ]; then fail "rozove.exe interrupted: [$frames] frames"; fi
+  ;;
+output_place)
+  # The output as the user left it: links written through, a loop refused,
+  # owner, group and mode kept, names near the longest served, a locked
+  # folder's writable file replaced in place, and the same outcome with
+  # standard output closed.
+  make_y4m clip.y4m 3 32x18 25
+  mkdir gifs && keep_output gifs/old.gif
+  ln -s gifs/new.gif dangling.gif && ln -s gifs/old.gif link.gif && ln -s ../link.gif gifs/chain.gif
+  ln -s loop-b.gif loop-a.gif && ln -s loop-a.gif loop-b.gif
+  for link in dangling.gif link.gif gifs/chain.gif; do
+    run export clip.y4m "$link"
+    expect_status 0 "export through $link"
+    [ -L "$link" ] || fail "$link was replaced by a file"
+    probe "$link"
+    expect_probe frames 3
+  done
+  [ -f gifs/new.gif ] && [ -f gifs/old.gif ] || fail "a link's target was not made: $(ls gifs)"
+  run export clip.y4m loop-a.gif
+  expect_status 1 "a loop of links"
+  expect_one_line_error "a loop of links" "loop (ELOOP)"
+  [ -L loop-a.gif ] || fail "a loop of links was replaced"
+  # 80 kanji (244 bytes with .gif) and 255 bytes take a shorter file beside them.
+  for name in "$(printf '漢%.0s' $(seq 80)).gif" "$(printf 'a%.0s' $(seq 251)).gif"; do
+    run export clip.y4m "$name"
+    expect_status 0 "a name of ${#name} characters"
+    probe "$name"
+  done
+  # Too long a name, or a path past PATH_MAX through folders that exist.
+  deep=$(python3 -c 'import os
+for _ in range(20): os.mkdir("d" * 250); os.chdir("d" * 250)
+print("/".join(["d" * 250] * 20))')
+  for output in "$(printf 'a%.0s' $(seq 256)).gif" "$deep/x.gif"; do
+    run export clip.y4m "$output"
+    expect_status 1 "a name of ${#output} bytes"
+    expect_one_line_error "a name of ${#output} bytes" "ENAMETOOLONG"
+  done
+  if [ "$(id -u)" -eq 0 ]; then
+    keep_output owned.gif && chown 65534:65534 owned.gif && chmod 640 owned.gif
+    run export clip.y4m owned.gif
+    expect_status 0 "another user's file, as root"
+    [ "$(stat -c '%u:%g %a' owned.gif)" == "65534:65534 640" ] || fail "owner or mode lost: $(stat -c '%u:%g %a' owned.gif)"
+  fi
+  if as_nobody && [ "$(id -u)" -eq 0 ]; then
+    mkdir shared locked && chmod 777 shared
+    keep_output shared/theirs.gif && chmod 666 shared/theirs.gif
+    keep_output locked/mine.gif && keep_output locked/kept.gif && chown 65534:65534 locked/*.gif && chmod 555 locked
+    inode=$(stat -c %i locked/mine.gif)
+    head -1 clip.y4m >no-frame.y4m
+    while IFS='|' read -r input output expected words; do
+      timeout 60 "${as_user[@]}" "$rozove" export "$input" "$output" >out.txt 2>err.txt
+      status=$?; err=$(cat err.txt)
+      expect_status "$expected" "$output as nobody"
+      [[ "$err" == *"$words"* ]] || fail "$output as nobody: stderr lacks '$words': $err"
+    done <<'CASES'
+clip.y4m|shared/theirs.gif|0|belongs to another user or group
+clip.y4m|locked/mine.gif|0|is written in place: if the job fails, the earlier file cannot be kept
+no-frame.y4m|locked/kept.gif|1|the earlier locked/kept.gif was kept as it was
+CASES
+    probe locked/mine.gif
+    expect_probe frames 3
+    [ "$(stat -c %i locked/mine.gif)" == "$inode" ] || fail "locked/mine.gif was not written in place"
+    expect_kept locked/kept.gif "a failed job in place"
+    [ "$(stat -c %u shared/theirs.gif)" == 65534 ] || fail "the warning said the new file is nobody's, it is not"
+  else
+    echo "not root or no setpriv: the cases of other users' files are skipped"
+  fi
+  timeout 60 "$rozove" export clip.y4m closed.gif >&- 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 0 "standard output closed"
+  probe closed.gif
+  timeout 60 "$rozove" export clip.y4m - >&- 2>err.txt
+  status=$?; err=$(cat err.txt)
+  expect_status 2 "a GIF for a closed standard output"
+  expect_one_line_error "a GIF for a closed standard output" "standard output is closed"
+  expect_no_leftover "output place"
+  ;;
+stop_signals)
+  # Every stop request is one stop, whoever sends it: the GIF so far,
+  # complete, 128 + the signal, nothing beside the output and nothing in
+  # TMPDIR, even after SIGKILL. A second stop ends the job at once and
+  # still leaves nothing; coreutils' timeout, which signals twice, stops it
+  # once.
+  make_y4m clip.y4m 60 64x36 25
+  mkdir tmp && export TMPDIR=$PWD/tmp
+  while read -r sig second expected; do
+    interrupt_export "$sig" clip.y4m "$sig.gif" "${second#-}"
+    [[ " $expected " == *" $status "* ]] || fail "SIG$sig then [$second]: exit status $status, expected $expected"
+    [ -n "${second#-}" ] && continue
+    expect_one_line_error "SIG$sig" "interrupted"
+    probe "$sig.gif"
+    frames=$(probe_line frames)
+    if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 60 ]; then fail "SIG$sig: $frames frames in the GIF"; fi
+  done <<'CASES'
+HUP - 129
+QUIT - 131
+PIPE - 141
+XFSZ - 153
+TERM INT 130 143
+CASES
+  # Under nohup a hangup is no stop.
+  make_y4m short.y4m 12 64x36 25
+  (trap '' HUP && interrupt_export HUP short.y4m nohup.gif && exit "$status")
+  status=$?
+  expect_status 0 "SIGHUP under nohup"
+  probe nohup.gif
+  expect_probe frames 12
+  # The file size limit met by the GIF itself is a write error, named.
+  (ulimit -f 16 && timeout 60 "$rozove" export clip.y4m big.gif >out.txt 2>err.txt)
+  status=$?; err=$(cat err.txt)
+  expect_status 1 "ulimit -f"
+  expect_one_line_error "ulimit -f" "file size limit"
+  [ ! -e big.gif ] || fail "ulimit -f: a cut GIF was left"
+  for attempt in 1 2 3 4 5; do
+    rm -f timed.gif
+    feed_slowly clip.y4m | timeout 0.6 "$rozove" export - timed.gif >out.txt 2>err.txt
+    status=$?; err=$(cat err.txt)
+    expect_status 124 "timeout, run $attempt"
+    expect_one_line_error "timeout, run $attempt" "interrupted"
+    [ ! -e timed.gif ] || probe timed.gif
+  done
+  feed_slowly clip.y4m | "$rozove" export - killed.gif >out.txt 2>err.txt &
+  host=$!
+  wait_for_growth killed.gif
+  kill -s KILL "$host"
+  wait_host "$host"
+  [ -z "$(ls -A tmp)" ] || fail "left in TMPDIR: $(ls -A tmp)"
+  rm -f .killed.gif.rozove-*
+  TMPDIR=$PWD/missing run export --quiet clip.y4m quiet.gif
+  expect_status 0 "--quiet with TMPDIR missing"
+  [ -z "$out$err" ] || fail "--quiet with TMPDIR missing printed: [$out] [$err]"
+  expect_no_leftover "stop signals"
   ;;
 *)
   echo "unknown case $case_name" >&2

@@ -1,9 +1,10 @@
 // The host's operating-system seam (platform/host_os.h) on real files: why
 // an output cannot be written, which names are one file, temporary files,
-// seeks and sizes past 4 GiB, and standard output pointed at a file. The
-// same tests run natively against host_os_posix.cpp and under Wine against
-// host_os_win32.cpp. A full disk is not made: that needs a small file
-// system mounted for the test, which neither a plain user nor Wine can do.
+// seeks and sizes past 4 GiB, standard output pointed at a file, and
+// scratch files. The same tests run natively against host_os_posix.cpp and
+// under Wine against host_os_win32.cpp. A full disk is not made: that needs
+// a small file system mounted for the test, which neither a plain user nor
+// Wine can do.
 #include "platform/host_os.h"
 
 #include <gtest/gtest.h>
@@ -238,6 +239,18 @@ TEST_F(HostOs, ScatteredReadsFillThePiecesInOrder) {
         ASSERT_EQ(std::memcmp(static_cast<char*>(pieces[k].at), bytes.data() + at, size), 0) << "piece " << k;
     }
     EXPECT_EQ(got.back(), '#');
+}
+
+// Scratch bytes read back as written, in a file no one can see by name.
+TEST(HostOsScratch, ReadsBackWhatWasWritten) {
+    std::FILE* scratch = OpenScratchFile();
+    ASSERT_NE(scratch, nullptr);
+    ASSERT_GE(std::fputs("out.gif\n", scratch), 0);
+    std::rewind(scratch);
+    char text[16] = {};
+    EXPECT_EQ(std::fread(text, 1, sizeof text, scratch), 8u);
+    EXPECT_STREQ(text, "out.gif\n");
+    std::fclose(scratch);
 }
 
 TEST(HostOsModule, MissingModuleSaysSo) {

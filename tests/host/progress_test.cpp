@@ -49,4 +49,15 @@ TEST(FormatProgress, NarrowTerminalsShortenTheBarThenDropParts) {
     }
 }
 
+// ffmpeg's -progress blocks: the GIF's time from the frames' rate, to the
+// microsecond, past an hour and past 2^31 frames' worth of microseconds.
+TEST(FormatProgressBlock, KeyValueLinesAsFfmpegWritesThem) {
+    EXPECT_EQ(FormatProgressBlock(45, 90, 1.5, 30000, 1001, false),
+              "frame=45\ntotal=90\nfps=30.00\nout_time_us=1501500\nout_time=00:00:01.501500\nprogress=continue\n");
+    EXPECT_EQ(FormatProgressBlock(90000, -1, 600, 25, 1, true),
+              "frame=90000\ntotal=N/A\nfps=150.00\nout_time_us=3600000000\nout_time=01:00:00.000000\nprogress=end\n");
+    EXPECT_EQ(FormatProgressBlock(0, 3, 0, 25, 1, false),
+              "frame=0\ntotal=3\nfps=0.00\nout_time_us=0\nout_time=00:00:00.000000\nprogress=continue\n");
+}
+
 }  // namespace

@@ -18,6 +18,7 @@ check_deb() {
   control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | LC_ALL=C sort | tr '\n' ' ')
   [ "$control" == "./control ./md5sums " ] || fail "the package's control part holds: $control"
   check_deb_depends "$deb"
+  check_deb_as_debian_checks "$deb"
   if [ "$(id -u)" -eq 0 ]; then
     check_deb_in_scratch_root "$deb"
   else
@@ -40,6 +41,41 @@ check_deb_depends() {
   for name in $(sed -e 's/([^)]*)//g' -e 's/[,|]/ /g' <<<"$depends"); do
     dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q 'install ok installed' ||
       fail "Depends names $name, which is no package installed here"
+  done
+}
+
+# As a Debian maintainer checks a package: lintian --pedantic finds no
+# error or warning (its notes are left to the packaging files), the terms
+# are in Debian's machine-readable form, and every program is hardened as
+# dpkg-buildflags builds Debian's: stack protector, fortified calls,
+# read-only relocations bound at start.
+check_deb_as_debian_checks() {
+  local tree=$work/deb-tree elf dynamic symbols
+  if command -v lintian >/dev/null; then
+    lintian --pedantic --tag-display-limit 0 "$1" >lintian.txt 2>&1
+    ! grep -E '^(E|W):' lintian.txt || fail "lintian: $(grep -E '^(E|W):' lintian.txt | tr '\n' ' ')"
+  else
+    echo "no lintian: the package's lintian check is skipped"
+  fi
+  dpkg-deb -x "$1" "$tree"
+  grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$tree/usr/share/doc/rozove/copyright" || fail "the copyright file is not in Debian's format"
+  [[ "$(zcat "$tree/usr/share/doc/rozove/changelog.gz")" == "rozove ($version) "* ]] ||
+    fail "changelog.gz names no $version first"
+  # The sanitizers' build is not the one users get, and is built without the hardening.
+  if grep -q '^ROZOVE_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
+    echo "a sanitizer build: its programs' hardening is not checked"
+    return
+  fi
+  for elf in usr/bin/rozove usr/lib/rozove/zezodav_odevad.so usr/lib/rozove/rozove_video.so; do
+    [ -f "$tree/$elf" ] || continue
+    # Read whole first: grep -q stopping a pipe early would fail it under pipefail.
+    dynamic=$(readelf -dlW "$tree/$elf")
+    symbols=$(readelf --dyn-syms -W "$tree/$elf")
+    grep -q 'FLAGS.*\bNOW\b' <<<"$dynamic" || fail "$elf: not bound at start (BIND_NOW)"
+    grep -q GNU_RELRO <<<"$dynamic" || fail "$elf: no read-only relocations"
+    grep -q __stack_chk_fail <<<"$symbols" || fail "$elf: no stack protector"
+    grep -q '__[a-z]*printf_chk' <<<"$symbols" || fail "$elf: no fortified calls"
   done
 }
 

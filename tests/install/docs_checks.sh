@@ -82,7 +82,7 @@ check_docs() {
 
   local statuses
   statuses=$("$rozove" --help | sed -n '/^Exit status/,$p' | exit_statuses)
-  [ "$statuses" == "0 1 2 130 143 " ] || fail "--help's exit statuses: [$statuses]"
+  [ "$statuses" == "0 1 2 128 129 130 143 " ] || fail "--help's exit statuses: [$statuses]"
   [ "$(manual_section 'EXIT STATUS' | exit_statuses)" == "$statuses" ] ||
     fail "the manual page's exit statuses [$(manual_section 'EXIT STATUS' | exit_statuses)] are not --help's [$statuses]"
   local readme_statuses
@@ -94,5 +94,12 @@ check_docs() {
   manual_synopsis=$(manual_section SYNOPSIS | xargs)
   [ "$manual_synopsis" == "$readme_synopsis" ] ||
     fail "synopsis: the manual page's [$manual_synopsis] is not README's [$readme_synopsis]"
+  # Written for the installed rozove: no build folder, the version in the footer.
+  local version usage
+  usage=$("$rozove" --help)
+  [[ "$usage" != *build/* ]] || fail "--help names a build folder: $(grep 'build/' <<<"$usage")"
+  version=$(sed -n 's/^project(rozove VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+  tail -1 manual.txt | grep -q "^rozove $version " || fail "the manual page's footer: [$(tail -1 manual.txt)]"
+  grep -q '^ENVIRONMENT' manual.txt || fail "the manual page has no ENVIRONMENT section"
   check_completion
 }

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # rozove as Linux users install it, one case per CTest entry:
-#   prefix      cmake --install into a scratch prefix: exactly the four files,
+#   prefix      cmake --install --strip into a scratch prefix: exactly its
+#               files, stripped,
 #               and the installed rozove, run from another folder (and
 #               through a link), finds its module there and writes the
 #               build's demo byte for byte; --module still overrides; a
 #               missing module is one clear error that touches no output.
 #   deb         scripts/package.sh linux: the package's files, its declared
 #               dependencies (real Debian packages, FFmpeg's among them), no
-#               maintainer script; as root, installed with dpkg --root into
+#               maintainer script, lintian --pedantic clean, the terms and
+#               changelog, hardened programs; as root, installed with dpkg --root into
 #               a scratch root, run there, removed without a trace.
 #   docs_agree  the options of rozove --help, the manual page, the README's
 #               command section and the bash completion are the same, and so
 #               are the exit statuses of the first three and the synopses of
-#               the page and the README; the completion completes.
+#               the page and the README; the help's examples and the page's
+#               footer are the installed rozove's; the completion completes.
 # Usage: install_test.sh CASE BUILD_DIR GIF_PROBE WORKDIR
 set -uo pipefail
 
@@ -51,6 +54,8 @@ files_under() {
 installed_files='bin/rozove
 lib/rozove/zezodav_odevad.so
 share/bash-completion/completions/rozove
+share/doc/rozove/changelog.gz
+share/doc/rozove/copyright
 share/man/man1/rozove.1.gz'
 # A build that reads video has its decoder beside the module.
 if "$rozove" --version | grep -q "FFmpeg's libraries"; then
@@ -75,8 +80,10 @@ expect_installed_rozove() {
 case "$case_name" in
 prefix)
   prefix=$work/prefix
-  cmake --install "$build" --prefix "$prefix" >install.txt 2>&1 || fail "cmake --install: $(cat install.txt)"
+  cmake --install "$build" --prefix "$prefix" --strip >install.txt 2>&1 || fail "cmake --install: $(cat install.txt)"
   [ "$(files_under "$prefix")" == "$installed_files" ] || fail "installed: $(files_under "$prefix")"
+  sections=$(readelf -SW "$prefix/bin/rozove" "$prefix/lib/rozove/zezodav_odevad.so")
+  [[ "$sections" != *.debug_* ]] || fail "cmake --install --strip left debugging sections"
   expect_installed_rozove "$prefix"
   # A link on the PATH to the installed rozove still finds the module.
   ln -s "$prefix/bin/rozove" linked-rozove

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The users' package: scripts/package.sh builds the zip, and this unpacks it,
-# checks its files (exactly the plug-in and readme.txt; the read-me UTF-8
+# checks its files (exactly the plug-in, rozove.exe and readme.txt; the read-me UTF-8
 # with a byte-order mark, CRLF line ends, in Japanese and in English, with
-# the version; the plug-in the build's own bytes), then loads the unpacked
-# plug-in through its table under Wine with rozove.exe and has it write the
+# the version and the licence; the plug-in and rozove.exe the build's own,
+# stripped of their debugging sections), then loads the unpacked
+# plug-in through its table under Wine with the unpacked rozove.exe (the
+# 64-bit build's own where 64-bit Wine loads the win64 layout) and has it write the
 # demo, which must be the Linux build's file byte for byte.
 # The win32 zip is what users get: under 32-bit Wine (the win32 target)
 # its own plug-in is the one loaded. Under 64-bit Wine it is checked without
@@ -22,15 +24,23 @@ fail() {
   failures=$((failures + 1))
 }
 
-check_zip() {  # check_zip ZIP MODULE_BUILT UNPACK_DIR
-  local zip=$1 built=$2 dir=$3 readme
+check_zip() {  # check_zip ZIP BUILD_DIR UNPACK_DIR
+  local zip=$1 built=$2 dir=$3 readme file
   [ -f "$zip" ] || { fail "$zip was not built"; return; }
   local names
   names=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-  [ "$names" = "readme.txt zezodav_odevad.auo " ] || fail "$zip holds: $names"
+  [ "$names" = "readme.txt rozove.exe zezodav_odevad.auo " ] || fail "$zip holds: $names"
   mkdir -p "$dir"
   unzip -q -o "$zip" -d "$dir"
-  cmp -s "$dir/zezodav_odevad.auo" "$built" || fail "$zip: the plug-in is not the build's"
+  local strip_tool=x86_64-w64-mingw32-strip
+  [[ $zip == *-win32.zip ]] && strip_tool=i686-w64-mingw32-strip
+  for file in zezodav_odevad.auo rozove.exe; do
+    "$strip_tool" --strip-unneeded -o "$dir/built-stripped" "$built/$file"
+    cmp -s "$dir/$file" "$dir/built-stripped" || fail "$zip: $file is not the build's, stripped"
+    ! "${strip_tool%strip}objdump" -h "$dir/$file" | grep -q '\.debug_' ||
+      fail "$zip: $file carries debugging sections"
+    rm -f "$dir/built-stripped"
+  done
   readme="$dir/readme.txt"
   [ "$(head -c 3 "$readme" | od -An -tx1 | tr -d ' ')" = "efbbbf" ] || fail "$zip: readme.txt has no byte-order mark"
   iconv -f UTF-8 -t UTF-8 "$readme" >/dev/null 2>&1 || fail "$zip: readme.txt is not UTF-8"
@@ -38,7 +48,8 @@ check_zip() {  # check_zip ZIP MODULE_BUILT UNPACK_DIR
     fail "$zip: readme.txt has lines without CRLF"
   fi
   for text in "Rozove $version" "インストール" "Rozoveの設定" "繰り返し回数" "右半分を透過情報として扱う" \
-    "Wine で使う" "不具合の報告" "Installing" "Settings" "Under Wine" "Reporting a problem"; do
+    "Wine で使う" "コマンドラインで使う" "不具合の報告" "ライセンス" "Installing" "Settings" "Under Wine" "From the command line" "Reporting a problem" \
+    "Licence" "MIT License" "Copyright (c) 2026 The Rozove developers"; do
     grep -qF "$text" "$readme" || fail "$zip: readme.txt lacks \"$text\""
   done
   grep -q '@VERSION@' "$readme" && fail "$zip: readme.txt has an unfilled version"
@@ -48,7 +59,7 @@ check_zip() {  # check_zip ZIP MODULE_BUILT UNPACK_DIR
 # The users' zip, always checked.
 if [ -f "$win32_build/zezodav_odevad.auo" ]; then
   zip=$(ROZOVE_PACKAGE_BUILD="$win32_build" bash scripts/package.sh win32 "$work/dist")
-  check_zip "$zip" "$win32_build/zezodav_odevad.auo" "$work/win32"
+  check_zip "$zip" "$win32_build" "$work/win32"
 else
   fail "no $win32_build/zezodav_odevad.auo: the users' zip is not checked"
 fi
@@ -59,11 +70,11 @@ if [ "$target" = win32 ]; then
     fail "the users' zip is not named rozove-VERSION-win32.zip: ${zip:-none}"
 else
   zip=$(ROZOVE_PACKAGE_BUILD="$build" bash scripts/package.sh win64 "$work/dist")
-  check_zip "$zip" "$build/zezodav_odevad.auo" "$work/win64"
+  check_zip "$zip" "$build" "$work/win64"
   loaded="$work/win64"
 fi
 
-exe="$PWD/$build/rozove.exe"
+exe="$loaded/rozove.exe"
 if [ -f "$loaded/zezodav_odevad.auo" ]; then
   cd "$loaded"
   if info=$(timeout 300 "$loader" "$exe" --module 'zezodav_odevad.auo' info 2>&1); then

@@ -11,6 +11,11 @@ bool OpenVideoSource(const std::string& path, const VideoOptions&, FrameSource*,
     return false;
 }
 
+bool VideoLibraryVersions(std::string* versions) {
+    *versions = "none in this build";
+    return false;
+}
+
 StillProbe ProbeStillImage(const std::string&, bool, std::string* reason) {
     *reason = "this build reads only Y4M and raw frames";
     return StillProbe::NotStill;

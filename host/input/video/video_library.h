@@ -21,6 +21,8 @@ struct VideoLibrary {
     void (*timeOf)(const VideoDecoder* decoder, int64_t* time, int64_t* duration, int64_t* mended);
     void (*close)(VideoDecoder* decoder);
     StillProbe (*probeStill)(const std::string& path, bool verbose, std::string* reason);
+    // The versions of FFmpeg's libraries the decoder runs on, as loaded.
+    std::string (*libraryVersions)();
 };
 
 // The export: the table, given the host's stop flag, which the decoder

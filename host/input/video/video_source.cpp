@@ -53,6 +53,12 @@ bool VideoInputBuilt() {
     return true;
 }
 
+bool VideoLibraryVersions(std::string* versions) {
+    if (LoadVideoLibrary(versions) == nullptr) return false;
+    *versions = library->libraryVersions();
+    return true;
+}
+
 StillProbe ProbeStillImage(const std::string& path, bool verbose, std::string* reason) {
     if (LoadVideoLibrary(reason) != nullptr) return library->probeStill(path, verbose, reason);
     *reason = "cannot read pictures without FFmpeg's libraries: " + *reason;

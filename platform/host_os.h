@@ -151,27 +151,6 @@ void DrainDescriptors(const std::vector<int>& descriptors);
 // the reader has gone, EINTR when STOPPED said so).
 bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*stopped)());
 
-// A process of rozove's own making, talking through pipes: INPUT is the
-// write end of its standard input (written without blocking: see
-// WriteDescriptor), OUTPUT and ERRORS the read ends of its standard output
-// and error. It is in a process group of its own, so a
-// terminal's Ctrl-C reaches rozove alone, which passes the stop on.
-struct ChildProcess {
-    int id;
-    int input;
-    int output;
-    int errors;
-};
-// The processors this process may run on (1 where it cannot tell).
-int UsableCores();
-// Starts the program at ARGS[0] with ARGS; false (errno set) where it
-// cannot, and on Windows, which starts none.
-bool StartChild(const std::vector<std::string>& args, ChildProcess* child);
-// Asks the child to stop, as a first Ctrl-C would.
-void StopChild(const ChildProcess& child);
-// Waits for the child to end (its descriptors left to the caller): its
-// exit status, 128 plus the signal that ended it, or -1.
-int WaitForChild(ChildProcess* child);
 // A stream of its own over standard output as it is now, which a later
 // RedirectStandardOutput does not move; null when it cannot be made.
 std::FILE* CopyOfStandardOutput();

@@ -260,24 +260,6 @@ void DrainDescriptors(const std::vector<int>& descriptors) {
     }
 }
 
-int UsableCores() {
-    return 1;
-}
-
-// rozove.exe has no output stage to put parts together, so it starts no
-// child: --jobs runs one job there.
-bool StartChild(const std::vector<std::string>&, ChildProcess* child) {
-    *child = ChildProcess{-1, -1, -1, -1};
-    errno = ENOSYS;
-    return false;
-}
-
-void StopChild(const ChildProcess&) {}
-
-int WaitForChild(ChildProcess*) {
-    return -1;
-}
-
 int64_t ReadDescriptor(int, void*, size_t) {
     errno = ENOSYS;
     return -1;

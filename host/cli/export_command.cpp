@@ -24,6 +24,7 @@
 #include "host/cli/report.h"
 #include "host/common/closed_streams.h"
 #include "host/common/stop_signal.h"
+#include "platform/child_process.h"
 #include "platform/host_os.h"
 #include "settings/settings_block.h"
 

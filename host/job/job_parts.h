@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/job/job.h"
+#include "platform/child_process.h"
 #include "platform/host_os.h"
 
 // The running parts. Whoever holds the record waits for every part:

@@ -151,9 +151,6 @@ void DrainDescriptors(const std::vector<int>& descriptors);
 // the reader has gone, EINTR when STOPPED said so).
 bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*stopped)());
 
-// A stream of its own over standard output as it is now, which a later
-// RedirectStandardOutput does not move; null when it cannot be made.
-std::FILE* CopyOfStandardOutput();
 
 // Loads the module at PATH (a bare name means the current folder, never a
 // search path); null with the reason in ERROR when it cannot.

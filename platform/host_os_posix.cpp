@@ -408,14 +408,6 @@ void DrainDescriptors(const std::vector<int>& descriptors) {
     for (const pollfd& left : open) close(left.fd);
 }
 
-std::FILE* CopyOfStandardOutput() {
-    const int copy = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) return nullptr;
-    std::FILE* stream = fdopen(copy, "wb");
-    if (stream == nullptr) close(copy);
-    return stream;
-}
-
 std::FILE* OpenStandardOutputCopy() {
     const int copy = dup(STDOUT_FILENO);
     if (copy < 0) return nullptr;

@@ -267,10 +267,6 @@ int64_t ReadDescriptor(int, void*, size_t) {
 
 void CloseDescriptor(int) {}
 
-std::FILE* CopyOfStandardOutput() {
-    return nullptr;
-}
-
 std::FILE* OpenStandardOutputCopy() {
     const int copy = _dup(1);
     if (copy < 0) return nullptr;

@@ -183,7 +183,7 @@ std::FILE* OpenStageSink(const OutputTarget& target, std::string* error) {
     std::FILE* sink = nullptr;
     if (target.path == "-") {
         SetBinaryMode(StandardStream::Output);
-        sink = CopyOfStandardOutput();
+        sink = OpenStandardOutputCopy();
     } else {
         sink = OpenForWriting(target.savePath, StopRequested);
     }

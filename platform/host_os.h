@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 enum class StandardStream { Input, Output, Error };
 
@@ -108,6 +109,11 @@ bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage);
 // PATH names something other than a regular file (a device, a pipe by
 // name) that a writer's errors could go unseen on. Windows names none.
 bool NamesDeviceOrPipe(const std::string& path);
+// Opens PATH for writing ("wb"). A pipe by name with no reader yet is
+// waited for, STOPPED asked every 20 ms meanwhile, so that a stop ends the
+// wait whichever thread took it: null with errno EINTR then. Null with
+// errno set when it cannot be opened.
+std::FILE* OpenForWriting(const std::string& path, bool (*stopped)());
 
 // Points each standard stream that was closed when rozove started (as
 // with >&-) at the null device, so that no file rozove opens takes its
@@ -137,6 +143,14 @@ bool OpenModulePipe(ModulePipe* pipe);
 // errno set (an interrupted read is tried again).
 int64_t ReadDescriptor(int descriptor, void* into, size_t bytes);
 void CloseDescriptor(int descriptor);
+// Reads DESCRIPTORS to their ends all at once, dropping what comes, so
+// that no writer into any of them waits on another; then closes them.
+void DrainDescriptors(const std::vector<int>& descriptors);
+// Writes all BYTES to DESCRIPTOR, asking STOPPED every 20 ms while its
+// reader takes nothing; false with errno set when it cannot (EPIPE once
+// the reader has gone, EINTR when STOPPED said so).
+bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*stopped)());
+
 
 // Loads the module at PATH (a bare name means the current folder, never a
 // search path); null with the reason in ERROR when it cannot.

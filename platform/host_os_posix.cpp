@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -297,6 +298,30 @@ bool NamesDeviceOrPipe(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
 }
 
+std::FILE* OpenForWriting(const std::string& path, bool (*stopped)()) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISFIFO(status.st_mode)) return std::fopen(path.c_str(), "wb");
+    // Opened without blocking, a pipe with no reader fails with ENXIO
+    // instead of waiting where no stop could reach.
+    int fd = -1;
+    while ((fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && (errno == ENXIO || errno == EINTR)) {
+        if (stopped()) {
+            errno = EINTR;
+            return nullptr;
+        }
+        usleep(20000);
+    }
+    if (fd < 0) return nullptr;
+    const int flags = fcntl(fd, F_GETFL);
+    std::FILE* file = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
 bool OpenClosedStandardStreams() {
     bool outputClosed = false;
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
@@ -343,6 +368,44 @@ int64_t ReadDescriptor(int descriptor, void* into, size_t bytes) {
 
 void CloseDescriptor(int descriptor) {
     if (descriptor >= 0) close(descriptor);
+}
+
+bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*stopped)()) {
+    const char* at = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const ssize_t put = write(descriptor, at, count);
+        if (put < 0 && (errno == EINTR || errno == EAGAIN)) {
+            if (stopped()) {
+                errno = EINTR;
+                return false;
+            }
+            struct pollfd wait = {descriptor, POLLOUT, 0};
+            poll(&wait, 1, 20);
+            continue;
+        }
+        if (put <= 0) return false;
+        at += put;
+        count -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+void DrainDescriptors(const std::vector<int>& descriptors) {
+    std::vector<pollfd> open;
+    for (int descriptor : descriptors) {
+        if (descriptor >= 0) open.push_back(pollfd{descriptor, POLLIN, 0});
+    }
+    char dropped[1 << 16];
+    while (!open.empty()) {
+        if (poll(open.data(), open.size(), -1) < 0 && errno != EINTR) break;
+        for (size_t i = open.size(); i-- > 0;) {
+            if (open[i].revents == 0) continue;
+            if (ReadDescriptor(open[i].fd, dropped, sizeof dropped) > 0) continue;
+            close(open[i].fd);
+            open.erase(open.begin() + static_cast<ptrdiff_t>(i));
+        }
+    }
+    for (const pollfd& left : open) close(left.fd);
 }
 
 std::FILE* OpenStandardOutputCopy() {

@@ -207,6 +207,10 @@ bool NamesDeviceOrPipe(const std::string&) {
     return false;
 }
 
+std::FILE* OpenForWriting(const std::string& path, bool (*)()) {
+    return std::fopen(path.c_str(), "wb");
+}
+
 bool OpenClosedStandardStreams() {
     return false;
 }
@@ -233,6 +237,27 @@ void RestoreStandardOutput(int saved) {
 bool OpenModulePipe(ModulePipe*) {
     errno = ENOSYS;
     return false;
+}
+
+bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*)()) {
+    const char* at = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const unsigned piece = count > (1u << 30) ? (1u << 30) : static_cast<unsigned>(count);
+        const int put = _write(descriptor, at, piece);
+        if (put <= 0) return false;
+        at += put;
+        count -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+void DrainDescriptors(const std::vector<int>& descriptors) {
+    char dropped[1 << 16];
+    for (int descriptor : descriptors) {
+        while (ReadDescriptor(descriptor, dropped, sizeof dropped) > 0) {
+        }
+        CloseDescriptor(descriptor);
+    }
 }
 
 int64_t ReadDescriptor(int, void*, size_t) {

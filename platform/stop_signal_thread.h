@@ -7,5 +7,6 @@
 #pragma once
 
 // Holds the stop signals back from the calling thread (HOLD true), or
-// lets them in again; a held signal waits until it is let in.
-void HoldStopSignals(bool hold);
+// lets them in again; a held signal waits until it is let in. Threads a
+// thread starts inherit its hold. True when they were held before.
+bool HoldStopSignals(bool hold);

@@ -5,9 +5,12 @@
 #include "platform/stop_signal_thread.h"
 #include "platform/stop_signals_posix.h"
 
-void HoldStopSignals(bool hold) {
+bool HoldStopSignals(bool hold) {
     sigset_t stops;
     sigemptyset(&stops);
     for (const int signal : kStopSignals) sigaddset(&stops, signal);
-    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &stops, nullptr);
+    sigset_t before;
+    sigemptyset(&before);
+    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &stops, &before);
+    return sigismember(&before, SIGINT) == 1;
 }

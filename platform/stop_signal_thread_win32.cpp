@@ -2,4 +2,6 @@
 // of its own, so no thread has anything to hold back.
 #include "platform/stop_signal_thread.h"
 
-void HoldStopSignals(bool) {}
+bool HoldStopSignals(bool) {
+    return false;
+}

@@ -8,6 +8,11 @@
 # range means the machine was busy), the median wall and CPU seconds of each
 # side and their peak memory. rozove's outputs must be byte-identical from
 # run to run; their sha256 is printed so that later work can compare.
+# rozove runs with its default --jobs (one part a core). The jobs cases set
+# rozove against itself on the noise file: --jobs 2 against --jobs 1 (the
+# wall ratio is the gain from the second core), and --jobs 8 against
+# --jobs 1 (the CPU ratio is what eight parts cost over one, as a machine
+# with more cores would pay it); their outputs must be the same bytes.
 # Usage: scripts/bench-cli.sh [pairs, default 5]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -48,18 +53,20 @@ make_clip() { # NAME SOURCE FRAMES FORMAT-OPTIONS...
 }
 raw=(-f rawvideo -pix_fmt bgr24)
 h264=(-c:v libx264 -pix_fmt yuv420p -f mp4)
-make_clip static.raw "testsrc2=size=$size:rate=$rate" 30 "${raw[@]}"
-make_clip zoom.raw "mandelbrot=size=$size:rate=$rate" 30 "${raw[@]}"
-make_clip noise.raw "smptehdbars=size=$size:rate=$rate,noise=alls=20:allf=t" 30 "${raw[@]}"
+make_clip static60.raw "testsrc2=size=$size:rate=$rate" 60 "${raw[@]}"
+make_clip zoom60.raw "mandelbrot=size=$size:rate=$rate" 60 "${raw[@]}"
+make_clip noise60.raw "smptehdbars=size=$size:rate=$rate,noise=alls=20:allf=t" 60 "${raw[@]}"
 make_clip static.mp4 "testsrc2=size=$size:rate=$rate" 60 "${h264[@]}"
 make_clip zoom.mp4 "mandelbrot=size=$size:rate=$rate" 60 "${h264[@]}"
 
 # The cases: name, rozove's command, the peer's name and command.
-cases=(raw-static raw-zoom raw-noise mp4-static mp4-zoom)
+cases=(raw-static raw-zoom raw-noise mp4-static mp4-zoom jobs2-noise jobs8-noise)
 rozove_command() { # CASE
   local kind=${1%%-*} content=${1#*-}
   if [ "$kind" = raw ]; then
-    echo "$bin/rozove export --size $size --rate $rate $clips/$content.raw $out/rozove-$1.gif"
+    echo "$bin/rozove export --size $size --rate $rate $clips/${content}60.raw $out/rozove-$1.gif"
+  elif [ "${kind#jobs}" != "$kind" ]; then
+    echo "$bin/rozove export --jobs ${kind#jobs} --size $size --rate $rate $clips/${content}60.raw $out/rozove-$1.gif"
   else
     echo "$bin/rozove export $clips/$content.mp4 $out/rozove-$1.gif"
   fi
@@ -67,12 +74,16 @@ rozove_command() { # CASE
 peer_command() { # CASE
   local kind=${1%%-*} content=${1#*-}
   if [ "$kind" = raw ]; then
-    echo "$bin/giflib_job --size $size --rate $rate $clips/$content.raw $out/peer-$1.gif"
+    echo "$bin/giflib_job --size $size --rate $rate $clips/${content}60.raw $out/peer-$1.gif"
+  elif [ "${kind#jobs}" != "$kind" ]; then
+    echo "$bin/rozove export --jobs 1 --size $size --rate $rate $clips/${content}60.raw $out/peer-$1.gif"
   else
     echo "ffmpeg -v error -i $clips/$content.mp4 -vf format=gray -y $out/peer-$1.gif"
   fi
 }
-peer_name() { [ "${1%%-*}" = raw ] && echo giflib_job || echo ffmpeg; }
+peer_name() {
+  case ${1%%-*} in raw) echo giflib_job ;; jobs*) echo "--jobs 1" ;; *) echo ffmpeg ;; esac
+}
 
 samples=$(mktemp)
 measure=$(mktemp)
@@ -95,6 +106,10 @@ for name in "${cases[@]}"; do
   run "$name" rozove 0 "$(rozove_command "$name")"
   run "$name" peer 0 "$(peer_command "$name")"
   hash=$(sha256sum <"$out/rozove-$name.gif" | cut -d' ' -f1)
+  if [ "${name#jobs}" != "$name" ] && ! cmp -s "$out/rozove-$name.gif" "$out/peer-$name.gif"; then
+    echo "rozove's output for $name differs from --jobs 1's" >&2
+    exit 1
+  fi
   for pair in $(seq "$pairs"); do
     run "$name" rozove "$pair" "$(rozove_command "$name")"
     run "$name" peer "$pair" "$(peer_command "$name")"

@@ -59,6 +59,7 @@ bool StoreCount(const std::string& value, Parsed* parsed) {
 
 int32_t& LoopCount(Parsed* p) { return p->line.loopCount; }
 int64_t& FrameLimit(Parsed* p) { return p->line.frameLimit; }
+int32_t& Jobs(Parsed* p) { return p->line.jobs; }
 int32_t& Width(Parsed* p) { return p->line.input.video.width; }
 int32_t& Height(Parsed* p) { return p->line.input.video.height; }
 int32_t& Stream(Parsed* p) { return p->line.input.video.stream; }
@@ -75,6 +76,7 @@ const OptionSpec kOptions[] = {
      "a repeat count from 0 to 65535; 0 loops for ever"},
     {"--mask", nullptr, false, kJobs, [](const std::string&, Parsed* p) { return p->line.mask = true; }, ""},
     {"--quiet", "-q", false, kJobs, [](const std::string&, Parsed* p) { return p->line.quiet = true; }, ""},
+    {"--jobs", nullptr, true, kJobs, StoreCount<Jobs, 1, 256>, "a number of processes from 1 to 256"},
     {"--verbose", nullptr, false, kExport,
      [](const std::string&, Parsed* p) { return p->line.input.video.verbose = true; }, ""},
     {"--frames", nullptr, true, kExport, StoreCount<FrameLimit, 1, INT32_MAX>,

@@ -22,6 +22,7 @@ struct CommandLine {
     bool mask = false;
     bool quiet = false;       // no progress bar, warnings or completion message; errors still
     int64_t frameLimit = -1;  // -1: every frame
+    int32_t jobs = 0;         // processes the job is shared by; 0: one a usable core
     bool noClobber = false;   // -n: an existing output is left alone (-y, the default, replaces it)
     std::string progressPath; // --progress: key=value blocks to this file, "-" standard output; empty none
     InputRequest input;       // the input and what to make of it (export)

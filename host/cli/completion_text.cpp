@@ -26,6 +26,10 @@ std::string InEnglish(const std::string& text) {
 
 }  // namespace
 
+std::string ModuleCompletionText(int64_t frames) {
+    return kDone + std::to_string(frames) + kFrames + "\n";
+}
+
 std::string CompletionText(const std::string& moduleText) {
     const std::string english = UserReadsJapanese() ? std::string() : InEnglish(moduleText);
     return InUserCharset(english.empty() ? moduleText : english);

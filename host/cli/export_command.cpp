@@ -15,6 +15,7 @@
 #include "host/input/input_stream.h"
 #include "host/input/sources.h"
 #include "host/job/job.h"
+#include "host/job/job_parts.h"
 #include "host/job/module_loader.h"
 #include "host/output/output_target.h"
 #include "host/cli/completion_text.h"
@@ -23,6 +24,7 @@
 #include "host/cli/report.h"
 #include "host/common/closed_streams.h"
 #include "host/common/stop_signal.h"
+#include "platform/child_process.h"
 #include "platform/host_os.h"
 #include "settings/settings_block.h"
 
@@ -41,7 +43,7 @@ int64_t FrameBound(const FrameSource& source) {
 // What the output holds after a job that did not finish. OPENED: the
 // module opened the file, which loses an earlier one written in place.
 std::string Kept(const OutputTarget& target, bool opened = false) {
-    if (target.spooled || target.path == "-") return target.name + " got nothing";
+    if (target.spooled || target.streamed || target.path == "-") return target.name + " got nothing";
     if (target.inPlace && opened) return "the earlier " + target.name + " is lost: it was written in place";
     return target.existed ? "the earlier " + target.name + " was kept as it was" : "no file was made";
 }
@@ -109,6 +111,19 @@ void SayHowTimed(const JobReport& report) {
     }
 }
 
+// How many parts the job runs in: --jobs (by default the cores rozove may
+// use), never more than the frames, and one where no stage can stitch them
+// (rozove.exe) or the module's delays could not be written again from the
+// rate (one above 65535, which the module first scales down).
+int PartsFor(const CommandLine& commandLine, const FrameSource& source) {
+    int64_t parts = commandLine.jobs > 0 ? commandLine.jobs : UsableCores();
+    int64_t frames = source.knownFrames;
+    if (commandLine.frameLimit >= 0 && (frames < 0 || commandLine.frameLimit < frames)) frames = commandLine.frameLimit;
+    if (frames >= 0 && frames < parts) parts = frames;
+    if (parts <= 1 || !StagesOutput() || (!source.timed && source.rate > 65535)) return 1;
+    return static_cast<int>(parts);
+}
+
 // Whether the file the module wrote replaces the output: only a GIF with
 // frames in it, from a job that ended as documented (done, cut, stopped).
 bool Keeps(const JobReport& report) {
@@ -117,13 +132,14 @@ bool Keeps(const JobReport& report) {
 
 // A timed source, or a destination written as the GIF is made, goes
 // through the output stage; the module then writes into its pipe. False
-// (said) when the stage cannot start.
+// (said) when the stage cannot start, or a stop came while it waited for
+// the destination (a FIFO without a reader).
 bool StartStaging(const FrameSource& source, const OutputTarget& target, OutputStage* stage) {
     if (!target.streamed && !(source.timed && StagesOutput())) return true;
     std::string error;
     std::FILE* sink = OpenStageSink(target, &error);
     if (sink != nullptr && StartStage(stage, sink, source.timed, &error)) return true;
-    Fail(error + "; " + Kept(target));
+    Fail((sink == nullptr && StopRequested() ? "interrupted" : error) + "; " + Kept(target));
     return false;
 }
 
@@ -138,6 +154,57 @@ bool StageFinished(OutputStage* stage, OutputTarget* target) {
     Fail("cannot write " + target->name + ": " + error + "; " +
          (some ? target->name + " got the part of the GIF written before" : Kept(*target)));
     return false;
+}
+
+// Starts the job's parts when it runs in more than one; false for one job
+// (said once where parts could not be started).
+bool StartJobParts(const CommandLine& commandLine, const LoadedModule& module, const FrameSource& source,
+                   JobParts* running) {
+    const int parts = PartsFor(commandLine, source);
+    if (parts <= 1) return false;
+    const PartCommand command = {ExecutablePath(), module.path, commandLine.loopCount, commandLine.mask,
+                                 source.width, source.height};
+    std::string error;
+    if (StartParts(command, parts, running, &error)) return true;
+    if (!commandLine.quiet) Warn(error + "; the export runs as one job");
+    return false;
+}
+
+// The job in the parts RUNNING (host/job/job_parts.h), stitched by the
+// output stage: the same messages and outcome as one job.
+RunOutcome RunOutputInParts(const CommandLine& commandLine, JobParts* parts, FrameSource* source,
+                            OutputTarget* target, const JobPlan& plan) {
+    JobParts& running = *parts;
+    std::string error;
+    OutputStage stage;
+    std::FILE* sink = OpenStageSink(*target, &error);
+    if (sink == nullptr || !StartPartsStage(&stage, sink, PartOutputs(&running), &error)) {
+        Fail((sink == nullptr && StopRequested() ? "interrupted" : error) + "; " + Kept(*target));
+        return StopRequested() ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
+    JobPlan staged = plan;
+    staged.stage = &stage;
+    JobReport report = RunPartsJob(source, &running, target->savePath, staged);
+    if (!StageFinished(&stage, target)) {
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
+    if (!EndParts(&running, &error)) {
+        FinishOutput(target, false, &error);
+        Fail("cannot write " + target->name + ": " + error + "; " + Kept(*target));
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
+    // A stop keeps the frames before the first one a part did not finish.
+    if (report.end == JobEnd::Interrupted) report.framesDelivered = stage.relay.frames;
+    if (!FinishOutput(target, Keeps(report), &error)) {
+        Fail(error);
+        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+    }
+    if (!commandLine.quiet) SayHowTimed(report);
+    if (report.end == JobEnd::Done && !commandLine.quiet) {
+        // The parts are quiet: the message is the one one job would give.
+        PassMessageOn(ModuleCompletionText(report.framesDelivered), "", *target, commandLine.progressPath == "-");
+    }
+    return Report(report, *source, *target);
 }
 
 RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
@@ -173,9 +240,13 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
                             "where combing shows, deinterlace first with ffmpeg -vf yadif");
     }
 
+    JobParts parts;
+    if (StartJobParts(commandLine, module, *source, &parts)) {
+        return RunOutputInParts(commandLine, &parts, source, target, plan);
+    }
     OutputStage stage;
     std::string error;
-    if (!StartStaging(*source, *target, &stage)) return RunOutcome::Failed;
+    if (!StartStaging(*source, *target, &stage)) return StopRequested() ? RunOutcome::Interrupted : RunOutcome::Failed;
     const std::string caption = stage.running ? stage.pipe.writePath : target->savePath;
     // The module prints its message on standard output as soon as it has
     // closed the file: it is caught, and shown only when the job is done.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/output/output_target.h"
+#include "host/output/part_stitch.h"
 #include "platform/stop_signal_thread.h"
 
 namespace {
@@ -26,6 +27,14 @@ void Relay(OutputStage* stage) {
         if (stage->relay.writeError != 0 || stage->relay.broken) stage->failed = true;
     }
     EndRelay(&stage->relay);
+    if (stage->relay.writeError != 0 || stage->relay.broken) stage->failed = true;
+}
+
+// The stage's thread over a job's parts.
+void Stitch(OutputStage* stage) {
+    HoldStopSignals(true);
+    StitchParts(stage->parts, &stage->relay);
+    stage->parts.clear();
     if (stage->relay.writeError != 0 || stage->relay.broken) stage->failed = true;
 }
 
@@ -65,6 +74,25 @@ bool StartStage(OutputStage* stage, std::FILE* sink, bool timed, std::string* er
     } catch (const std::system_error&) {
         *error = "cannot start the output's thread";
         ClosePipe(stage);
+        std::fclose(sink);
+        stage->relay.sink = nullptr;
+        return false;
+    }
+    stage->running = true;
+    return true;
+}
+
+bool StartPartsStage(OutputStage* stage, std::FILE* sink, const std::vector<int>& parts, std::string* error) {
+    stage->relay = GifRelay{};
+    stage->relay.sink = sink;
+    stage->relay.times = &stage->times;
+    stage->parts = parts;
+    try {
+        stage->reader = std::thread(Stitch, stage);
+    } catch (const std::system_error&) {
+        *error = "cannot start the output's thread";
+        for (int part : stage->parts) CloseDescriptor(part);
+        stage->parts.clear();
         std::fclose(sink);
         stage->relay.sink = nullptr;
         return false;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "host/output/gif_relay.h"
 #include "platform/host_os.h"
@@ -19,6 +20,7 @@ struct OutputStage {
     ModulePipe pipe = {-1, -1, std::string()};
     GifRelay relay;
     FrameTimes times;
+    std::vector<int> parts;       // the parts' pipes, when a job's parts are stitched (part_stitch.h)
     std::thread reader;           // the stage's thread; joined by FinishStage
     std::atomic<bool> failed{false};  // a write failed or the GIF could not be cut: the job stops
     bool running = false;
@@ -38,6 +40,11 @@ bool StagesOutput();
 // path the module writes is then stage->pipe.writePath. False with the
 // reason (SINK closed) when it cannot start.
 bool StartStage(OutputStage* stage, std::FILE* sink, bool timed, std::string* error);
+
+// Starts the stage over the GIFs of a job's parts: the thread reads PARTS
+// (the read ends of their pipes, the stage's from then on) in turn and
+// writes one GIF into SINK, each frame's delay from the times the job adds.
+bool StartPartsStage(OutputStage* stage, std::FILE* sink, const std::vector<int>& parts, std::string* error);
 
 // The job's thread: the times of the next frame given to the module, and
 // a later end for the last one (a frame folded into it).

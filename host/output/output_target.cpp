@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/common/stop_signal.h"
 #include "platform/host_os.h"
 
 namespace {
@@ -184,7 +185,7 @@ std::FILE* OpenStageSink(const OutputTarget& target, std::string* error) {
         SetBinaryMode(StandardStream::Output);
         sink = OpenStandardOutputCopy();
     } else {
-        sink = std::fopen(target.savePath.c_str(), "wb");
+        sink = OpenForWriting(target.savePath, StopRequested);
     }
     if (sink == nullptr) *error = "cannot write " + target.name + ": " + WriteErrorReason(errno);
     return sink;
@@ -231,8 +232,18 @@ bool FinishOutput(OutputTarget* target, bool keep, std::string* error) {
     return copied;
 }
 
+namespace {
+
+std::string OutgrewLimit(int64_t limit) {
+    return "the GIF outgrew the file size limit of " + std::to_string(limit) + " bytes (ulimit -f; EFBIG)";
+}
+
+}  // namespace
+
 std::string WriteErrorReason(int error) {
     if (error == EPIPE) return "the program reading it has closed it";
+    // The output stage's own write met the limit.
+    if (error == EFBIG && FileSizeLimit() >= 0) return OutgrewLimit(FileSizeLimit());
     const std::string shortage = ShortageText(ShortageOfError(error));
     return shortage.empty() ? std::strerror(error) : shortage;
 }
@@ -244,7 +255,7 @@ std::string WriteFailureReason(const OutputTarget& target, bool opened, int64_t 
     if (DeviceIsFull(destination)) return ShortageText(RoomShortage::Space);
     const int64_t limit = FileSizeLimit();
     if (opened && written >= 0 && limit >= 0 && written + frameBytes > limit) {
-        return "the GIF outgrew the file size limit of " + std::to_string(limit) + " bytes (ulimit -f; EFBIG)";
+        return OutgrewLimit(limit);
     }
     // The module removes a file it could not finish, which gives back the
     // room it took; the file system is asked now for that file and one

@@ -1286,8 +1286,10 @@ CASES
   # Stopped while waiting on a silent pipe, before a frame and after the
   # header: out within a second (a tenth, as the stop is looked at), the
   # earlier file as it was.
+  # H.264 too: its decoder's frame threads must not take the stop.
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 10 -c:v libx264 -f mpegts -y clip.ts
   cp before.gif out.gif
-  for feed in "sleep 4" "head -1 clip.y4m; sleep 4"; do
+  for feed in "sleep 4" "head -1 clip.y4m; sleep 4" "cat clip.ts; sleep 4"; do
     { eval "$feed"; } | $emulator "$rozove" export - out.gif >out.txt 2>err.txt &
     host=$!
     sleep 1
@@ -1303,6 +1305,17 @@ CASES
     expect_one_line_error "silent pipe ($feed)" "the earlier out.gif was kept"
     cmp -s before.gif out.gif || fail "silent pipe ($feed): the earlier file was changed"
   done
+  # A FIFO as the output that nobody reads: a stop ends the wait for a
+  # reader, and nothing is left behind (here or in TMPDIR).
+  rm -f out.fifo && mkfifo out.fifo && mkdir -p spool
+  TMPDIR=$PWD/spool $emulator "$rozove" export clip.y4m out.fifo >out.txt 2>err.txt &
+  host=$!
+  sleep 1
+  kill -s INT "$host"
+  wait_host "$host"
+  expect_status 130 "stopped waiting for the FIFO's reader"
+  expect_one_line_error "stopped waiting for the FIFO's reader" "interrupted; out.fifo got nothing"
+  [ -z "$(ls spool)" ] || fail "a FIFO's stop left in TMPDIR: $(ls spool)"
   # A stop after some frames: the new file, complete, takes the place.
   make_y4m long.y4m 60 64x36 25
   interrupt_export INT long.y4m out.gif
@@ -1530,6 +1543,77 @@ url_input)
   expect_one_line_error "a server that is gone" "cannot be reached (Connection refused)"
   expect_kept kept.gif "a server that is gone"
   ;;
+jobs)
+  # --jobs N: one export shared by N processes writes the very bytes of
+  # --jobs 1, for every kind of input, also with fewer frames than parts.
+  make_y4m clip.y4m 7 64x36 25
+  make_raw raw.bgr 48 20 5
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 30 -c:v libx264 -bf 2 -g 10 -y clip.mp4
+  ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 20 \
+    -vf "setpts='PTS+if(gt(N,8),0.5/TB,0)'" -c:v libx264 -fps_mode vfr -y paused.mkv
+  mkdir -p frames && ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x36:rate=25 -frames:v 4 -y frames/%03d.png
+  while IFS='|' read -r name words; do
+    eval "set -- $words"
+    timeout 120 "$rozove" export --jobs 1 "$@" one.gif >/dev/null 2>err1.txt || fail "$name: --jobs 1: $(cat err1.txt)"
+    for jobs in 2 3; do
+      timeout 120 "$rozove" export --jobs "$jobs" "$@" parts.gif >out.txt 2>err.txt
+      status=$?; out=$(cat out.txt); err=$(cat err.txt)
+      expect_status 0 "$name, --jobs $jobs"
+      cmp -s one.gif parts.gif || fail "$name: --jobs $jobs wrote other bytes than --jobs 1"
+    done
+  done <<'CASES'
+y4m|clip.y4m
+raw|--size 48x20 --rate 30000/1001 raw.bgr
+video, from a frame that is no key frame|--start 0.5 --frames 9 clip.mp4
+video at another rate|--fps 10 clip.mp4
+paused (frames at their own times)|paused.mkv
+image sequence|frames/%03d.png
+one frame|--frames 1 clip.y4m
+fewer frames than parts|--frames 2 clip.y4m
+mask, loop count|--mask --loop 3 clip.y4m
+CASES
+  expect_message parts.gif 7
+  # Pipes, into standard output: the bytes of the file's one job, also
+  # when parts are started for frames that never come.
+  for input in clip.mp4 two.y4m; do
+    [ "$input" == two.y4m ] && make_y4m two.y4m 2 64x36 25
+    timeout 120 "$rozove" export -q --jobs 1 "$input" one.gif
+    cat "$input" | timeout 120 "$rozove" export -q --jobs 3 - - >parts.gif || fail "--jobs 3, $input from a pipe"
+    cmp -s one.gif parts.gif || fail "--jobs 3, $input from a pipe: other bytes"
+  done
+  # A stop: every part ends, the GIF holds the frames before the first
+  # unfinished one, complete, and no part is left running.
+  make_y4m long.y4m 60 64x36 25
+  cp "$(dirname "$rozove")/zezodav_odevad.so" stopped-module.so
+  feed_slowly long.y4m | "$rozove" export --jobs 3 --module "$PWD/stopped-module.so" - out.gif >out.txt 2>err.txt &
+  host=$!
+  wait_for_growth out.gif
+  sleep 0.5
+  kill -s INT "$host"
+  wait_host "$host"
+  expect_status 130 "interrupted, --jobs 3"
+  probe out.gif
+  frames=$(probe_line frames)
+  if [ "${frames:-0}" -lt 1 ] || [ "${frames:-0}" -ge 60 ]; then fail "interrupted, --jobs 3: $frames frames"; fi
+  expect_one_line_error "interrupted, --jobs 3" "out.gif holds the $frames frames written before"
+  pgrep -f -- "stopped-module.so" >/dev/null && fail "a part outlived the stop"
+  # A part that dies fails the job; the earlier file is kept, nothing left.
+  keep_output out.gif
+  python3 -c 'import sys, time
+data = open(sys.argv[1], "rb").read()
+for at in range(0, len(data), 8192):
+    sys.stdout.buffer.write(data[at:at + 8192]); sys.stdout.flush(); time.sleep(0.05)' long.y4m 2>/dev/null |
+    "$rozove" export --jobs 3 - out.gif >out.txt 2>err.txt &
+  host=$!
+  for _ in $(seq 100); do [ "$(pgrep -P "$host" | wc -l)" -ge 3 ] && break; sleep 0.1; done
+  kill -s KILL "$(pgrep -P "$host" | sed -n 2p)"
+  wait_host "$host"
+  expect_status 1 "a part that died"
+  expect_one_line_error "a part that died" "part 2 of the job failed"
+  expect_kept out.gif "a part that died"
+  expect_no_leftover "a part that died"
+  ;;
+
 wine_export)
   # The Windows host and module under Wine: the message box is printed as
   # UTF-8, once, instead of waiting for a click.

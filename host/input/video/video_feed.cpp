@@ -20,6 +20,7 @@ extern "C" {
 }
 
 #include "host/input/video/video_decoder_state.h"
+#include "platform/stop_signal_thread.h"
 
 namespace {
 
@@ -177,7 +178,13 @@ std::string OpenDecoding(Timeline* timeline, const AVCodec* codec, const AVStrea
         // A header may claim any size; frames past 16384 x 16384 are
         // refused before they are allocated.
         context->max_pixels = int64_t(1) << 28;
+        // The frame threads start here and inherit this thread's hold: a
+        // stop signal must land on the thread that reads the input
+        // (platform/stop_signal_thread.h), never on one of them, where it
+        // could not wake that thread's blocked read.
+        const bool held = HoldStopSignals(true);
         result = avcodec_open2(context, codec, nullptr);
+        HoldStopSignals(held);
     }
     if (result >= 0) return std::string();
     return std::string("its video stream (") + avcodec_get_name(stream->codecpar->codec_id) +

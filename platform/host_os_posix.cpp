@@ -1,10 +1,10 @@
 // The host's operating-system seam on Linux and other POSIX systems: stat
 // and access for files, mkstemp and rename for replacing the output, ioctl
-// for the terminal's width, O_NONBLOCK and poll for pipes, dup2 for
-// standard output, dlopen for the module, sigaction for stops, and tee()
-// to look at a pipe without emptying it; readv for scattered reads.
+// for the terminal's width, O_NONBLOCK and poll for input pipes, dlopen for
+// the module, and tee() to look at a pipe without emptying it; readv for
+// scattered reads. Pipes and standard streams for the output are in
+// host_os_pipes_posix.cpp, the stop signals in host_os_stop_posix.cpp.
 #include "platform/host_os.h"
-#include "platform/stop_signals_posix.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -20,14 +20,11 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 namespace {
@@ -293,129 +290,6 @@ bool AskForRoom(const std::string& path, int64_t bytes, RoomShortage* shortage) 
     return error == 0 || *shortage != RoomShortage::None;
 }
 
-bool NamesDeviceOrPipe(const std::string& path) {
-    struct stat status;
-    return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
-}
-
-std::FILE* OpenForWriting(const std::string& path, bool (*stopped)()) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0 || !S_ISFIFO(status.st_mode)) return std::fopen(path.c_str(), "wb");
-    // Opened without blocking, a pipe with no reader fails with ENXIO
-    // instead of waiting where no stop could reach.
-    int fd = -1;
-    while ((fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && (errno == ENXIO || errno == EINTR)) {
-        if (stopped()) {
-            errno = EINTR;
-            return nullptr;
-        }
-        usleep(20000);
-    }
-    if (fd < 0) return nullptr;
-    const int flags = fcntl(fd, F_GETFL);
-    std::FILE* file = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, "wb") : nullptr;
-    if (file == nullptr) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-    }
-    return file;
-}
-
-bool OpenClosedStandardStreams() {
-    bool outputClosed = false;
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
-        // open takes the lowest free number, which is this one.
-        const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-        if (null >= 0 && null != fd) close(null);
-        if (fd == STDOUT_FILENO) outputClosed = true;
-    }
-    return outputClosed;
-}
-
-int RedirectStandardOutput(std::FILE* file) {
-    const int saved = dup(STDOUT_FILENO);
-    if (saved < 0) return -1;
-    if (dup2(fileno(file), STDOUT_FILENO) < 0) {
-        close(saved);
-        return -1;
-    }
-    return saved;
-}
-
-void RestoreStandardOutput(int saved) {
-    if (saved < 0) return;
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-}
-
-bool OpenModulePipe(ModulePipe* pipe) {
-    int ends[2];
-    // Not inherited by a program rozove starts; the module opens the
-    // write end anew by its path.
-    if (pipe2(ends, O_CLOEXEC) != 0) return false;
-    *pipe = ModulePipe{ends[0], ends[1], "/dev/fd/" + std::to_string(ends[1])};
-    return true;
-}
-
-int64_t ReadDescriptor(int descriptor, void* into, size_t bytes) {
-    for (;;) {
-        const ssize_t got = read(descriptor, into, bytes);
-        if (got >= 0 || errno != EINTR) return got;
-    }
-}
-
-void CloseDescriptor(int descriptor) {
-    if (descriptor >= 0) close(descriptor);
-}
-
-bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*stopped)()) {
-    const char* at = static_cast<const char*>(bytes);
-    while (count > 0) {
-        const ssize_t put = write(descriptor, at, count);
-        if (put < 0 && (errno == EINTR || errno == EAGAIN)) {
-            if (stopped()) {
-                errno = EINTR;
-                return false;
-            }
-            struct pollfd wait = {descriptor, POLLOUT, 0};
-            poll(&wait, 1, 20);
-            continue;
-        }
-        if (put <= 0) return false;
-        at += put;
-        count -= static_cast<size_t>(put);
-    }
-    return true;
-}
-
-void DrainDescriptors(const std::vector<int>& descriptors) {
-    std::vector<pollfd> open;
-    for (int descriptor : descriptors) {
-        if (descriptor >= 0) open.push_back(pollfd{descriptor, POLLIN, 0});
-    }
-    char dropped[1 << 16];
-    while (!open.empty()) {
-        if (poll(open.data(), open.size(), -1) < 0 && errno != EINTR) break;
-        for (size_t i = open.size(); i-- > 0;) {
-            if (open[i].revents == 0) continue;
-            if (ReadDescriptor(open[i].fd, dropped, sizeof dropped) > 0) continue;
-            close(open[i].fd);
-            open.erase(open.begin() + static_cast<ptrdiff_t>(i));
-        }
-    }
-    for (const pollfd& left : open) close(left.fd);
-}
-
-std::FILE* OpenStandardOutputCopy() {
-    const int copy = dup(STDOUT_FILENO);
-    if (copy < 0) return nullptr;
-    std::FILE* stream = fdopen(copy, "w");
-    if (stream == nullptr) close(copy);
-    return stream;
-}
-
 void* OpenModule(const std::string& path, std::string* error) {
     const std::string name = path.find('/') == std::string::npos ? "./" + path : path;
     void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -445,86 +319,6 @@ std::string ExecutablePath() {
 }
 
 const char kModuleFileName[] = "zezodav_odevad.so";
-
-namespace {
-
-// What the stop handler keeps: set before the handlers are installed, or
-// written only while the handler cannot read it (see RemoveAtSuddenEnd).
-void (*stopCallback)(int) = nullptr;
-volatile sig_atomic_t firstStop = 0;
-timespec firstStopAt = {};
-char suddenEndFile[PATH_MAX + 1];
-volatile sig_atomic_t suddenEndArmed = 0;
-
-// One stop sent twice, as coreutils' timeout sends it (to the process,
-// then to its group), arrives within this.
-constexpr long kSameStopNanoseconds = 500000000;
-
-bool WithinOneStop(const timespec& now) {
-    const long long apart = (now.tv_sec - firstStopAt.tv_sec) * 1000000000LL + (now.tv_nsec - firstStopAt.tv_nsec);
-    return apart >= 0 && apart < kSameStopNanoseconds;
-}
-
-// Async-signal-safe throughout: clock_gettime, unlink, sigaction, kill.
-extern "C" void TakeStopSignal(int signal, siginfo_t* info, void*) {
-    // A closed pipe or the file size limit met by a write of our own: the
-    // write fails with its reason (EPIPE, EFBIG), which is what to report.
-    if ((signal == SIGPIPE || signal == SIGXFSZ) && info != nullptr && info->si_code == SI_USER &&
-        info->si_pid == getpid()) {
-        return;
-    }
-    // The interrupted call's errno (EINTR, say) is left as it was.
-    const int interrupted = errno;
-    timespec now = {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const bool first = firstStop == 0;
-    if (first) {
-        firstStop = signal;
-        firstStopAt = now;
-        stopCallback(signal);
-    }
-    if (first || (signal == firstStop && WithinOneStop(now))) {
-        errno = interrupted;
-        return;
-    }
-    // A second stop ends the process at once, as the signal does by
-    // default, leaving no hidden file behind.
-    if (suddenEndArmed) unlink(suddenEndFile);
-    struct sigaction fallback = {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    sigaction(signal, &fallback, nullptr);
-    kill(getpid(), signal);
-}
-
-}  // namespace
-
-void InstallSignalHandlers(void (*onStop)(int)) {
-    stopCallback = onStop;
-    struct sigaction action = {};
-    action.sa_sigaction = TakeStopSignal;
-    sigemptyset(&action.sa_mask);
-    // One stop handled at a time: a second one waits until the first returns.
-    for (const int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
-    action.sa_flags = SA_SIGINFO;
-    for (const int signal : kStopSignals) {
-        // nohup's promise is kept: a hangup ignored from the start stays so.
-        struct sigaction before = {};
-        if (signal == SIGHUP && sigaction(SIGHUP, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
-        sigaction(signal, &action, nullptr);
-    }
-}
-
-void RemoveAtSuddenEnd(const std::string& path) {
-    // Disarmed while the name is written, so that the handler never reads
-    // half of one; a name too long for the buffer is not kept.
-    suddenEndArmed = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (path.empty() || path.size() > PATH_MAX) return;
-    std::memcpy(suddenEndFile, path.c_str(), path.size() + 1);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    suddenEndArmed = 1;
-}
 
 bool ReadWithoutBlocking(std::FILE* file) {
     struct stat status;

@@ -15,12 +15,22 @@
 
 namespace {
 
+// The most an unprivileged process may ask for by default
+// (/proc/sys/fs/pipe-max-size).
+constexpr int kPipeBytes = 1 << 20;
+
 // The three pipes of a child: [stream][0 read, 1 write], made close-on-exec
 // so that no other child holds an end open.
 bool ChildPipes(int pipes[3][2]) {
     for (int i = 0; i < 3; ++i) pipes[i][0] = pipes[i][1] = -1;
     for (int i = 0; i < 3; ++i) {
         if (pipe2(pipes[i], O_CLOEXEC) != 0) return false;
+#ifdef F_SETPIPE_SZ
+        // Frames and their GIFs are megabytes: a pipe of a few pages would
+        // pass each in thousands of small turns between the two processes.
+        // Where the system allows less, the pipe keeps its own size.
+        fcntl(pipes[i][1], F_SETPIPE_SZ, kPipeBytes);
+#endif
     }
     return true;
 }

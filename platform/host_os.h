@@ -143,6 +143,10 @@ bool OpenModulePipe(ModulePipe* pipe);
 // errno set (an interrupted read is tried again).
 int64_t ReadDescriptor(int descriptor, void* into, size_t bytes);
 void CloseDescriptor(int descriptor);
+// Waits until one of DESCRIPTORS (-1 ones skipped) has bytes to read or
+// its writer has gone, and marks which in READABLE. False where the system
+// cannot wait on several at once.
+bool WaitForReadable(const std::vector<int>& descriptors, std::vector<char>* readable);
 // Reads DESCRIPTORS to their ends all at once, dropping what comes, so
 // that no writer into any of them waits on another; then closes them.
 void DrainDescriptors(const std::vector<int>& descriptors);

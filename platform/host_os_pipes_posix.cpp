@@ -112,6 +112,19 @@ bool WriteDescriptor(int descriptor, const void* bytes, size_t count, bool (*sto
     return true;
 }
 
+bool WaitForReadable(const std::vector<int>& descriptors, std::vector<char>* readable) {
+    std::vector<pollfd> wait;
+    for (int descriptor : descriptors) wait.push_back(pollfd{descriptor, POLLIN, 0});
+    int ready = 0;
+    do {
+        ready = poll(wait.data(), wait.size(), -1);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) return false;
+    readable->assign(descriptors.size(), 0);
+    for (size_t i = 0; i < wait.size(); ++i) (*readable)[i] = descriptors[i] >= 0 && wait[i].revents != 0;
+    return true;
+}
+
 void DrainDescriptors(const std::vector<int>& descriptors) {
     std::vector<pollfd> open;
     for (int descriptor : descriptors) {

@@ -267,6 +267,11 @@ int64_t ReadDescriptor(int, void*, size_t) {
 
 void CloseDescriptor(int) {}
 
+bool WaitForReadable(const std::vector<int>&, std::vector<char>*) {
+    errno = ENOSYS;
+    return false;
+}
+
 std::FILE* OpenStandardOutputCopy() {
     const int copy = _dup(1);
     if (copy < 0) return nullptr;

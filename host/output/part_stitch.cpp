@@ -5,45 +5,83 @@
 
 namespace {
 
-constexpr size_t kReadChunk = 1 << 16;
+constexpr size_t kReadChunk = 1 << 18;
+// What a part may have written ahead of the stitching before it is left to
+// wait on its pipe: a few of the largest frames, so that memory stays a few
+// frames a part.
+constexpr size_t kMostAhead = size_t{64} << 20;
 
-// One part's pipe and the bytes read from it not yet cut.
+// One part's pipe and the bytes read from it not yet cut: the current
+// piece at [start, start + used).
 struct PartStream {
     int descriptor;
+    std::vector<PartStream>* all;  // every part, read together
     std::vector<uint8_t> bytes;
+    size_t start = 0;
     size_t used = 0;
     bool headCut = false;
-    bool ended = false;  // its end, or bytes that are no GIF's blocks
+    bool closed = false;  // its writer has gone: no more bytes come
+    bool ended = false;   // its end, or bytes that are no GIF's blocks
 };
 
-// The next whole piece of PART into PIECE (its bytes at PART's `used`
+void ReadOnce(PartStream* part) {
+    const size_t had = part->bytes.size();
+    part->bytes.resize(had + kReadChunk);
+    const int64_t got = ReadDescriptor(part->descriptor, part->bytes.data() + had, kReadChunk);
+    part->bytes.resize(had + static_cast<size_t>(got > 0 ? got : 0));
+    if (got <= 0) part->closed = true;
+}
+
+// Reads until PART has more bytes or has closed, taking meanwhile what every
+// other part has written: the parts encode at once, and one left waiting on
+// a full pipe while another's frame is stitched would hold the whole job to
+// one part's pace.
+void ReadMore(PartStream* part) {
+    std::vector<PartStream>& all = *part->all;
+    std::vector<int> descriptors(all.size(), -1);
+    std::vector<char> readable;
+    for (;;) {
+        for (size_t k = 0; k < all.size(); ++k) {
+            const PartStream& other = all[k];
+            const bool room = &other == part || other.bytes.size() - other.start < kMostAhead;
+            descriptors[k] = !other.closed && room ? other.descriptor : -1;
+        }
+        if (!WaitForReadable(descriptors, &readable)) return ReadOnce(part);
+        const size_t had = part->bytes.size();
+        for (size_t k = 0; k < all.size(); ++k) {
+            if (readable[k]) ReadOnce(&all[k]);
+        }
+        if (part->closed || part->bytes.size() > had) return;
+    }
+}
+
+// The next whole piece of PART into PIECE (its bytes at PART's `start`
 // until the next call); false at the part's end.
 bool NextPartPiece(PartStream* part, Piece* piece) {
-    if (part->used > 0) {
-        part->bytes.erase(part->bytes.begin(), part->bytes.begin() + static_cast<ptrdiff_t>(part->used));
-        part->used = 0;
+    part->start += part->used;
+    part->used = 0;
+    if (part->start >= kReadChunk && part->start * 2 > part->bytes.size()) {
+        part->bytes.erase(part->bytes.begin(), part->bytes.begin() + static_cast<ptrdiff_t>(part->start));
+        part->start = 0;
     }
     while (!part->ended) {
-        const Cut cut = part->bytes.empty() ? Cut::Partial
-                                            : NextPiece(part->bytes.data(), part->bytes.size(), part->headCut, piece);
+        const size_t left = part->bytes.size() - part->start;
+        const Cut cut =
+            left == 0 ? Cut::Partial : NextPiece(part->bytes.data() + part->start, left, part->headCut, piece);
         if (cut == Cut::Whole) {
             part->headCut = true;
             part->used = piece->bytes;
             return true;
         }
-        if (cut == Cut::Broken) break;
-        const size_t had = part->bytes.size();
-        part->bytes.resize(had + kReadChunk);
-        const int64_t got = ReadDescriptor(part->descriptor, part->bytes.data() + had, kReadChunk);
-        part->bytes.resize(had + static_cast<size_t>(got > 0 ? got : 0));
-        if (got <= 0) break;
+        if (cut == Cut::Broken || part->closed) break;
+        ReadMore(part);
     }
     part->ended = true;
     return false;
 }
 
 void Pass(GifRelay* relay, const PartStream& part, const Piece& piece) {
-    RelayBytes(relay, part.bytes.data(), piece.bytes);
+    RelayBytes(relay, part.bytes.data() + part.start, piece.bytes);
 }
 
 // The head and the looping block: the first part's passed on, the others'
@@ -83,7 +121,8 @@ void PassClosing(PartStream* part, bool framed, Piece piece, PartStream* first, 
 
 void StitchParts(const std::vector<int>& parts, GifRelay* relay) {
     std::vector<PartStream> streams;
-    for (int descriptor : parts) streams.push_back(PartStream{descriptor, {}, 0, false, false});
+    for (int descriptor : parts) streams.push_back(PartStream{descriptor, nullptr, {}, 0, 0, false, false, false});
+    for (PartStream& stream : streams) stream.all = &streams;
     std::vector<bool> framed(streams.size(), false);
     for (size_t k = 0; k < streams.size(); ++k) framed[k] = TakeOpening(&streams[k], relay, k == 0);
     if (!streams.empty() && framed[0]) {

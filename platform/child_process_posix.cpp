@@ -26,10 +26,12 @@ bool ChildPipes(int pipes[3][2]) {
     for (int i = 0; i < 3; ++i) {
         if (pipe2(pipes[i], O_CLOEXEC) != 0) return false;
 #ifdef F_SETPIPE_SZ
-        // Frames and their GIFs are megabytes: a pipe of a few pages would
-        // pass each in thousands of small turns between the two processes.
-        // Where the system allows less, the pipe keeps its own size.
-        fcntl(pipes[i][1], F_SETPIPE_SZ, kPipeBytes);
+        // A part's GIF comes in megabytes: a pipe of a few pages would pass
+        // it in thousands of small turns between the two processes. Where
+        // the system allows less, the pipe keeps its own size. Its input
+        // keeps the usual size: the part reads ahead on its own, and a
+        // larger pipe would only take more of the input before its time.
+        if (i == 1) fcntl(pipes[i][1], F_SETPIPE_SZ, kPipeBytes);
 #endif
     }
     return true;

@@ -7,9 +7,9 @@ namespace {
 
 constexpr size_t kReadChunk = 1 << 18;
 // What a part may have written ahead of the stitching before it is left to
-// wait on its pipe: a few of the largest frames, so that memory stays a few
-// frames a part.
-constexpr size_t kMostAhead = size_t{64} << 20;
+// wait on its pipe: a few 1080p frames, so that memory stays a few frames
+// a part.
+constexpr size_t kMostAhead = size_t{8} << 20;
 
 // One part's pipe and the bytes read from it not yet cut: the current
 // piece at [start, start + used).

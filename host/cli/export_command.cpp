@@ -70,6 +70,28 @@ bool StageFinished(OutputStage* stage, OutputTarget* target) {
     return false;
 }
 
+// How a job whose output could not be finished ends: a stop stays a stop.
+RunOutcome Unfinished(const JobReport& report) {
+    return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+}
+
+// The end of every export once its GIF is written: the new file moved into
+// place (or removed), then what the job came to and, when it is done, the
+// module's MESSAGE (captioned CAPTION) passed on.
+RunOutcome Conclude(const CommandLine& commandLine, const JobReport& report, const FrameSource& source,
+                    OutputTarget* target, const std::string& message, const std::string& caption) {
+    std::string error;
+    if (!FinishOutput(target, Keeps(report), &error)) {
+        Fail(error);
+        return Unfinished(report);
+    }
+    if (!commandLine.quiet) SayHowTimed(report);
+    if (report.end == JobEnd::Done && !commandLine.quiet) {
+        PassMessageOn(message, caption, *target, commandLine.progressPath == "-");
+    }
+    return Report(report, source, *target);
+}
+
 // Starts the job's parts when it runs in more than one; false for one job
 // (said once where parts could not be started).
 bool StartJobParts(const CommandLine& commandLine, const LoadedModule& module, const FrameSource& source,
@@ -99,26 +121,16 @@ RunOutcome RunOutputInParts(const CommandLine& commandLine, JobParts* parts, Fra
     JobPlan staged = plan;
     staged.stage = &stage;
     JobReport report = RunPartsJob(source, &running, target->savePath, staged);
-    if (!StageFinished(&stage, target)) {
-        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
-    }
+    if (!StageFinished(&stage, target)) return Unfinished(report);
     if (!EndParts(&running, &error)) {
         FinishOutput(target, false, &error);
         Fail("cannot write " + target->name + ": " + error + "; " + Kept(*target));
-        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
+        return Unfinished(report);
     }
     // A stop keeps the frames before the first one a part did not finish.
     if (report.end == JobEnd::Interrupted) report.framesDelivered = stage.relay.frames;
-    if (!FinishOutput(target, Keeps(report), &error)) {
-        Fail(error);
-        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
-    }
-    if (!commandLine.quiet) SayHowTimed(report);
-    if (report.end == JobEnd::Done && !commandLine.quiet) {
-        // The parts are quiet: the message is the one one job would give.
-        PassMessageOn(ModuleCompletionText(report.framesDelivered), "", *target, commandLine.progressPath == "-");
-    }
-    return Report(report, *source, *target);
+    // The parts are quiet: the message is the one one job would give.
+    return Conclude(commandLine, report, *source, target, ModuleCompletionText(report.framesDelivered), "");
 }
 
 RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module, FrameSource* source,
@@ -159,7 +171,6 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
         return RunOutputInParts(commandLine, &parts, source, target, plan);
     }
     OutputStage stage;
-    std::string error;
     if (!StartStaging(*source, *target, &stage)) return StopRequested() ? RunOutcome::Interrupted : RunOutcome::Failed;
     const std::string caption = stage.running ? stage.pipe.writePath : target->savePath;
     // The module prints its message on standard output as soon as it has
@@ -175,18 +186,8 @@ RunOutcome RunOutput(const CommandLine& commandLine, const LoadedModule& module,
     staged.stage = stage.running ? &stage : nullptr;
     const JobReport report = RunJob(table, source, caption, staged);
     const std::string message = capturing ? EndCapture(&capture) : std::string();
-    if (!StageFinished(&stage, target)) {
-        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
-    }
-    if (!FinishOutput(target, Keeps(report), &error)) {
-        Fail(error);
-        return report.end == JobEnd::Interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
-    }
-    if (!commandLine.quiet) SayHowTimed(report);
-    if (report.end == JobEnd::Done && !commandLine.quiet) {
-        PassMessageOn(message, caption, *target, commandLine.progressPath == "-");
-    }
-    return Report(report, *source, *target);
+    if (!StageFinished(&stage, target)) return Unfinished(report);
+    return Conclude(commandLine, report, *source, target, message, caption);
 }
 
 bool OpenExportInput(const CommandLine& commandLine, FrameSource* source, std::string* error) {

@@ -147,8 +147,9 @@ bool EndParts(JobParts* parts, std::string* error) {
         // A part dealt no frame has none to write, which it says by failing.
         if (status != 0 && ok && !StopRequested() && static_cast<int64_t>(k) < parts->dealt) {
             ok = false;
-            const size_t start = words.rfind("rozove: ") == std::string::npos ? 0 : words.rfind("rozove: ") + 8;
-            std::string said = words.substr(start);
+            // Its last line, without its own "rozove: ".
+            const size_t last = words.rfind("rozove: ");
+            std::string said = words.substr(last == std::string::npos ? 0 : last + 8);
             while (!said.empty() && said.back() == '\n') said.pop_back();
             *error = "part " + std::to_string(k + 1) + " of the job failed (" +
                      (said.empty() ? "exit status " + std::to_string(status) : said) + ")";

@@ -13,6 +13,11 @@ namespace {
 
 constexpr size_t kReadChunk = 1 << 16;
 
+// After a failed write, or bytes that are no GIF's blocks, the job stops.
+void NoteFailure(OutputStage* stage) {
+    if (stage->relay.writeError != 0 || stage->relay.broken) stage->failed = true;
+}
+
 // The stage's thread: the module's bytes, as they come, until it closes
 // the pipe. After a failed write it goes on reading (and drops what it
 // reads), so that the module is never left blocked on a full pipe.
@@ -24,10 +29,10 @@ void Relay(OutputStage* stage) {
         const int64_t got = ReadDescriptor(stage->pipe.readEnd, chunk.data(), chunk.size());
         if (got <= 0) break;
         RelayBytes(&stage->relay, chunk.data(), static_cast<size_t>(got));
-        if (stage->relay.writeError != 0 || stage->relay.broken) stage->failed = true;
+        NoteFailure(stage);
     }
     EndRelay(&stage->relay);
-    if (stage->relay.writeError != 0 || stage->relay.broken) stage->failed = true;
+    NoteFailure(stage);
 }
 
 // The stage's thread over a job's parts.
@@ -35,13 +40,35 @@ void Stitch(OutputStage* stage) {
     HoldStopSignals(true);
     StitchParts(stage->parts, &stage->relay);
     stage->parts.clear();
-    if (stage->relay.writeError != 0 || stage->relay.broken) stage->failed = true;
+    NoteFailure(stage);
 }
 
 void ClosePipe(OutputStage* stage) {
     CloseDescriptor(stage->pipe.readEnd);
     CloseDescriptor(stage->pipe.writeEnd);
     stage->pipe = ModulePipe{-1, -1, std::string()};
+}
+
+// Starts the stage's thread BODY writing into SINK, with delays from the
+// job's times where TIMED; on failure everything the stage was given
+// (SINK, its pipe, the parts' pipes) is closed.
+bool StartThread(OutputStage* stage, void (*body)(OutputStage*), std::FILE* sink, bool timed, std::string* error) {
+    stage->relay = GifRelay{};
+    stage->relay.sink = sink;
+    stage->relay.times = timed ? &stage->times : nullptr;
+    try {
+        stage->reader = std::thread(body, stage);
+    } catch (const std::system_error&) {
+        *error = "cannot start the output's thread";
+        ClosePipe(stage);
+        for (int part : stage->parts) CloseDescriptor(part);
+        stage->parts.clear();
+        std::fclose(sink);
+        stage->relay.sink = nullptr;
+        return false;
+    }
+    stage->running = true;
+    return true;
 }
 
 }  // namespace
@@ -60,45 +87,17 @@ bool StagesOutput() {
 }
 
 bool StartStage(OutputStage* stage, std::FILE* sink, bool timed, std::string* error) {
-    stage->relay = GifRelay{};
-    stage->relay.sink = sink;
-    stage->relay.times = timed ? &stage->times : nullptr;
     if (!OpenModulePipe(&stage->pipe)) {
         *error = "cannot make a pipe for the module's GIF: " + WriteErrorReason(errno);
         std::fclose(sink);
-        stage->relay.sink = nullptr;
         return false;
     }
-    try {
-        stage->reader = std::thread(Relay, stage);
-    } catch (const std::system_error&) {
-        *error = "cannot start the output's thread";
-        ClosePipe(stage);
-        std::fclose(sink);
-        stage->relay.sink = nullptr;
-        return false;
-    }
-    stage->running = true;
-    return true;
+    return StartThread(stage, Relay, sink, timed, error);
 }
 
 bool StartPartsStage(OutputStage* stage, std::FILE* sink, const std::vector<int>& parts, std::string* error) {
-    stage->relay = GifRelay{};
-    stage->relay.sink = sink;
-    stage->relay.times = &stage->times;
     stage->parts = parts;
-    try {
-        stage->reader = std::thread(Stitch, stage);
-    } catch (const std::system_error&) {
-        *error = "cannot start the output's thread";
-        for (int part : stage->parts) CloseDescriptor(part);
-        stage->parts.clear();
-        std::fclose(sink);
-        stage->relay.sink = nullptr;
-        return false;
-    }
-    stage->running = true;
-    return true;
+    return StartThread(stage, Stitch, sink, true, error);
 }
 
 void AddFrameTime(OutputStage* stage, FrameTime time) {
